@@ -1,0 +1,332 @@
+// Files and directories on the native file system, with Windows semantics.
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+#include "platform/datetime.h"
+#include "platform/posix/posix_platform.h"
+
+namespace platform {
+namespace {
+
+using posix::MapPath;
+
+double ToOleDate(time_t t) {
+  struct tm local;
+  localtime_r(&t, &local);
+  DateTimeFields f;
+  f.year = local.tm_year + 1900;
+  f.month = local.tm_mon + 1;
+  f.day = local.tm_mday;
+  f.hour = local.tm_hour;
+  f.minute = local.tm_min;
+  f.second = local.tm_sec;
+  return EncodeDateTime(f);
+}
+
+time_t FromOleDate(double value) {
+  DateTimeFields f = DecodeDateTime(value);
+  struct tm local = {};
+  local.tm_year = f.year - 1900;
+  local.tm_mon = f.month - 1;
+  local.tm_mday = f.day;
+  local.tm_hour = f.hour;
+  local.tm_min = f.minute;
+  local.tm_sec = f.second;
+  local.tm_isdst = -1;
+  return mktime(&local);
+}
+
+uint32_t AttributesOf(const std::string& native) {
+  struct stat st;
+  if (lstat(native.c_str(), &st) != 0) return kInvalidAttributes;
+  uint32_t attributes = 0;
+  if (S_ISLNK(st.st_mode)) {
+    attributes |= kAttrReparsePoint;
+    struct stat target;
+    if (stat(native.c_str(), &target) == 0) st = target;
+  }
+  if (S_ISDIR(st.st_mode)) attributes |= kAttrDirectory;
+  else attributes |= kAttrArchive;
+  if (!(st.st_mode & S_IWUSR)) attributes |= kAttrReadOnly;
+  return attributes;
+}
+
+bool IsReadOnly(const std::string& native) {
+  uint32_t a = AttributesOf(native);
+  return a != kInvalidAttributes && (a & kAttrReadOnly);
+}
+
+char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+bool WildMatch(const char* name, const char* mask) {
+  // Iterative matcher with one backtrack point: linear in practice, no recursion.
+  const char* star = nullptr;
+  const char* resume = nullptr;
+  while (*name) {
+    if (*mask == '*') {
+      star = mask++;
+      resume = name;
+    } else if (*mask == '?' || (*mask && Lower(*mask) == Lower(*name))) {
+      ++mask;
+      ++name;
+    } else if (star) {
+      mask = star + 1;
+      name = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (*mask == '*') ++mask;
+  return *mask == 0;
+}
+
+// Windows mask rules: "*.*" matches every name; a mask ending in ".*" also
+// matches the name without any extension.
+bool MaskMatches(const std::string& name, const std::string& mask) {
+  if (mask == "*" || mask == "*.*") return true;
+  if (WildMatch(name.c_str(), mask.c_str())) return true;
+  if (mask.size() >= 2 && mask.compare(mask.size() - 2, 2, ".*") == 0 &&
+      name.find('.') == std::string::npos)
+    return WildMatch(name.c_str(), mask.substr(0, mask.size() - 2).c_str());
+  return false;
+}
+
+bool CopyContents(int in, int out) {
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t n = read(in, buffer, sizeof buffer);
+    if (n == 0) return true;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    for (ssize_t done = 0; done < n;) {
+      ssize_t w = write(out, buffer + done, n - done);
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      done += w;
+    }
+  }
+}
+
+}  // namespace
+
+uint32_t GetFileAttributes(const std::string& path) { return AttributesOf(MapPath(path)); }
+
+bool SetFileAttributes(const std::string& path, uint32_t attributes) {
+  std::string native = MapPath(path);
+  struct stat st;
+  if (stat(native.c_str(), &st) != 0) return false;
+  mode_t mode = st.st_mode & 07777;
+  mode = (attributes & kAttrReadOnly) ? (mode & ~0222) : (mode | S_IWUSR);
+  return chmod(native.c_str(), mode) == 0;
+}
+
+bool FileExists(const std::string& path) {
+  uint32_t a = GetFileAttributes(path);
+  return a != kInvalidAttributes && !(a & kAttrDirectory);
+}
+
+bool DirectoryExists(const std::string& path) {
+  uint32_t a = GetFileAttributes(path);
+  return a != kInvalidAttributes && (a & kAttrDirectory);
+}
+
+bool CopyFile(const std::string& source, const std::string& target, bool failIfExists) {
+  std::string from = MapPath(source), to = MapPath(target);
+  struct stat st;
+  if (stat(from.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  if (IsReadOnly(to)) return false;  // Windows refuses to replace a read-only file
+  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
+  int out = open(to.c_str(), flags, st.st_mode & 0777);
+  if (out < 0) {
+    close(in);
+    return false;
+  }
+  bool ok = CopyContents(in, out);
+  // A copy keeps the source's modification time, as on Windows.
+  struct timespec times[2] = {st.st_atim, st.st_mtim};
+  futimens(out, times);
+  ok = close(out) == 0 && ok;
+  close(in);
+  if (!ok) unlink(to.c_str());
+  return ok;
+}
+
+bool MoveFile(const std::string& source, const std::string& target) {
+  std::string from = MapPath(source), to = MapPath(target);
+  struct stat st;
+  if (lstat(to.c_str(), &st) == 0) return false;  // never replaces
+  if (lstat(from.c_str(), &st) != 0) return false;
+  if (rename(from.c_str(), to.c_str()) == 0) return true;
+  if (errno != EXDEV || !S_ISREG(st.st_mode)) return false;
+  // Across volumes a file is copied and the source removed, as Windows does.
+  if (!CopyFile(source, target, true)) return false;
+  return unlink(from.c_str()) == 0;
+}
+
+bool DeleteFile(const std::string& path) {
+  std::string native = MapPath(path);
+  struct stat st;
+  if (lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR)) return false;  // read-only
+  return unlink(native.c_str()) == 0;
+}
+
+bool CreateDirectory(const std::string& path) {
+  return mkdir(MapPath(path).c_str(), 0755) == 0;
+}
+
+bool RemoveDirectory(const std::string& path) {
+  std::string native = MapPath(path);
+  while (native.size() > 1 && native.back() == '/') native.pop_back();
+  struct stat st;
+  if (lstat(native.c_str(), &st) != 0) return false;
+  // A link to a directory is removed itself, never what it points to.
+  if (S_ISLNK(st.st_mode)) return unlink(native.c_str()) == 0;
+  return rmdir(native.c_str()) == 0;
+}
+
+bool ListDirectory(const std::string& pathWithMask, std::vector<DirEntry>& entries) {
+  entries.clear();
+  size_t cut = pathWithMask.find_last_of("\\/");
+  std::string dir = cut == std::string::npos ? "" : pathWithMask.substr(0, cut + 1);
+  std::string mask = cut == std::string::npos ? pathWithMask : pathWithMask.substr(cut + 1);
+  if (mask.empty()) return false;
+  std::string native = MapPath(dir.empty() ? "." : dir);
+  DIR* d = opendir(native.c_str());
+  if (!d) return false;
+  if (!native.empty() && native.back() != '/') native += '/';
+  while (dirent* e = readdir(d)) {
+    std::string name = e->d_name;
+    if (!MaskMatches(name, mask)) continue;
+    DirEntry entry;
+    entry.name = name;
+    entry.attributes = AttributesOf(native + name);
+    if (entry.attributes == kInvalidAttributes) continue;
+    struct stat st;
+    if (stat((native + name).c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) entry.size = st.st_size;
+      entry.modified = ToOleDate(st.st_mtime);
+    }
+    entries.push_back(entry);
+  }
+  closedir(d);
+  return true;
+}
+
+int64_t FileSize(const std::string& path) {
+  struct stat st;
+  if (stat(MapPath(path).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
+  return st.st_size;
+}
+
+bool GetFileModified(const std::string& path, double& modified) {
+  struct stat st;
+  if (stat(MapPath(path).c_str(), &st) != 0) return false;
+  modified = ToOleDate(st.st_mtime);
+  return true;
+}
+
+bool SetFileModified(const std::string& path, double modified) {
+  struct timeval times[2];
+  times[0].tv_sec = times[1].tv_sec = FromOleDate(modified);
+  times[0].tv_usec = times[1].tv_usec = 0;
+  return utimes(MapPath(path).c_str(), times) == 0;
+}
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+bool File::Open(const std::string& path, Mode mode) {
+  Close();
+  std::string native = MapPath(path);
+  struct stat st;
+  bool exists = stat(native.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) return false;
+  if (mode != Mode::Read && exists && !(st.st_mode & S_IWUSR)) return false;  // read-only
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case Mode::Read: flags |= O_RDONLY; break;
+    case Mode::ReadWrite: flags |= O_RDWR; break;
+    case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+  }
+  int fd = open(native.c_str(), flags, 0644);
+  if (fd < 0) return false;
+  handle_ = fd;
+  return true;
+}
+
+void File::Close() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+bool File::IsOpen() const { return handle_ >= 0; }
+
+int64_t File::Read(void* buffer, int64_t count) {
+  if (handle_ < 0) return -1;
+  for (;;) {
+    ssize_t n = read(static_cast<int>(handle_), buffer, static_cast<size_t>(count));
+    if (n < 0 && errno == EINTR) continue;
+    return n;
+  }
+}
+
+bool File::Write(const void* data, int64_t count) {
+  if (handle_ < 0) return false;
+  const char* p = static_cast<const char*>(data);
+  while (count > 0) {
+    ssize_t n = write(static_cast<int>(handle_), p, static_cast<size_t>(count));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    count -= n;
+  }
+  return true;
+}
+
+bool File::Seek(int64_t offset) {
+  return handle_ >= 0 && lseek(static_cast<int>(handle_), offset, SEEK_SET) == offset;
+}
+
+bool File::SeekToEnd() { return handle_ >= 0 && lseek(static_cast<int>(handle_), 0, SEEK_END) >= 0; }
+
+int64_t File::Position() {
+  return handle_ >= 0 ? lseek(static_cast<int>(handle_), 0, SEEK_CUR) : -1;
+}
+
+int64_t File::Size() {
+  struct stat st;
+  return handle_ >= 0 && fstat(static_cast<int>(handle_), &st) == 0 ? st.st_size : -1;
+}
+
+bool File::Flush() { return handle_ >= 0 && fsync(static_cast<int>(handle_)) == 0; }
+
+}  // namespace platform

@@ -1,0 +1,39 @@
+// Controls of the posix stand-ins that only native tests and tools use.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform::posix {
+
+// Drive letters map to directories under this root: "C:\x" is <root>/c/x.
+// Paths without a drive are taken as native paths with "\" turned into "/".
+void SetDriveRoot(const std::string& root);
+std::string DriveRoot();
+// The native path for a Windows path. Existing components are found without
+// regard to case, as on Windows.
+std::string MapPath(const std::string& windowsPath);
+
+// The in-memory registry.
+void ClearRegistry();
+// Replaces the registry with the contents of a REGEDIT4-style file. On failure
+// the registry is unchanged and error says why.
+bool LoadRegistryFile(const std::string& nativePath, std::string& error);
+// Writes the registry to a temporary file beside the target, flushes it and
+// renames it over the target.
+bool SaveRegistryFile(const std::string& nativePath, std::string& error);
+// The file form of the registry, and its parser.
+std::string RegistryToText();
+bool RegistryFromText(const std::string& text, std::string& error);
+
+// What was handed to the shell, one line per call: verb|file|parameters|directory.
+std::vector<std::string> ShellExecuteLog();
+void ClearShellExecuteLog();
+
+// The directories the stand-in system reports (empty = none).
+void SetSystemDirectories(const std::string& temp, const std::string& windows,
+                          const std::string& system);
+// The platform identifier the stand-in reports (2 by default).
+void SetPlatformId(int id);
+
+}  // namespace platform::posix

@@ -1,0 +1,113 @@
+// The native process, and the stand-in system directories and platform identifier.
+#include "platform/system.h"
+
+#include <sched.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+#include "platform/files.h"
+#include "platform/posix/posix_platform.h"
+
+namespace platform {
+namespace {
+
+std::mutex stateMutex;
+std::vector<std::string> arguments;
+std::string tempDir, windowsDir = "C:\\Windows", systemDir = "C:\\Windows\\System32";
+bool tempDirSet = false;
+int platformId = 2;
+
+}  // namespace
+
+namespace posix {
+
+void SetSystemDirectories(const std::string& temp, const std::string& windows,
+                          const std::string& system) {
+  std::lock_guard<std::mutex> lock(stateMutex);
+  tempDir = temp;
+  tempDirSet = true;
+  windowsDir = windows;
+  systemDir = system;
+}
+
+void SetPlatformId(int id) {
+  std::lock_guard<std::mutex> lock(stateMutex);
+  platformId = id;
+}
+
+}  // namespace posix
+
+int PlatformId() {
+  std::lock_guard<std::mutex> lock(stateMutex);
+  return platformId;
+}
+
+std::string ProgramPath() {
+  char buffer[4096];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return n > 0 ? std::string(buffer, n) : std::string();
+}
+
+std::vector<std::string> CommandLineArgs() {
+  std::lock_guard<std::mutex> lock(stateMutex);
+  return arguments;
+}
+
+void SetCommandLineArgs(int argc, char** argv) {
+  std::lock_guard<std::mutex> lock(stateMutex);
+  arguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+std::string GetEnvironment(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  return value ? value : "";
+}
+
+uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+
+bool EnablePrivilege(const std::string& name, bool) { return !name.empty(); }
+
+bool SetProcessAffinity(bool allProcessors) {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (allProcessors) {
+    long count = sysconf(_SC_NPROCESSORS_CONF);
+    for (long i = 0; i < count && i < CPU_SETSIZE; ++i) CPU_SET(i, &set);
+  } else {
+    CPU_SET(0, &set);
+  }
+  return sched_setaffinity(0, sizeof set, &set) == 0;
+}
+
+// There are no network shares natively.
+bool ConnectNetworkShare(const std::string&, const std::string&, const std::string&) {
+  return false;
+}
+
+void WriteStandardOutput(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+std::string TempDirectory() {
+  std::lock_guard<std::mutex> lock(stateMutex);
+  if (tempDirSet) return tempDir;
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp && *tmp ? tmp : "/tmp";
+}
+
+std::string WindowsDirectory() {
+  std::lock_guard<std::mutex> lock(stateMutex);
+  return windowsDir;
+}
+
+std::string SystemDirectory() {
+  std::lock_guard<std::mutex> lock(stateMutex);
+  return systemDir;
+}
+
+}  // namespace platform

@@ -1,0 +1,64 @@
+// The registry. Key paths are written as the system's texts write them, with or
+// without a leading "\" ("\Software\Kestrun"); names compare without regard to
+// case. The posix side is an in-memory tree (see posix/registry_store.h).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// In the order of the setup's TRegistryKey.
+enum class RegRoot {
+  ClassesRoot,
+  CurrentUser,
+  LocalMachine,
+  Users,
+  PerformanceData,
+  CurrentConfig,
+  DynData,
+};
+
+enum class RegType { String, ExpandString, DWord, Binary, MultiString, Other };
+
+struct RegValue {
+  RegType type = RegType::String;
+  std::string data;  // string contents without terminator, or the raw bytes
+  uint32_t dword = 0;
+};
+
+bool RegKeyExists(RegRoot root, const std::string& path);
+// Deletes the key with all its subkeys.
+bool RegDeleteKeyTree(RegRoot root, const std::string& path);
+
+// An open key; closed by the destructor.
+class RegKey {
+ public:
+  RegKey();
+  ~RegKey();
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+
+  // With create, missing keys on the path are created.
+  bool Open(RegRoot root, const std::string& path, bool create);
+  void Close();
+  bool IsOpen() const;
+
+  // False when the value does not exist or cannot be read.
+  bool ReadValue(const std::string& name, RegValue& value) const;
+  bool WriteString(const std::string& name, const std::string& text);
+  bool WriteExpandString(const std::string& name, const std::string& text);
+  bool WriteDWord(const std::string& name, uint32_t value);
+  bool WriteBinary(const std::string& name, const std::string& bytes);
+  bool DeleteValue(const std::string& name);
+  bool ValueNames(std::vector<std::string>& names) const;
+  bool SubKeyNames(std::vector<std::string>& names) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace platform

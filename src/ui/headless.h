@@ -1,0 +1,47 @@
+// The user interface without windows, for tests and unattended runs. Message
+// boxes are answered from a script, or with their default button when the script
+// is empty; every box answered is logged.
+#pragma once
+
+#include <deque>
+#include <vector>
+
+#include "ui/ui.h"
+
+namespace ui {
+
+class HeadlessUI : public UserInterface {
+ public:
+  struct Box {
+    std::string text, caption;
+    unsigned flags;
+    int answer;
+  };
+
+  int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+  void ShowStatus(const std::string& text) override;
+  void StepProgress() override;
+  void ProcessMessages() override {}
+
+  // The next message boxes take these answers, in order.
+  void ScriptAnswers(std::vector<int> answers);
+  const std::vector<Box>& Boxes() const { return boxes_; }
+  const std::string& Status() const { return status_; }
+  const std::vector<std::string>& StatusHistory() const { return statusHistory_; }
+  int Progress() const { return progress_; }
+
+  // The progress bar of the installing page: 0 to 12, step 1.
+  static constexpr int kProgressMax = 12;
+
+ private:
+  std::deque<int> script_;
+  std::vector<Box> boxes_;
+  std::string status_;
+  std::vector<std::string> statusHistory_;
+  int progress_ = 0;
+};
+
+// The default button of a box with these flags.
+int DefaultAnswer(unsigned flags);
+
+}  // namespace ui

@@ -1,0 +1,26 @@
+// Entry of every test executable. Natively, drive letters are mapped into a
+// fresh directory so that tests can use Windows paths such as "C:\x\".
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <cstdlib>
+#include <string>
+
+#include "platform/posix/posix_platform.h"
+#endif
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+#ifndef _WIN32
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/orvik-test-XXXXXX";
+  if (!mkdtemp(pattern.data())) return 2;
+  platform::posix::SetDriveRoot(pattern);
+#endif
+  int result = RUN_ALL_TESTS();
+#ifndef _WIN32
+  std::string cleanup = "rm -rf '" + pattern + "'";
+  if (std::system(cleanup.c_str()) != 0) return result ? result : 3;
+#endif
+  return result;
+}
