@@ -62,6 +62,8 @@ std::vector<std::string> SplitPath(const std::string& path) {
 }
 
 std::shared_ptr<Key> Find(Tree& t, RegRoot root, const std::string& path, bool create) {
+  // As on Windows NT: performance data holds no keys and dynamic data is gone.
+  if (root == RegRoot::PerformanceData || root == RegRoot::DynData) return nullptr;
   std::shared_ptr<Key> key = t.roots[static_cast<int>(root)];
   for (const auto& part : SplitPath(path)) {
     auto it = key->subkeys.find(part);

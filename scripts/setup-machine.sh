@@ -1,0 +1,19 @@
+#!/bin/sh
+# Installs the Debian packages that the build, the tests and the demo need, when
+# any is missing. Safe to run again.
+set -eu
+PACKAGES="cmake g++ make zlib1g-dev libssl-dev libgtest-dev libbenchmark-dev clang
+  libclang-rt-14-dev g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 xvfb xauth
+  binutils-mingw-w64-x86-64"
+missing=""
+for p in $PACKAGES; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  echo "Installing:$missing"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing \
+    </dev/null
+fi

@@ -1,0 +1,174 @@
+#include "support/log_writer.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "platform/clock.h"
+#include "platform/datetime.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "support/file_utils.h"
+
+namespace support {
+namespace {
+
+TLogFile defaultLog;
+
+const char* const kMonthNames[12] = {"January", "February", "March",     "April",
+                                     "May",     "June",     "July",      "August",
+                                     "September", "October", "November", "December"};
+
+// Blanks and control characters off both ends.
+std::string TrimControls(const std::string& s) {
+  size_t begin = 0, end = s.size();
+  while (begin < end && static_cast<unsigned char>(s[begin]) <= ' ') ++begin;
+  while (end > begin && static_cast<unsigned char>(s[end - 1]) <= ' ') --end;
+  return s.substr(begin, end - begin);
+}
+
+std::string Number(int value, int width) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
+  return buffer;
+}
+
+// The length of the run of letter c starting at pos, compared without case.
+size_t RunLength(const std::string& s, size_t pos) {
+  char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[pos])));
+  size_t end = pos;
+  while (end < s.size() && std::tolower(static_cast<unsigned char>(s[end])) == c) ++end;
+  return end - pos;
+}
+
+std::string ThreadPrefix() {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%x", platform::CurrentThreadId());
+  std::string digits = buffer;
+  if (digits.size() % 2) digits = "0" + digits;
+  return "[" + digits + "] ";
+}
+
+std::string TimeStamp(double now) {
+  platform::DateTimeFields f = platform::DecodeDateTime(now);
+  return Number(f.year, 4) + "-" + Number(f.month, 2) + "-" + Number(f.day, 2) + " " +
+         Number(f.hour, 2) + ":" + Number(f.minute, 2) + ":" + Number(f.second, 2);
+}
+
+bool AppendLine(const std::string& fileName, const std::string& line) {
+  platform::File file;
+  if (platform::FileExists(fileName)) {
+    if (!file.Open(fileName, platform::File::Mode::ReadWrite) || !file.SeekToEnd()) return false;
+  } else {
+    size_t cut = fileName.find_last_of('\\');
+    if (cut != std::string::npos) CreateDirectoryPath(fileName.substr(0, cut + 1));
+    if (!file.Open(fileName, platform::File::Mode::Create)) return false;
+  }
+  file.Write(line.data(), static_cast<int64_t>(line.size()));
+  return true;
+}
+
+}  // namespace
+
+bool FormatDateTime(const std::string& pattern, double dateTime, std::string& result) {
+  platform::DateTimeFields f = platform::DecodeDateTime(dateTime);
+  std::string out;
+  bool afterHour = false;
+  for (size_t pos = 0; pos < pattern.size();) {
+    char c = pattern[pos];
+    char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (c == '"' || c == '\'') {
+      size_t end = pattern.find(c, pos + 1);
+      if (end == std::string::npos) end = pattern.size();
+      out += pattern.substr(pos + 1, end - pos - 1);
+      pos = end + 1;
+      continue;
+    }
+    if (!std::isalpha(static_cast<unsigned char>(c))) {
+      out += c;
+      ++pos;
+      continue;
+    }
+    size_t run = RunLength(pattern, pos);
+    switch (lower) {
+      case 'y':
+        out += run <= 2 ? Number(f.year % 100, 2) : Number(f.year, 4);
+        break;
+      case 'm':
+        if (afterHour && run <= 2) {
+          out += Number(f.minute, run);
+        } else if (run >= 4) {
+          out += kMonthNames[f.month - 1];
+        } else if (run == 3) {
+          out += std::string(kMonthNames[f.month - 1]).substr(0, 3);
+        } else {
+          out += Number(f.month, run);
+        }
+        break;
+      case 'd': out += Number(f.day, run >= 2 ? 2 : 1); break;
+      case 'h': out += Number(f.hour, run >= 2 ? 2 : 1); break;
+      case 'n': out += Number(f.minute, run >= 2 ? 2 : 1); break;
+      case 's': out += Number(f.second, run >= 2 ? 2 : 1); break;
+      case 'z': out += run >= 3 ? Number(f.millisecond, 3) : std::to_string(f.millisecond); break;
+      default: return false;
+    }
+    afterHour = lower == 'h';
+    pos += run;
+  }
+  result = out;
+  return true;
+}
+
+std::string ExpandDatePatterns(const std::string& fileName) {
+  std::string name = fileName;
+  size_t first;
+  while ((first = name.find('"')) != std::string::npos) {
+    size_t second = name.find('"', first + 1);
+    // An unpaired quote takes the rest of the name as its pattern.
+    size_t stop = second == std::string::npos ? name.size() : second;
+    std::string taken = TrimControls(name.substr(first + 1, stop - first - 1));
+    name.erase(first, (second == std::string::npos ? name.size() : second + 1) - first);
+    std::string formatted;
+    if (!FormatDateTime(taken, platform::Now(), formatted)) formatted = taken;
+    name.insert(first, formatted);
+  }
+  return name;
+}
+
+bool InitLog(const std::string& fileName, TLogFile* log, uint32_t flags, int32_t reserved) {
+  TLogFile& record = log ? *log : defaultLog;
+  record.FileName = fileName;
+  record.Flags = flags;
+  record.Reserved = reserved;
+  record.Active = true;
+  if (flags & lfDeleteOnInit) platform::DeleteFile(ExpandDatePatterns(fileName));
+  return true;
+}
+
+bool WriteLog(const std::string& message, TLogFile* log, uint32_t flags) {
+  TLogFile& record = log ? *log : defaultLog;
+  if (flags == 0) flags = record.Flags;
+  flags &= 0xFFFF;
+  if (!record.Active) return false;
+  std::string fileName = ExpandDatePatterns(record.FileName);
+  std::lock_guard<std::mutex> lock(record.Lock);
+  try {
+    if (flags & lfConsole) {
+      platform::WriteStandardOutput(message + "\r\n");
+      return false;
+    }
+    std::string prefix;
+    if (flags & lfTimeStamp) prefix += TimeStamp(platform::Now()) + " ";
+    if (flags & lfThreadId) prefix += ThreadPrefix();
+    std::string text = message;
+    size_t lineFeed = text.find('\n');
+    if ((flags & lfFirstLineOnly) && lineFeed != std::string::npos)
+      text = TrimControls(text.substr(0, lineFeed));
+    return AppendLine(fileName, prefix + text + "\r\n");
+  } catch (...) {
+    return false;
+  }
+}
+
+void SetupLog(const std::string& message) { WriteLog(message, nullptr, 0); }
+
+}  // namespace support

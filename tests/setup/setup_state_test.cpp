@@ -1,0 +1,120 @@
+// The setup state and the component flags in the product key (natively the
+// registry stand-in, under Wine the real registry).
+#include "setup/setup_state.h"
+
+#include <gtest/gtest.h>
+
+#include "setup/application.h"
+#include "setup/product.h"
+#include "support/system_utils.h"
+#include "ui/headless.h"
+
+namespace {
+
+using setup::ComponentFlags;
+
+class ComponentFlagsTest : public testing::Test {
+ protected:
+  void SetUp() override { Clear(); }
+  void TearDown() override { Clear(); }
+  static void Clear() {
+    platform::RegDeleteKeyTree(platform::RegRoot::LocalMachine,
+                               std::string(setup::kProductKeyArea) + "\\" +
+                                   setup::kProductKeySection);
+  }
+  support::TAdvancedRegistry registry = setup::ProductRegistry();
+};
+
+ComponentFlags AllSet() {
+  ComponentFlags f;
+  f.NoInstallMail = f.NoInstallControl = f.NoInstallIAS = f.NoInstallAV = f.NoInstallCalendar =
+      f.NoInstallIM = true;
+  return f;
+}
+
+bool Same(const ComponentFlags& a, const ComponentFlags& b) {
+  return a.NoInstallMail == b.NoInstallMail && a.NoInstallControl == b.NoInstallControl &&
+         a.NoInstallIAS == b.NoInstallIAS && a.NoInstallAV == b.NoInstallAV &&
+         a.NoInstallCalendar == b.NoInstallCalendar && a.NoInstallIM == b.NoInstallIM;
+}
+
+TEST_F(ComponentFlagsTest, ProductKeyIsTheOneTheServerUses) {
+  EXPECT_EQ(registry.RegistryRootKey, support::hkLOCAL_MACHINE);
+  EXPECT_EQ(registry.KeyPath(), "\\Software\\Kestrun\\Orvik Mail Server");
+}
+
+TEST_F(ComponentFlagsTest, WrittenFlagsReadBack) {
+  ComponentFlags written;
+  written.NoInstallAV = true;
+  written.NoInstallCalendar = true;
+  setup::WriteComponentFlags(registry, written);
+
+  platform::RegKey key;
+  ASSERT_TRUE(key.Open(platform::RegRoot::LocalMachine, "Software\\Kestrun\\Orvik Mail Server",
+                       false));
+  std::vector<std::string> names;
+  key.ValueNames(names);
+  EXPECT_EQ(names.size(), 6u);
+  platform::RegValue value;
+  ASSERT_TRUE(key.ReadValue("NoInstallAV", value));
+  EXPECT_EQ(value.type, platform::RegType::DWord);
+  EXPECT_EQ(value.dword, 1u);
+
+  ComponentFlags read = AllSet();
+  setup::ReadComponentFlags(registry, read);
+  EXPECT_TRUE(Same(read, written));
+}
+
+TEST_F(ComponentFlagsTest, KeyWithoutFlagsSelectsEverything) {
+  registry.WriteString("Version", "8.9.0");
+  ComponentFlags read = AllSet();
+  setup::ReadComponentFlags(registry, read);
+  EXPECT_TRUE(Same(read, ComponentFlags()));
+}
+
+TEST_F(ComponentFlagsTest, OnlyMailDeselected) {
+  registry.WriteBool("NoInstallMail", true);
+  ComponentFlags read;
+  setup::ReadComponentFlags(registry, read);
+  ComponentFlags expected;
+  expected.NoInstallMail = true;
+  EXPECT_TRUE(Same(read, expected));
+}
+
+TEST_F(ComponentFlagsTest, MissingKeyLeavesFlagsAsTheyWere) {
+  ComponentFlags read = AllSet();
+  setup::ReadComponentFlags(registry, read);
+  EXPECT_TRUE(Same(read, AllSet()));
+  EXPECT_FALSE(platform::RegKeyExists(platform::RegRoot::LocalMachine,
+                                      "Software\\Kestrun\\Orvik Mail Server"));
+}
+
+TEST_F(ComponentFlagsTest, FailedWriteStopsThePassAndKeepsTheHandler) {
+  // A root that takes no keys: the first write fails and no other is tried.
+  int errors = 0;
+  registry.RegistryRootKey = support::hkDYN_DATA;
+  registry.OnError = [&](support::TAdvancedRegistry&) { ++errors; };
+  setup::WriteComponentFlags(registry, AllSet());
+  EXPECT_EQ(errors, 1);
+  ASSERT_TRUE(registry.OnError);
+  registry.OnError(registry);
+  EXPECT_EQ(errors, 2);
+}
+
+TEST(SetupApplication, StartsWithDesignedDefaultsAndExitsWithZero) {
+  ui::HeadlessUI ui;
+  setup::TSetupApplication app(ui);
+  app.State.InstallDir = "leftover";
+  EXPECT_EQ(app.Run(), 0);
+  EXPECT_EQ(app.Title, "Setup");
+  const setup::TSetupState& s = app.State;
+  EXPECT_TRUE(s.InstallDir.empty());
+  EXPECT_TRUE(s.AddDesktop && s.AddQuickLaunch);
+  EXPECT_TRUE(s.RunTutorial && s.ShowTutorial);
+  EXPECT_FALSE(s.RunConfig || s.IsUpgrade || s.UpgradeFromPre827 || s.OldWebMailFound);
+  EXPECT_EQ(s.Mode, setup::InterfaceMode::Advanced);
+  EXPECT_TRUE(Same(s.Components, ComponentFlags()));
+  EXPECT_EQ(support::ServiceMode, platform::PlatformId() == 2);
+}
+
+}  // namespace
