@@ -34,6 +34,9 @@ class VirtualClock : public Clock {
   uint32_t tick_;
 };
 
+// The system's own clock.
+Clock& SystemClock();
+
 // Installs a clock for the whole process; nullptr restores the system clock.
 // The caller keeps the clock alive while it is installed.
 void InstallClock(Clock* clock);

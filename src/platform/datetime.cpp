@@ -33,8 +33,8 @@ const long long kOleEpoch = DaysFromCivil(1899, 12, 30);
 
 double EncodeDateTime(const DateTimeFields& f) {
   double days = static_cast<double>(DaysFromCivil(f.year, f.month, f.day) - kOleEpoch);
-  double time = (f.hour * 3600000.0 + f.minute * 60000.0 + f.second * 1000.0 + f.millisecond) /
-                86400000.0;
+  double time =
+      (f.hour * 3600000.0 + f.minute * 60000.0 + f.second * 1000.0 + f.millisecond) / 86400000.0;
   // Before the epoch the time of day counts away from zero, as OLE dates do.
   return days >= 0 ? days + time : days - time;
 }

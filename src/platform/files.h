@@ -84,7 +84,8 @@ class File {
   intptr_t handle_ = -1;
 };
 
-// The directories the system names; empty when it names none.
+// The directories the system names, as it gives them (the temporary directory
+// usually with a trailing "\", the others without); empty when it names none.
 std::string TempDirectory();
 std::string WindowsDirectory();
 std::string SystemDirectory();

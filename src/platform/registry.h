@@ -1,6 +1,7 @@
 // The registry. Key paths are written as the system's texts write them, with or
 // without a leading "\" ("\Software\Kestrun"); names compare without regard to
-// case. The posix side is an in-memory tree (see posix/registry_store.h).
+// case. The win32 side uses the 64-bit view; the posix side is an in-memory
+// tree (posix/registry.cpp) that can be saved to a file (posix_platform.h).
 #pragma once
 
 #include <cstdint>
@@ -41,7 +42,8 @@ class RegKey {
   RegKey(const RegKey&) = delete;
   RegKey& operator=(const RegKey&) = delete;
 
-  // With create, missing keys on the path are created.
+  // With create, missing keys on the path are created. A key the process may
+  // only read opens for reading; writes to it then fail.
   bool Open(RegRoot root, const std::string& path, bool create);
   void Close();
   bool IsOpen() const;

@@ -12,11 +12,19 @@ int PlatformId();
 
 // Full path of the running executable.
 std::string ProgramPath();
-// The arguments after the program name, as the program received them.
+// The arguments after the program name, as the program received them. The
+// win32 side splits the process command line (SplitCommandLine) unless
+// SetCommandLineArgs has set others.
 std::vector<std::string> CommandLineArgs();
-// The native entry hands its arguments over here (the win32 side reads the
-// process command line itself).
+// Sets what CommandLineArgs returns (argv[0] being the program): the native
+// entry hands its arguments over here; on Windows it overrides the process
+// command line, for tests.
 void SetCommandLineArgs(int argc, char** argv);
+// The words of a command line, the program name included, by the rules of the
+// original program's runtime: characters up to the blank separate words; double
+// quotes group blanks into a word and are removed; a pair of quotes that opens
+// a word is skipped, so "" makes no word.
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
 std::string GetEnvironment(const std::string& name);
 

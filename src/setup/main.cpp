@@ -18,7 +18,9 @@ int RunSetup() {
 }  // namespace
 
 #ifdef _WIN32
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunSetup(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  return RunSetup();
+}
 #else
 int main(int argc, char** argv) {
   platform::SetCommandLineArgs(argc, argv);

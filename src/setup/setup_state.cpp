@@ -5,8 +5,7 @@
 namespace setup {
 
 support::TAdvancedRegistry ProductRegistry() {
-  return support::TAdvancedRegistry(support::hkLOCAL_MACHINE, kProductKeyArea,
-                                    kProductKeySection);
+  return support::TAdvancedRegistry(support::hkLOCAL_MACHINE, kProductKeyArea, kProductKeySection);
 }
 
 void ReadComponentFlags(support::TAdvancedRegistry& registry, ComponentFlags& flags) {

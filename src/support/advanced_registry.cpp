@@ -2,7 +2,9 @@
 
 namespace support {
 
-std::string TAdvancedRegistry::KeyPath() const { return RegistryArea + "\\" + RegistrySection; }
+std::string TAdvancedRegistry::KeyPath() const {
+  return RegistryArea + "\\" + RegistrySection;
+}
 
 void TAdvancedRegistry::Fail() {
   if (OnError) OnError(*this);

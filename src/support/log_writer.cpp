@@ -8,23 +8,16 @@
 #include "platform/files.h"
 #include "platform/system.h"
 #include "support/file_utils.h"
+#include "support/text_fields.h"
 
 namespace support {
 namespace {
 
 TLogFile defaultLog;
 
-const char* const kMonthNames[12] = {"January", "February", "March",     "April",
-                                     "May",     "June",     "July",      "August",
-                                     "September", "October", "November", "December"};
-
-// Blanks and control characters off both ends.
-std::string TrimControls(const std::string& s) {
-  size_t begin = 0, end = s.size();
-  while (begin < end && static_cast<unsigned char>(s[begin]) <= ' ') ++begin;
-  while (end > begin && static_cast<unsigned char>(s[end - 1]) <= ' ') --end;
-  return s.substr(begin, end - begin);
-}
+const char* const kMonthNames[12] = {"January",   "February", "March",    "April",
+                                     "May",       "June",     "July",     "August",
+                                     "September", "October",  "November", "December"};
 
 std::string Number(int value, int width) {
   char buffer[16];
@@ -104,12 +97,23 @@ bool FormatDateTime(const std::string& pattern, double dateTime, std::string& re
           out += Number(f.month, run);
         }
         break;
-      case 'd': out += Number(f.day, run >= 2 ? 2 : 1); break;
-      case 'h': out += Number(f.hour, run >= 2 ? 2 : 1); break;
-      case 'n': out += Number(f.minute, run >= 2 ? 2 : 1); break;
-      case 's': out += Number(f.second, run >= 2 ? 2 : 1); break;
-      case 'z': out += run >= 3 ? Number(f.millisecond, 3) : std::to_string(f.millisecond); break;
-      default: return false;
+      case 'd':
+        out += Number(f.day, run >= 2 ? 2 : 1);
+        break;
+      case 'h':
+        out += Number(f.hour, run >= 2 ? 2 : 1);
+        break;
+      case 'n':
+        out += Number(f.minute, run >= 2 ? 2 : 1);
+        break;
+      case 's':
+        out += Number(f.second, run >= 2 ? 2 : 1);
+        break;
+      case 'z':
+        out += run >= 3 ? Number(f.millisecond, 3) : std::to_string(f.millisecond);
+        break;
+      default:
+        return false;
     }
     afterHour = lower == 'h';
     pos += run;
@@ -125,7 +129,7 @@ std::string ExpandDatePatterns(const std::string& fileName) {
     size_t second = name.find('"', first + 1);
     // An unpaired quote takes the rest of the name as its pattern.
     size_t stop = second == std::string::npos ? name.size() : second;
-    std::string taken = TrimControls(name.substr(first + 1, stop - first - 1));
+    std::string taken = TrimBlanks(name.substr(first + 1, stop - first - 1));
     name.erase(first, (second == std::string::npos ? name.size() : second + 1) - first);
     std::string formatted;
     if (!FormatDateTime(taken, platform::Now(), formatted)) formatted = taken;
@@ -162,13 +166,15 @@ bool WriteLog(const std::string& message, TLogFile* log, uint32_t flags) {
     std::string text = message;
     size_t lineFeed = text.find('\n');
     if ((flags & lfFirstLineOnly) && lineFeed != std::string::npos)
-      text = TrimControls(text.substr(0, lineFeed));
+      text = TrimBlanks(text.substr(0, lineFeed));
     return AppendLine(fileName, prefix + text + "\r\n");
   } catch (...) {
     return false;
   }
 }
 
-void SetupLog(const std::string& message) { WriteLog(message, nullptr, 0); }
+void SetupLog(const std::string& message) {
+  WriteLog(message, nullptr, 0);
+}
 
 }  // namespace support

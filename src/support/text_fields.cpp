@@ -8,10 +8,18 @@
 namespace support {
 namespace {
 
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
-bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool IsAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+bool IsBlankOrControl(char c) {
+  return static_cast<unsigned char>(c) <= ' ';
+}
+bool IsWhite(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+bool IsAlnum(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) != 0;
+}
+char Lower(char c) {
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
 template <typename Pred>
 std::string TrimIf(const std::string& text, Pred pred, bool left) {
@@ -23,8 +31,8 @@ std::string TrimIf(const std::string& text, Pred pred, bool left) {
 }
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 std::string FieldOf(const std::string& source, int index, char separator, bool noTrim, bool rest) {
@@ -45,9 +53,15 @@ std::string FieldOf(const std::string& source, int index, char separator, bool n
 
 }  // namespace
 
-std::string TrimBlanks(const std::string& text) { return TrimIf(text, IsBlankOrControl, true); }
-std::string TrimWhite(const std::string& text) { return TrimIf(text, IsWhite, true); }
-std::string TrimRightWhite(const std::string& text) { return TrimIf(text, IsWhite, false); }
+std::string TrimBlanks(const std::string& text) {
+  return TrimIf(text, IsBlankOrControl, true);
+}
+std::string TrimWhite(const std::string& text) {
+  return TrimIf(text, IsWhite, true);
+}
+std::string TrimRightWhite(const std::string& text) {
+  return TrimIf(text, IsWhite, false);
+}
 
 std::string GetField(const std::string& text, int index, char separator, bool noTrim, bool rest) {
   return FieldOf(text, index, separator, noTrim, rest);
@@ -179,8 +193,8 @@ bool WildcardMatch(const std::string& source, const std::string& pattern) {
   return m == mask.size();
 }
 
-std::string WrapText(const std::string& text, const std::string& prefix,
-                     const std::string& suffix, int width) {
+std::string WrapText(const std::string& text, const std::string& prefix, const std::string& suffix,
+                     int width) {
   // A width below 1 would never advance; the text is then one piece.
   std::size_t step = width < 1 ? std::max<std::size_t>(text.size(), 1) : width;
   std::string out;

@@ -37,8 +37,8 @@ std::string CopyRange(const std::string& text, int first, int last);
 // First position at or after start where needle occurs (case-sensitive), the
 // match starting no later than limit (0 = end of text). With wholeWord the
 // match must not touch a letter or digit on either side.
-int PosEx(const std::string& needle, const std::string& text, int start = 1,
-          bool wholeWord = false, int limit = 0);
+int PosEx(const std::string& needle, const std::string& text, int start = 1, bool wholeWord = false,
+          int limit = 0);
 int LastCharPos(char c, const std::string& text);
 // Position of the n-th (0-based) occurrence, or of the last one when there are
 // fewer; 0 when there is none.
@@ -53,8 +53,8 @@ void ReplaceText(std::string& text, const std::string& find, const std::string& 
 bool WildcardMatch(const std::string& text, const std::string& mask);
 
 // The text cut into pieces of width characters, each written as prefix + piece + suffix.
-std::string WrapText(const std::string& text, const std::string& prefix,
-                     const std::string& suffix, int width);
+std::string WrapText(const std::string& text, const std::string& prefix, const std::string& suffix,
+                     int width);
 
 // True when an item of a equals an item of b, ignoring case and surrounding blanks.
 bool ListsIntersect(const std::string& a, const std::string& b, char separator);

@@ -22,7 +22,15 @@ enum MessageBoxFlags : unsigned {
   kTaskModal = 0x2000,
 };
 
-enum Answer : int { kIdOk = 1, kIdCancel = 2, kIdAbort = 3, kIdRetry = 4, kIdIgnore = 5, kIdYes = 6, kIdNo = 7 };
+enum Answer : int {
+  kIdOk = 1,
+  kIdCancel = 2,
+  kIdAbort = 3,
+  kIdRetry = 4,
+  kIdIgnore = 5,
+  kIdYes = 6,
+  kIdNo = 7
+};
 
 class UserInterface {
  public:

@@ -37,13 +37,15 @@ ScratchDir::ScratchDir() {
 #endif
   if (!base.empty() && base.back() != '\\') base += '\\';
   for (;;) {
-    path_ = base + "orvik-" + std::to_string(platform::Tick()) + "-" + std::to_string(++counter) +
-            "\\";
+    path_ =
+        base + "orvik-" + std::to_string(platform::Tick()) + "-" + std::to_string(++counter) + "\\";
     if (platform::CreateDirectory(path_)) break;
   }
 }
 
-ScratchDir::~ScratchDir() { RemoveTree(path_); }
+ScratchDir::~ScratchDir() {
+  RemoveTree(path_);
+}
 
 bool WriteFile(const std::string& path, const std::string& content) {
   platform::File f;

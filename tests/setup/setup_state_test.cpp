@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/system.h"
 #include "setup/application.h"
 #include "setup/product.h"
 #include "support/system_utils.h"
@@ -18,9 +19,9 @@ class ComponentFlagsTest : public testing::Test {
   void SetUp() override { Clear(); }
   void TearDown() override { Clear(); }
   static void Clear() {
-    platform::RegDeleteKeyTree(platform::RegRoot::LocalMachine,
-                               std::string(setup::kProductKeyArea) + "\\" +
-                                   setup::kProductKeySection);
+    platform::RegDeleteKeyTree(
+        platform::RegRoot::LocalMachine,
+        std::string(setup::kProductKeyArea) + "\\" + setup::kProductKeySection);
   }
   support::TAdvancedRegistry registry = setup::ProductRegistry();
 };
@@ -50,8 +51,8 @@ TEST_F(ComponentFlagsTest, WrittenFlagsReadBack) {
   setup::WriteComponentFlags(registry, written);
 
   platform::RegKey key;
-  ASSERT_TRUE(key.Open(platform::RegRoot::LocalMachine, "Software\\Kestrun\\Orvik Mail Server",
-                       false));
+  ASSERT_TRUE(
+      key.Open(platform::RegRoot::LocalMachine, "Software\\Kestrun\\Orvik Mail Server", false));
   std::vector<std::string> names;
   key.ValueNames(names);
   EXPECT_EQ(names.size(), 6u);
@@ -90,9 +91,10 @@ TEST_F(ComponentFlagsTest, MissingKeyLeavesFlagsAsTheyWere) {
 }
 
 TEST_F(ComponentFlagsTest, FailedWriteStopsThePassAndKeepsTheHandler) {
-  // A root that takes no keys: the first write fails and no other is tried.
+  // A key name longer than the registry allows: the first write fails and no
+  // other is tried.
   int errors = 0;
-  registry.RegistryRootKey = support::hkDYN_DATA;
+  registry.RegistrySection = std::string(300, 'x');
   registry.OnError = [&](support::TAdvancedRegistry&) { ++errors; };
   setup::WriteComponentFlags(registry, AllSet());
   EXPECT_EQ(errors, 1);

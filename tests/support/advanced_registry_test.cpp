@@ -87,7 +87,8 @@ TEST_F(AdvancedRegistryTest, DeleteKeyIsRelativeToTheRoot) {
   r.WriteString("x", "y");
   r.DeleteKey(std::string(kArea) + "\\Gone");
   EXPECT_EQ(errors, 0);
-  EXPECT_FALSE(platform::RegKeyExists(platform::RegRoot::CurrentUser, std::string(kArea) + "\\Gone"));
+  EXPECT_FALSE(
+      platform::RegKeyExists(platform::RegRoot::CurrentUser, std::string(kArea) + "\\Gone"));
   r.DeleteKey(std::string(kArea) + "\\Gone");  // nothing left to delete
   EXPECT_EQ(errors, 1);
 }

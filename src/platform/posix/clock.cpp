@@ -2,14 +2,13 @@
 
 #include <time.h>
 
-#include <atomic>
 
 #include "platform/datetime.h"
 
 namespace platform {
 namespace {
 
-class SystemClock : public Clock {
+class SystemClockImpl : public Clock {
  public:
   double Now() override {
     struct timespec ts;
@@ -39,14 +38,11 @@ class SystemClock : public Clock {
   }
 };
 
-SystemClock systemClock;
-std::atomic<Clock*> current{&systemClock};
-
 }  // namespace
 
-void InstallClock(Clock* clock) { current = clock ? clock : &systemClock; }
-double Now() { return current.load()->Now(); }
-uint32_t Tick() { return current.load()->Tick(); }
-void Sleep(uint32_t milliseconds) { current.load()->Sleep(milliseconds); }
+Clock& SystemClock() {
+  static SystemClockImpl clock;
+  return clock;
+}
 
 }  // namespace platform

@@ -3,8 +3,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -20,30 +20,43 @@ namespace {
 
 using posix::MapPath;
 
-double ToOleDate(time_t t) {
+// Windows shows file times in local time with the bias in force now
+// (FileTimeToLocalFileTime), not the bias of the file's date; so do we.
+long CurrentBias() {
+  time_t now = time(nullptr);
   struct tm local;
-  localtime_r(&t, &local);
+  localtime_r(&now, &local);
+  return local.tm_gmtoff;
+}
+
+double ToOleDate(const struct timespec& t) {
+  time_t shifted = t.tv_sec + CurrentBias();
+  struct tm fields;
+  gmtime_r(&shifted, &fields);
   DateTimeFields f;
-  f.year = local.tm_year + 1900;
-  f.month = local.tm_mon + 1;
-  f.day = local.tm_mday;
-  f.hour = local.tm_hour;
-  f.minute = local.tm_min;
-  f.second = local.tm_sec;
+  f.year = fields.tm_year + 1900;
+  f.month = fields.tm_mon + 1;
+  f.day = fields.tm_mday;
+  f.hour = fields.tm_hour;
+  f.minute = fields.tm_min;
+  f.second = fields.tm_sec;
+  f.millisecond = static_cast<int>(t.tv_nsec / 1000000);
   return EncodeDateTime(f);
 }
 
-time_t FromOleDate(double value) {
+struct timespec FromOleDate(double value) {
   DateTimeFields f = DecodeDateTime(value);
-  struct tm local = {};
-  local.tm_year = f.year - 1900;
-  local.tm_mon = f.month - 1;
-  local.tm_mday = f.day;
-  local.tm_hour = f.hour;
-  local.tm_min = f.minute;
-  local.tm_sec = f.second;
-  local.tm_isdst = -1;
-  return mktime(&local);
+  struct tm fields = {};
+  fields.tm_year = f.year - 1900;
+  fields.tm_mon = f.month - 1;
+  fields.tm_mday = f.day;
+  fields.tm_hour = f.hour;
+  fields.tm_min = f.minute;
+  fields.tm_sec = f.second;
+  struct timespec t;
+  t.tv_sec = timegm(&fields) - CurrentBias();
+  t.tv_nsec = f.millisecond * 1000000L;
+  return t;
 }
 
 uint32_t AttributesOf(const std::string& native) {
@@ -55,8 +68,10 @@ uint32_t AttributesOf(const std::string& native) {
     struct stat target;
     if (stat(native.c_str(), &target) == 0) st = target;
   }
-  if (S_ISDIR(st.st_mode)) attributes |= kAttrDirectory;
-  else attributes |= kAttrArchive;
+  if (S_ISDIR(st.st_mode))
+    attributes |= kAttrDirectory;
+  else
+    attributes |= kAttrArchive;
   if (!(st.st_mode & S_IWUSR)) attributes |= kAttrReadOnly;
   return attributes;
 }
@@ -66,7 +81,9 @@ bool IsReadOnly(const std::string& native) {
   return a != kInvalidAttributes && (a & kAttrReadOnly);
 }
 
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char Lower(char c) {
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
 bool WildMatch(const char* name, const char* mask) {
   // Iterative matcher with one backtrack point: linear in practice, no recursion.
@@ -101,6 +118,12 @@ bool MaskMatches(const std::string& name, const std::string& mask) {
   return false;
 }
 
+// The last component of a Windows path as written, without case resolution.
+std::string LiteralLeaf(const std::string& path) {
+  size_t cut = path.find_last_of("\\/:");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
 bool CopyContents(int in, int out) {
   char buffer[1 << 16];
   for (;;) {
@@ -123,12 +146,17 @@ bool CopyContents(int in, int out) {
 
 }  // namespace
 
-uint32_t GetFileAttributes(const std::string& path) { return AttributesOf(MapPath(path)); }
+uint32_t GetFileAttributes(const std::string& path) {
+  return AttributesOf(MapPath(path));
+}
 
 bool SetFileAttributes(const std::string& path, uint32_t attributes) {
   std::string native = MapPath(path);
   struct stat st;
   if (stat(native.c_str(), &st) != 0) return false;
+  // Read-only does not protect a directory's contents on Windows; taking the
+  // write bits from a directory here would.
+  if (S_ISDIR(st.st_mode)) return true;
   mode_t mode = st.st_mode & 07777;
   mode = (attributes & kAttrReadOnly) ? (mode & ~0222) : (mode | S_IWUSR);
   return chmod(native.c_str(), mode) == 0;
@@ -149,6 +177,10 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
   struct stat st;
   if (stat(from.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   if (IsReadOnly(to)) return false;  // Windows refuses to replace a read-only file
+  struct stat existing;
+  if (stat(to.c_str(), &existing) == 0 && existing.st_dev == st.st_dev &&
+      existing.st_ino == st.st_ino)
+    return false;  // onto itself: truncating the target would lose the source
   int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
@@ -158,9 +190,10 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
     return false;
   }
   bool ok = CopyContents(in, out);
-  // A copy keeps the source's modification time, as on Windows.
+  // A copy keeps the source's modification time and attributes, as on Windows.
   struct timespec times[2] = {st.st_atim, st.st_mtim};
   futimens(out, times);
+  fchmod(out, st.st_mode & 0777);
   ok = close(out) == 0 && ok;
   close(in);
   if (!ok) unlink(to.c_str());
@@ -169,10 +202,25 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
 
 bool MoveFile(const std::string& source, const std::string& target) {
   std::string from = MapPath(source), to = MapPath(target);
-  struct stat st;
-  if (lstat(to.c_str(), &st) == 0) return false;  // never replaces
+  struct stat st, existing;
   if (lstat(from.c_str(), &st) != 0) return false;
-  if (rename(from.c_str(), to.c_str()) == 0) return true;
+  if (lstat(to.c_str(), &existing) == 0) {
+    // The target is the source itself under another case: Windows renames it.
+    if (existing.st_dev != st.st_dev || existing.st_ino != st.st_ino ||
+        strcasecmp(from.c_str(), to.c_str()) != 0)
+      return false;
+    std::string literal = LiteralLeaf(target);
+    size_t cut = to.find_last_of('/');
+    if (literal.empty() || cut == std::string::npos) return false;
+    to = to.substr(0, cut + 1) + literal;
+    return to == from || rename(from.c_str(), to.c_str()) == 0;
+  }
+  // Never replaces, even when a target appears meanwhile.
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno == EINVAL || errno == ENOSYS) {  // file systems without it
+    if (lstat(to.c_str(), &existing) == 0) return false;
+    if (rename(from.c_str(), to.c_str()) == 0) return true;
+  }
   if (errno != EXDEV || !S_ISREG(st.st_mode)) return false;
   // Across volumes a file is copied and the source removed, as Windows does.
   if (!CopyFile(source, target, true)) return false;
@@ -184,6 +232,8 @@ bool DeleteFile(const std::string& path) {
   struct stat st;
   if (lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR)) return false;  // read-only
+  // A link to a directory is a directory to Windows: RemoveDirectory removes it.
+  if (S_ISLNK(st.st_mode) && (AttributesOf(native) & kAttrDirectory)) return false;
   return unlink(native.c_str()) == 0;
 }
 
@@ -197,7 +247,8 @@ bool RemoveDirectory(const std::string& path) {
   struct stat st;
   if (lstat(native.c_str(), &st) != 0) return false;
   // A link to a directory is removed itself, never what it points to.
-  if (S_ISLNK(st.st_mode)) return unlink(native.c_str()) == 0;
+  if (S_ISLNK(st.st_mode))
+    return (AttributesOf(native) & kAttrDirectory) && unlink(native.c_str()) == 0;
   return rmdir(native.c_str()) == 0;
 }
 
@@ -211,8 +262,12 @@ bool ListDirectory(const std::string& pathWithMask, std::vector<DirEntry>& entri
   DIR* d = opendir(native.c_str());
   if (!d) return false;
   if (!native.empty() && native.back() != '/') native += '/';
+  // A drive's root directory has no "." and ".." entries.
+  bool driveRoot =
+      dir.size() == 3 && dir[1] == ':' && std::isalpha(static_cast<unsigned char>(dir[0]));
   while (dirent* e = readdir(d)) {
     std::string name = e->d_name;
+    if (driveRoot && (name == "." || name == "..")) continue;
     if (!MaskMatches(name, mask)) continue;
     DirEntry entry;
     entry.name = name;
@@ -221,7 +276,7 @@ bool ListDirectory(const std::string& pathWithMask, std::vector<DirEntry>& entri
     struct stat st;
     if (stat((native + name).c_str(), &st) == 0) {
       if (!S_ISDIR(st.st_mode)) entry.size = st.st_size;
-      entry.modified = ToOleDate(st.st_mtime);
+      entry.modified = ToOleDate(st.st_mtim);
     }
     entries.push_back(entry);
   }
@@ -238,28 +293,17 @@ int64_t FileSize(const std::string& path) {
 bool GetFileModified(const std::string& path, double& modified) {
   struct stat st;
   if (stat(MapPath(path).c_str(), &st) != 0) return false;
-  modified = ToOleDate(st.st_mtime);
+  modified = ToOleDate(st.st_mtim);
   return true;
 }
 
 bool SetFileModified(const std::string& path, double modified) {
-  struct timeval times[2];
-  times[0].tv_sec = times[1].tv_sec = FromOleDate(modified);
-  times[0].tv_usec = times[1].tv_usec = 0;
-  return utimes(MapPath(path).c_str(), times) == 0;
-}
-
-File::~File() { Close(); }
-
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
-  }
-  return *this;
+  // The modification time only; the access time stays.
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1] = FromOleDate(modified);
+  return utimensat(AT_FDCWD, MapPath(path).c_str(), times, 0) == 0;
 }
 
 bool File::Open(const std::string& path, Mode mode) {
@@ -271,9 +315,15 @@ bool File::Open(const std::string& path, Mode mode) {
   if (mode != Mode::Read && exists && !(st.st_mode & S_IWUSR)) return false;  // read-only
   int flags = O_CLOEXEC;
   switch (mode) {
-    case Mode::Read: flags |= O_RDONLY; break;
-    case Mode::ReadWrite: flags |= O_RDWR; break;
-    case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case Mode::Read:
+      flags |= O_RDONLY;
+      break;
+    case Mode::ReadWrite:
+      flags |= O_RDWR;
+      break;
+    case Mode::Create:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
   }
   int fd = open(native.c_str(), flags, 0644);
   if (fd < 0) return false;
@@ -286,10 +336,12 @@ void File::Close() {
   handle_ = -1;
 }
 
-bool File::IsOpen() const { return handle_ >= 0; }
+bool File::IsOpen() const {
+  return handle_ >= 0;
+}
 
 int64_t File::Read(void* buffer, int64_t count) {
-  if (handle_ < 0) return -1;
+  if (handle_ < 0 || count < 0) return -1;
   for (;;) {
     ssize_t n = read(static_cast<int>(handle_), buffer, static_cast<size_t>(count));
     if (n < 0 && errno == EINTR) continue;
@@ -298,7 +350,7 @@ int64_t File::Read(void* buffer, int64_t count) {
 }
 
 bool File::Write(const void* data, int64_t count) {
-  if (handle_ < 0) return false;
+  if (handle_ < 0 || count < 0) return false;
   const char* p = static_cast<const char*>(data);
   while (count > 0) {
     ssize_t n = write(static_cast<int>(handle_), p, static_cast<size_t>(count));
@@ -313,10 +365,13 @@ bool File::Write(const void* data, int64_t count) {
 }
 
 bool File::Seek(int64_t offset) {
-  return handle_ >= 0 && lseek(static_cast<int>(handle_), offset, SEEK_SET) == offset;
+  return handle_ >= 0 && offset >= 0 &&
+         lseek(static_cast<int>(handle_), offset, SEEK_SET) == offset;
 }
 
-bool File::SeekToEnd() { return handle_ >= 0 && lseek(static_cast<int>(handle_), 0, SEEK_END) >= 0; }
+bool File::SeekToEnd() {
+  return handle_ >= 0 && lseek(static_cast<int>(handle_), 0, SEEK_END) >= 0;
+}
 
 int64_t File::Position() {
   return handle_ >= 0 ? lseek(static_cast<int>(handle_), 0, SEEK_CUR) : -1;
@@ -327,6 +382,8 @@ int64_t File::Size() {
   return handle_ >= 0 && fstat(static_cast<int>(handle_), &st) == 0 ? st.st_size : -1;
 }
 
-bool File::Flush() { return handle_ >= 0 && fsync(static_cast<int>(handle_)) == 0; }
+bool File::Flush() {
+  return handle_ >= 0 && fsync(static_cast<int>(handle_)) == 0;
+}
 
 }  // namespace platform

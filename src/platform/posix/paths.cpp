@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <mutex>
+#include <vector>
 
 #include "platform/posix/posix_platform.h"
 
@@ -40,6 +41,29 @@ std::string FindNoCase(const std::string& dir, const std::string& leaf) {
   return found;
 }
 
+// A drive path with "." and ".." resolved in the text, as Windows resolves
+// them before it looks at the disk: "C:\missing\..\x" is "C:\x", and ".."
+// stops at the drive's root.
+std::string Normalized(const std::string& path) {
+  std::vector<std::string> parts;
+  size_t pos = 0;
+  while (pos <= path.size()) {
+    size_t next = path.find('/', pos);
+    if (next == std::string::npos) next = path.size();
+    std::string part = path.substr(pos, next - pos);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    pos = next + 1;
+  }
+  std::string out;
+  for (const auto& part : parts) out += "/" + part;
+  if (out.empty() || (path.size() > 0 && path.back() == '/')) out += '/';
+  return out;
+}
+
 }  // namespace
 
 void SetDriveRoot(const std::string& root) {
@@ -62,9 +86,9 @@ std::string MapPath(const std::string& windowsPath) {
     if (c == '\\') c = '/';
   std::string prefix;
   if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
-    prefix = DriveRoot() + "/" + static_cast<char>(std::tolower(static_cast<unsigned char>(path[0])));
-    path = path.substr(2);
-    if (path.empty() || path[0] != '/') path = "/" + path;
+    prefix =
+        DriveRoot() + "/" + static_cast<char>(std::tolower(static_cast<unsigned char>(path[0])));
+    path = Normalized(path.substr(2));
   }
   std::string full = prefix + path;
   if (Exists(full)) return full;

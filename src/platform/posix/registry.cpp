@@ -2,11 +2,16 @@
 // saved to and loaded from a REGEDIT4-style text file.
 #include "platform/registry.h"
 
+#include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -46,7 +51,7 @@ std::recursive_mutex treeMutex;
 Tree tree;
 
 const char* const kRootNames[7] = {
-    "HKEY_CLASSES_ROOT",  "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+    "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
     "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
 
 std::vector<std::string> SplitPath(const std::string& path) {
@@ -61,14 +66,26 @@ std::vector<std::string> SplitPath(const std::string& path) {
   return parts;
 }
 
+// Windows' limits: 512 levels of keys, 255 characters in a key name, 16383 in
+// a value name.
+constexpr size_t kMaxDepth = 512, kMaxKeyName = 255, kMaxValueName = 16383;
+
+// Whether Windows would create a key of this name. Line breaks are refused too:
+// the file form could not hold them.
+bool ValidKeyName(const std::string& name) {
+  return name.size() <= kMaxKeyName && name.find_first_of("\r\n") == std::string::npos;
+}
+
 std::shared_ptr<Key> Find(Tree& t, RegRoot root, const std::string& path, bool create) {
   // As on Windows NT: performance data holds no keys and dynamic data is gone.
   if (root == RegRoot::PerformanceData || root == RegRoot::DynData) return nullptr;
   std::shared_ptr<Key> key = t.roots[static_cast<int>(root)];
-  for (const auto& part : SplitPath(path)) {
+  std::vector<std::string> parts = SplitPath(path);
+  if (parts.size() > kMaxDepth) return nullptr;
+  for (const auto& part : parts) {
     auto it = key->subkeys.find(part);
     if (it == key->subkeys.end()) {
-      if (!create) return nullptr;
+      if (!create || !ValidKeyName(part)) return nullptr;
       it = key->subkeys.emplace(part, std::make_shared<Key>()).first;
     }
     key = it->second;
@@ -76,6 +93,7 @@ std::shared_ptr<Key> Find(Tree& t, RegRoot root, const std::string& path, bool c
   return key;
 }
 
+// Keys are at most kMaxDepth deep, so recursion over them is bounded.
 void MarkDeleted(Key& key) {
   key.deleted = true;
   for (auto& [name, sub] : key.subkeys) MarkDeleted(*sub);
@@ -88,15 +106,27 @@ std::string Hex2(unsigned char c) {
   return {digits[c >> 4], digits[c & 15]};
 }
 
+bool IsControl(unsigned char c) {
+  return c < 0x20 || c == 0x7f;
+}
+
 bool Printable(const std::string& s) {
   for (unsigned char c : s)
-    if (c < 0x20 || c == 0x7f) return false;
+    if (IsControl(c)) return false;
   return true;
 }
 
+// Regedit escapes only "\" and the quote. Strings with control characters are
+// written in hex form instead; names cannot be, so their control characters
+// are written as "\xHH", which regedit never writes (its "\" is always "\\").
 std::string Quote(const std::string& s) {
   std::string out = "\"";
   for (char c : s) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (IsControl(u)) {
+      out += "\\x" + Hex2(u);
+      continue;
+    }
     if (c == '\\' || c == '"') out += '\\';
     out += c;
   }
@@ -134,17 +164,31 @@ std::string ValueText(const StoredValue& v) {
   // Strings with control characters keep their bytes exactly in hex form.
   std::string bytes = v.bytes;
   if (v.type == kSz || v.type == kExpandSz) bytes += '\0';
-  return HexList("hex(" + std::to_string(v.type) + "):", bytes);
+  char kind[16];
+  std::snprintf(kind, sizeof kind, "hex(%x):", v.type);
+  return HexList(kind, bytes);
+}
+
+void WriteValues(std::string& out, const Key& key) {
+  for (const auto& [name, value] : key.values)
+    out += (name.empty() ? "@" : Quote(name)) + "=" + ValueText(value) + "\n";
 }
 
 void WriteKey(std::string& out, const std::string& path, const Key& key) {
+  // A key with subkeys comes back through them; an empty one needs its own line.
   if (!key.values.empty() || key.subkeys.empty()) {
     out += "[" + path + "]\n";
-    for (const auto& [name, value] : key.values)
-      out += (name.empty() ? "@" : Quote(name)) + "=" + ValueText(value) + "\n";
+    WriteValues(out, key);
     out += "\n";
   }
   for (const auto& [name, sub] : key.subkeys) WriteKey(out, path + "\\" + name, *sub);
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
 }
 
 bool ParseQuoted(const std::string& line, size_t& pos, std::string& out) {
@@ -159,17 +203,15 @@ bool ParseQuoted(const std::string& line, size_t& pos, std::string& out) {
     if (c == '\\') {
       if (++pos >= line.size()) return false;
       c = line[pos];
+      if (c == 'x' && pos + 2 < line.size() && HexDigit(line[pos + 1]) >= 0 &&
+          HexDigit(line[pos + 2]) >= 0) {
+        c = static_cast<char>(HexDigit(line[pos + 1]) << 4 | HexDigit(line[pos + 2]));
+        pos += 2;
+      }
     }
     out += c;
   }
   return false;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 bool ParseHexBytes(const std::string& text, std::string& out) {
@@ -187,6 +229,8 @@ bool ParseHexBytes(const std::string& text, std::string& out) {
     if (pos < text.size()) {
       if (text[pos] != ',') return false;
       ++pos;
+      while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+      if (pos >= text.size()) return false;  // a comma with no byte after it
     }
   }
   return true;
@@ -218,13 +262,13 @@ bool ParseValueData(const std::string& text, StoredValue& value) {
   std::string kind = text.substr(3, colon - 3);
   value.type = kBinary;
   if (!kind.empty()) {
-    if (kind.size() < 3 || kind.front() != '(' || kind.back() != ')') return false;
+    if (kind.size() < 3 || kind.size() > 10 || kind.front() != '(' || kind.back() != ')')
+      return false;
     value.type = 0;
     for (size_t i = 1; i + 1 < kind.size(); ++i) {
       int h = HexDigit(kind[i]);
       if (h < 0) return false;
       value.type = value.type * 16 + static_cast<uint32_t>(h);
-      if (value.type > 0xffff) return false;
     }
   }
   if (!ParseHexBytes(text.substr(colon + 1), value.bytes)) return false;
@@ -234,31 +278,22 @@ bool ParseValueData(const std::string& text, StoredValue& value) {
   return true;
 }
 
-bool Parse(const std::string& text, Tree& out, std::string& error) {
+std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
-  {
-    std::string current;
-    size_t pos = 0;
-    while (pos < text.size()) {
-      size_t end = text.find('\n', pos);
-      if (end == std::string::npos) end = text.size();
-      std::string line = text.substr(pos, end - pos);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      pos = end + 1;
-      // A trailing "\" continues a hex list on the next line.
-      if (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos) {
-        current += line.substr(0, line.size() - 1);
-        continue;
-      }
-      if (!current.empty()) {
-        size_t start = line.find_first_not_of(" \t");
-        line = current + (start == std::string::npos ? "" : line.substr(start));
-        current.clear();
-      }
-      lines.push_back(line);
-    }
-    if (!current.empty()) lines.push_back(current);
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    pos = end + 1;
   }
+  return lines;
+}
+
+bool Parse(const std::string& text, Tree& out, std::string& error) {
+  std::vector<std::string> lines = SplitLines(text);
   size_t i = 0;
   while (i < lines.size() && lines[i].empty()) ++i;
   if (i >= lines.size() || lines[i] != "REGEDIT4") {
@@ -268,7 +303,7 @@ bool Parse(const std::string& text, Tree& out, std::string& error) {
   std::shared_ptr<Key> key;
   for (++i; i < lines.size(); ++i) {
     const std::string& line = lines[i];
-    std::string where = "line " + std::to_string(i + 1) + ": ";
+    const std::string where = "line " + std::to_string(i + 1) + ": ";
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       if (line.back() != ']') {
@@ -287,6 +322,10 @@ bool Parse(const std::string& text, Tree& out, std::string& error) {
       }
       key = Find(out, static_cast<RegRoot>(root),
                  cut == std::string::npos ? "" : path.substr(cut + 1), true);
+      if (!key) {
+        error = where + "invalid key " + path;
+        return false;
+      }
       continue;
     }
     if (!key) {
@@ -297,16 +336,29 @@ bool Parse(const std::string& text, Tree& out, std::string& error) {
     size_t pos = 0;
     if (line[0] == '@') {
       pos = 1;
-    } else if (!ParseQuoted(line, pos, name)) {
+    } else if (!ParseQuoted(line, pos, name) || name.size() > kMaxValueName) {
       error = where + "malformed value name";
       return false;
     }
     if (pos >= line.size() || line[pos] != '=') {
-      error = where + "missing '='";
+      error = where + "missing '=' after the value name";
       return false;
     }
+    std::string data = line.substr(pos + 1);
+    // A hex list goes on over lines that end in "\".
+    if (data.rfind("hex", 0) == 0) {
+      while (!data.empty() && data.back() == '\\') {
+        data.pop_back();
+        if (++i >= lines.size()) {
+          error = where + "hex list continues past the end of the file";
+          return false;
+        }
+        size_t start = lines[i].find_first_not_of(" \t");
+        if (start != std::string::npos) data += lines[i].substr(start);
+      }
+    }
     StoredValue value;
-    if (!ParseValueData(line.substr(pos + 1), value)) {
+    if (!ParseValueData(data, value)) {
       error = where + "malformed value data";
       return false;
     }
@@ -317,7 +369,7 @@ bool Parse(const std::string& text, Tree& out, std::string& error) {
 
 bool Store(Key& key, const std::string& name, uint32_t type, const std::string& bytes) {
   std::lock_guard<std::recursive_mutex> lock(treeMutex);
-  if (key.deleted) return false;
+  if (key.deleted || name.size() > kMaxValueName) return false;
   StoredValue& v = key.values[name];
   v.type = type;
   v.bytes = bytes;
@@ -343,9 +395,13 @@ bool RegKey::Open(RegRoot root, const std::string& path, bool create) {
   return true;
 }
 
-void RegKey::Close() { impl_.reset(); }
+void RegKey::Close() {
+  impl_.reset();
+}
 
-bool RegKey::IsOpen() const { return impl_ != nullptr; }
+bool RegKey::IsOpen() const {
+  return impl_ != nullptr;
+}
 
 bool RegKey::ReadValue(const std::string& name, RegValue& value) const {
   std::lock_guard<std::recursive_mutex> lock(treeMutex);
@@ -356,16 +412,26 @@ bool RegKey::ReadValue(const std::string& name, RegValue& value) const {
   value = RegValue();
   value.data = v.bytes;
   switch (v.type) {
-    case kSz: value.type = RegType::String; break;
-    case kExpandSz: value.type = RegType::ExpandString; break;
-    case kBinary: value.type = RegType::Binary; break;
-    case kMultiSz: value.type = RegType::MultiString; break;
+    case kSz:
+      value.type = RegType::String;
+      break;
+    case kExpandSz:
+      value.type = RegType::ExpandString;
+      break;
+    case kBinary:
+      value.type = RegType::Binary;
+      break;
+    case kMultiSz:
+      value.type = RegType::MultiString;
+      break;
     case kDword:
       value.type = RegType::DWord;
       for (size_t i = v.bytes.size() < 4 ? v.bytes.size() : 4; i-- > 0;)
         value.dword = value.dword << 8 | static_cast<unsigned char>(v.bytes[i]);
       break;
-    default: value.type = RegType::Other; break;
+    default:
+      value.type = RegType::Other;
+      break;
   }
   return true;
 }
@@ -445,9 +511,16 @@ void ClearRegistry() {
 std::string RegistryToText() {
   std::lock_guard<std::recursive_mutex> lock(treeMutex);
   std::string out = "REGEDIT4\n\n";
-  for (int r = 0; r < 7; ++r)
-    for (const auto& [name, sub] : tree.roots[r]->subkeys)
+  for (int r = 0; r < 7; ++r) {
+    const Key& root = *tree.roots[r];
+    if (!root.values.empty()) {  // values of the root key itself
+      out += std::string("[") + kRootNames[r] + "]\n";
+      WriteValues(out, root);
+      out += "\n";
+    }
+    for (const auto& [name, sub] : root.subkeys)
       WriteKey(out, std::string(kRootNames[r]) + "\\" + name, *sub);
+  }
   return out;
 }
 
@@ -484,20 +557,40 @@ bool LoadRegistryFile(const std::string& nativePath, std::string& error) {
 
 bool SaveRegistryFile(const std::string& nativePath, std::string& error) {
   std::string text = RegistryToText();
-  std::string temp = nativePath + ".tmp" + std::to_string(getpid());
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
-    error = "cannot create " + temp;
+  // A fresh temporary beside the target, so that the rename stays on one file
+  // system and a failed save leaves the old file as it was.
+  std::string temp = nativePath + ".XXXXXX";
+  int fd = mkstemp(temp.data());
+  if (fd < 0) {
+    error = "cannot create a temporary file beside " + nativePath + ": " + std::strerror(errno);
     return false;
   }
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = std::fflush(f) == 0 && ok;
-  ok = fsync(fileno(f)) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok || std::rename(temp.c_str(), nativePath.c_str()) != 0) {
-    std::remove(temp.c_str());
-    error = "cannot write " + nativePath;
+  fchmod(fd, 0644);
+  int failure = 0;
+  for (size_t done = 0; done < text.size();) {
+    ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failure = n < 0 ? errno : EIO;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (!failure && fsync(fd) != 0) failure = errno;
+  if (close(fd) != 0 && !failure) failure = errno;
+  if (!failure && std::rename(temp.c_str(), nativePath.c_str()) != 0) failure = errno;
+  if (failure) {
+    unlink(temp.c_str());
+    error = "cannot write " + nativePath + ": " + std::strerror(failure);
     return false;
+  }
+  // The rename itself reaches the disk with the directory.
+  size_t cut = nativePath.find_last_of('/');
+  std::string dir = cut == std::string::npos ? "." : cut == 0 ? "/" : nativePath.substr(0, cut);
+  int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    fsync(dirFd);
+    close(dirFd);
   }
   return true;
 }

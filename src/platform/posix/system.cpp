@@ -2,6 +2,7 @@
 #include "platform/system.h"
 
 #include <sched.h>
+#include <strings.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -67,9 +68,42 @@ std::string GetEnvironment(const std::string& name) {
   return value ? value : "";
 }
 
-uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+uint32_t CurrentThreadId() {
+  return static_cast<uint32_t>(syscall(SYS_gettid));
+}
 
-bool EnablePrivilege(const std::string& name, bool) { return !name.empty(); }
+// The privileges of an elevated administrator's token: only these can be
+// enabled or disabled; other names fail as Windows fails them.
+bool EnablePrivilege(const std::string& name, bool) {
+  static const char* const held[] = {
+      "SeIncreaseQuotaPrivilege",
+      "SeSecurityPrivilege",
+      "SeTakeOwnershipPrivilege",
+      "SeLoadDriverPrivilege",
+      "SeSystemProfilePrivilege",
+      "SeSystemtimePrivilege",
+      "SeProfileSingleProcessPrivilege",
+      "SeIncreaseBasePriorityPrivilege",
+      "SeCreatePagefilePrivilege",
+      "SeBackupPrivilege",
+      "SeRestorePrivilege",
+      "SeShutdownPrivilege",
+      "SeDebugPrivilege",
+      "SeSystemEnvironmentPrivilege",
+      "SeChangeNotifyPrivilege",
+      "SeRemoteShutdownPrivilege",
+      "SeUndockPrivilege",
+      "SeManageVolumePrivilege",
+      "SeImpersonatePrivilege",
+      "SeCreateGlobalPrivilege",
+      "SeIncreaseWorkingSetPrivilege",
+      "SeTimeZonePrivilege",
+      "SeCreateSymbolicLinkPrivilege",
+  };
+  for (const char* h : held)
+    if (strcasecmp(h, name.c_str()) == 0) return true;
+  return false;
+}
 
 bool SetProcessAffinity(bool allProcessors) {
   cpu_set_t set;

@@ -1,0 +1,123 @@
+// The running process and the system around it, through the Windows API.
+#include "platform/system.h"
+
+#include <mutex>
+
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+namespace {
+
+std::mutex argumentsMutex;
+bool argumentsSet = false;
+std::vector<std::string> arguments;
+
+}  // namespace
+
+int PlatformId() {
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!GetVersionExA(&info)) return 0;
+  return static_cast<int>(info.dwPlatformId);
+}
+
+std::string ProgramPath() {
+  std::string buffer(MAX_PATH, '\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    // A full buffer means the path may have been cut.
+    if (n < buffer.size()) return buffer.substr(0, n);
+    if (buffer.size() >= 32768) return {};
+    buffer.assign(buffer.size() * 2, '\0');
+  }
+}
+
+std::vector<std::string> CommandLineArgs() {
+  {
+    std::lock_guard<std::mutex> lock(argumentsMutex);
+    if (argumentsSet) return arguments;
+  }
+  std::vector<std::string> words = SplitCommandLine(GetCommandLineA());
+  if (!words.empty()) words.erase(words.begin());  // the program
+  return words;
+}
+
+void SetCommandLineArgs(int argc, char** argv) {
+  std::lock_guard<std::mutex> lock(argumentsMutex);
+  arguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
+  argumentsSet = true;
+}
+
+std::string GetEnvironment(const std::string& name) {
+  std::string buffer(256, '\0');
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD n =
+        GetEnvironmentVariableA(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) return buffer.substr(0, n);
+    buffer.assign(n, '\0');  // n is the size needed, terminator included
+  }
+  return {};
+}
+
+uint32_t CurrentThreadId() {
+  return GetCurrentThreadId();
+}
+
+bool EnablePrivilege(const std::string& name, bool enable) {
+  HANDLE token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+    return false;
+  TOKEN_PRIVILEGES privileges = {};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
+  bool ok = LookupPrivilegeValueA(nullptr, name.c_str(), &privileges.Privileges[0].Luid) &&
+            AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
+            // The call succeeds without assigning a privilege the token lacks.
+            GetLastError() == ERROR_SUCCESS;
+  CloseHandle(token);
+  return ok;
+}
+
+bool SetProcessAffinity(bool allProcessors) {
+  // Looked up at run time: older systems lack them.
+  using SetMask = BOOL(WINAPI*)(HANDLE, DWORD_PTR);
+  using GetMask = BOOL(WINAPI*)(HANDLE, PDWORD_PTR, PDWORD_PTR);
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  if (!kernel) return false;
+  auto setMask = reinterpret_cast<SetMask>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetProcessAffinityMask")));
+  auto getMask = reinterpret_cast<GetMask>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "GetProcessAffinityMask")));
+  if (!setMask || !getMask) return false;
+  DWORD_PTR processMask = 0, systemMask = 0;
+  if (!getMask(GetCurrentProcess(), &processMask, &systemMask)) return false;
+  return setMask(GetCurrentProcess(), allProcessors ? systemMask : 1) != 0;
+}
+
+bool ConnectNetworkShare(const std::string& remote, const std::string& user,
+                         const std::string& password) {
+  using win32::NullIfEmpty;
+  std::string remoteName = remote;  // the API takes a writable text
+  NETRESOURCEA resource = {};
+  resource.dwType = RESOURCETYPE_DISK;
+  resource.lpLocalName = nullptr;
+  resource.lpRemoteName = remoteName.data();
+  return WNetAddConnection2A(&resource, NullIfEmpty(password), NullIfEmpty(user), 0) == NO_ERROR;
+}
+
+void WriteStandardOutput(const std::string& text) {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE) return;  // a GUI process may have none
+  const char* p = text.data();
+  for (size_t left = text.size(); left > 0;) {
+    DWORD done = 0;
+    DWORD n = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
+    if (!WriteFile(out, p, n, &done, nullptr) || done == 0) return;
+    p += done;
+    left -= done;
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,228 @@
+#include "support/file_utils.h"
+
+#include <vector>
+
+#include "platform/datetime.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "support/short_string.h"
+#include "support/text_fields.h"
+
+namespace support {
+namespace {
+
+bool HasMask(const std::string& name) {
+  return name.find_first_of("*?") != std::string::npos;
+}
+
+// The first file (not directory) that matches the name, which may hold a mask.
+bool FindFile(const std::string& name, platform::DirEntry& found) {
+  if (name.empty()) return false;
+  if (!HasMask(name)) {
+    if (!platform::FileExists(name)) return false;
+    found.size = platform::FileSize(name);
+    return found.size >= 0 && platform::GetFileModified(name, found.modified);
+  }
+  std::vector<platform::DirEntry> entries;
+  if (!platform::ListDirectory(name, entries)) return false;
+  for (const auto& entry : entries) {
+    if (entry.attributes & platform::kAttrDirectory) continue;
+    found = entry;
+    return true;
+  }
+  return false;
+}
+
+std::string ProgramDirectory() {
+  std::string path = platform::ProgramPath();
+  std::size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// Trimmed, ending in "\" (a trailing "/" of a native path becomes "\").
+std::string AsDirectory(const std::string& raw, bool noFallback) {
+  std::string dir = TrimBlanks(raw);
+  if (dir.empty() && !noFallback) dir = ProgramDirectory();
+  if (dir.empty()) return dir;
+  if (dir.back() == '/') dir.back() = '\\';
+  if (dir.back() != '\\') dir += '\\';
+  return dir;
+}
+
+}  // namespace
+
+bool CopyFileTo(const std::string& source, const std::string& target, bool failIfExists) {
+  return platform::CopyFile(source, target, failIfExists);
+}
+
+bool MoveFileTo(const std::string& source, const std::string& target) {
+  return platform::MoveFile(source, target);
+}
+
+std::string LoadFileToString(const std::string& fileName, bool deleteAfter) {
+  const std::string name = ShortString(fileName);
+  if (name.empty()) return "";
+  std::string content;
+  {
+    platform::File file;
+    if (!file.Open(name, platform::File::Mode::Read)) return "";
+    char buffer[65536];
+    for (int64_t n; (n = file.Read(buffer, sizeof buffer)) > 0;)
+      content.append(buffer, static_cast<std::size_t>(n));
+  }
+  if (deleteAfter) platform::DeleteFile(name);
+  return content;
+}
+
+bool SaveStringToFile(const std::string& content, const std::string& fileName, bool deleteIfEmpty,
+                      bool append) {
+  const std::string name = ShortString(fileName);
+  if (name.empty()) return false;
+  if (deleteIfEmpty && content.empty()) return platform::DeleteFile(name);
+
+  platform::File file;
+  bool open = append && file.Open(name, platform::File::Mode::ReadWrite) && file.SeekToEnd();
+  if (!open) open = file.Open(name, platform::File::Mode::Create);
+  if (!open) {
+    std::size_t cut = name.find_last_of("\\/");
+    if (cut != std::string::npos && cut > 0 && CreateDirectoryPath(name.substr(0, cut + 1)))
+      open = file.Open(name, platform::File::Mode::Create);
+  }
+  if (!open) return false;
+  bool written = file.Write(content.data(), static_cast<int64_t>(content.size()));
+  file.Close();
+  return written;
+}
+
+bool DirExists(const std::string& path) {
+  return !path.empty() && platform::DirectoryExists(path);
+}
+
+bool CreateDirectoryPath(const std::string& source) {
+  std::string path = ShortString(source);
+  if (path.empty()) return false;
+  if (DirExists(path)) return true;
+  if (path.back() == '\\') path.pop_back();
+
+  // Walk up to the first existing ancestor, then create downwards. A loop, not
+  // recursion, and a bare drive ("C:") is never attempted.
+  std::vector<std::string> missing;
+  for (std::string current = path; current.size() > 2 && !DirExists(current);) {
+    missing.push_back(current);
+    std::size_t cut = current.find_last_of("\\/");
+    if (cut == std::string::npos) break;
+    std::string parent = current.substr(0, cut);
+    if (parent == current) break;
+    current = std::move(parent);
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) platform::CreateDirectory(*it);
+  return DirExists(path);
+}
+
+bool DeleteDirectory(const std::string& path, const std::string& mask, bool recursive) {
+  if (path.empty()) return false;
+  const std::string pattern = mask.empty() ? "*.*" : mask;
+  std::string top = path;
+  if (top.back() != '\\' && top.back() != '/') top += '\\';
+
+  // A link or junction given as the directory itself is removed, not emptied. It
+  // is named without the trailing "\", which some systems resolve through the
+  // link; a bare "C:" would name the drive's current directory and is skipped.
+  const std::string bare = top.substr(0, top.size() - 1);
+  uint32_t topAttributes = bare.empty() || bare.back() == ':' ? platform::kInvalidAttributes
+                                                              : platform::GetFileAttributes(bare);
+  if (topAttributes != platform::kInvalidAttributes &&
+      (topAttributes & platform::kAttrReparsePoint))
+    return platform::RemoveDirectory(bare);
+
+  // Depth-first with an explicit stack: a deep tree must not exhaust the stack.
+  struct Frame {
+    std::string dir;
+    std::vector<std::string> subdirs;
+    std::size_t next = 0;
+    bool listed = false;
+  };
+  std::vector<Frame> stack;
+  stack.push_back(Frame{top, {}, 0, false});
+  for (;;) {
+    Frame& frame = stack.back();
+    if (!frame.listed) {
+      frame.listed = true;
+      std::vector<platform::DirEntry> entries;
+      platform::ListDirectory(frame.dir + pattern, entries);
+      for (const auto& entry : entries) {
+        if (entry.name == "." || entry.name == "..") continue;
+        const std::string full = frame.dir + entry.name;
+        if (!(entry.attributes & platform::kAttrDirectory)) {
+          platform::DeleteFile(full);
+        } else if (recursive) {
+          if (entry.attributes & platform::kAttrReparsePoint)
+            platform::RemoveDirectory(full);  // the link only, never its target
+          else
+            frame.subdirs.push_back(full + "\\");
+        }
+      }
+    }
+    if (frame.next < frame.subdirs.size()) {
+      std::string child = frame.subdirs[frame.next++];
+      stack.push_back(Frame{std::move(child), {}, 0, false});
+      continue;
+    }
+    bool removed = platform::RemoveDirectory(frame.dir);
+    stack.pop_back();
+    if (stack.empty()) return removed;
+  }
+}
+
+int64_t FileSizeOf(const std::string& fileName) {
+  platform::DirEntry entry;
+  return FindFile(fileName, entry) ? entry.size : -1;
+}
+
+int64_t FileSizeByName(const std::string& fileName) {
+  platform::DirEntry entry;
+  return FindFile(ShortString(fileName), entry) ? entry.size : 0;
+}
+
+uint32_t DateTimeToFileDate(double dateTime) {
+  platform::DateTimeFields f = platform::DecodeDateTime(dateTime);
+  if (f.year < 1980 || f.year > 2107) return 0;
+  uint32_t date = static_cast<uint32_t>(((f.year - 1980) << 9) | (f.month << 5) | f.day);
+  uint32_t time = static_cast<uint32_t>((f.hour << 11) | (f.minute << 5) | (f.second / 2));
+  return (date << 16) | time;
+}
+
+uint32_t FileDateByName(const std::string& fileName) {
+  platform::DirEntry entry;
+  return FindFile(fileName, entry) ? DateTimeToFileDate(entry.modified) : 0;
+}
+
+std::string NormalizeDir(const std::string& path, bool withSeparator, bool slashesToBackslashes) {
+  if (path.empty()) return path;
+  std::string dir = path;
+  if (slashesToBackslashes)
+    for (char& c : dir)
+      if (c == '/') c = '\\';
+  if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
+  if (!withSeparator) dir.pop_back();
+  return dir;
+}
+
+bool IsRootedPath(const std::string& path) {
+  if (path.empty()) return false;
+  return path[0] == '/' || path[0] == '\\' || path.find(':') != std::string::npos;
+}
+
+std::string GetTempDirectory(bool noFallback) {
+  return AsDirectory(platform::TempDirectory(), noFallback);
+}
+
+std::string GetWindowsDirectoryPath(bool noFallback) {
+  return AsDirectory(platform::WindowsDirectory(), noFallback);
+}
+
+std::string GetSystemDirectoryPath(bool noFallback) {
+  return AsDirectory(platform::SystemDirectory(), noFallback);
+}
+
+}  // namespace support

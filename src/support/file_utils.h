@@ -1,0 +1,54 @@
+// File and directory operations on Windows paths, through the platform layer.
+// Directory paths that these functions return end in "\".
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace support {
+
+bool CopyFileTo(const std::string& source, const std::string& target, bool failIfExists);
+// Never replaces an existing target.
+bool MoveFileTo(const std::string& source, const std::string& target);
+
+// The whole file; "" when it cannot be opened. With deleteAfter a file that was
+// read is deleted. The name is taken as a short string.
+std::string LoadFileToString(const std::string& fileName, bool deleteAfter = false);
+// Writes (or appends) the content, creating the file's directory when needed.
+// With deleteIfEmpty and empty content the file is deleted instead.
+bool SaveStringToFile(const std::string& content, const std::string& fileName,
+                      bool deleteIfEmpty = false, bool append = false);
+
+bool DirExists(const std::string& path);
+// Creates the directory with every missing parent; true when it exists afterwards.
+bool CreateDirectoryPath(const std::string& path);
+// Deletes the entries matching mask ("" = "*.*"), descending into
+// subdirectories when recursive, then the directory itself; true when that
+// last removal succeeded. A link or junction is removed, never followed.
+bool DeleteDirectory(const std::string& path, const std::string& mask = "", bool recursive = true);
+
+// Size of the first file matching the name (masks allowed); -1 when none.
+int64_t FileSizeOf(const std::string& fileName);
+// As FileSizeOf for a short string, 0 when none.
+int64_t FileSizeByName(const std::string& fileName);
+// Modification time of the first matching file as a packed file date (date in
+// the high 16 bits, time in 2-second steps in the low 16 bits); 0 when none.
+uint32_t FileDateByName(const std::string& fileName);
+// The packed file date of a local date-time (days since 1899-12-30); 0 outside 1980 to 2107.
+uint32_t DateTimeToFileDate(double dateTime);
+
+// "" stays ""; with slashesToBackslashes every "/" becomes "\"; a "\" is appended
+// unless the path ends in "\" or "/"; without withSeparator the last character
+// is then removed.
+std::string NormalizeDir(const std::string& path, bool withSeparator = true,
+                         bool slashesToBackslashes = false);
+// Begins with "/" or "\" or contains ":".
+bool IsRootedPath(const std::string& path);
+
+// The system's directories, trimmed, ending in "\". When the system names none,
+// the directory of the running program unless noFallback (then "").
+std::string GetTempDirectory(bool noFallback = false);
+std::string GetWindowsDirectoryPath(bool noFallback = false);
+std::string GetSystemDirectoryPath(bool noFallback = false);
+
+}  // namespace support
