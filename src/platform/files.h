@@ -36,6 +36,9 @@ bool DirectoryExists(const std::string& path);  // exists and is a directory
 bool CopyFile(const std::string& source, const std::string& target, bool failIfExists);
 // Never replaces an existing target.
 bool MoveFile(const std::string& source, const std::string& target);
+// Renames a file over an existing one in one step, so that readers see either the
+// old or the new content; used to replace a file with one written beside it.
+bool ReplaceFile(const std::string& source, const std::string& target);
 bool DeleteFile(const std::string& path);
 bool CreateDirectory(const std::string& path);  // one level; parent must exist
 bool RemoveDirectory(const std::string& path);  // empty directories only

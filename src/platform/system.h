@@ -42,4 +42,8 @@ bool ConnectNetworkShare(const std::string& remote, const std::string& user,
 
 void WriteStandardOutput(const std::string& text);
 
+// The system's text for a Windows error code, without the trailing line break;
+// "" when the system has none.
+std::string SystemErrorText(uint32_t code);
+
 }  // namespace platform

@@ -1,5 +1,7 @@
 #include "ui/headless.h"
 
+#include <algorithm>
+
 namespace ui {
 
 int DefaultAnswer(unsigned flags) {
@@ -31,6 +33,29 @@ void HeadlessUI::StepProgress() {
 
 void HeadlessUI::ScriptAnswers(std::vector<int> answers) {
   script_.assign(answers.begin(), answers.end());
+}
+
+HeadlessRenderer::~HeadlessRenderer() {
+  for (TForm* form : forms_)
+    if (form->Listener() == this) form->SetListener(nullptr);
+}
+
+void HeadlessRenderer::Attach(TForm& form) {
+  form.SetListener(this);
+  if (std::find(forms_.begin(), forms_.end(), &form) == forms_.end()) forms_.push_back(&form);
+}
+
+void HeadlessRenderer::Detach(TForm& form) {
+  if (form.Listener() == this) form.SetListener(nullptr);
+  forms_.erase(std::remove(forms_.begin(), forms_.end(), &form), forms_.end());
+}
+
+void HeadlessRenderer::FormChanged(TForm& form, TComponent* component, Change what) {
+  updates_.push_back({form.ClassName(), component ? component->Name() : std::string(), what});
+}
+
+void HeadlessRenderer::FormDestroyed(TForm& form) {
+  forms_.erase(std::remove(forms_.begin(), forms_.end(), &form), forms_.end());
 }
 
 }  // namespace ui

@@ -1,11 +1,13 @@
 // The user interface without windows, for tests and unattended runs. Message
 // boxes are answered from a script, or with their default button when the script
-// is empty; every box answered is logged.
+// is empty; every box answered is logged. Forms need no renderer to work: their
+// model is all there is; HeadlessRenderer records what a screen would show.
 #pragma once
 
 #include <deque>
 #include <vector>
 
+#include "ui/form.h"
 #include "ui/ui.h"
 
 namespace ui {
@@ -39,6 +41,34 @@ class HeadlessUI : public UserInterface {
   std::string status_;
   std::vector<std::string> statusHistory_;
   int progress_ = 0;
+};
+
+// Stands where a window renderer would: records every change of the forms
+// attached to it, in order, which is what a renderer would have redrawn.
+class HeadlessRenderer : public TFormListener {
+ public:
+  struct Update {
+    std::string Form;       // class name
+    std::string Component;  // "" for the form itself
+    Change What;
+  };
+
+  HeadlessRenderer() = default;
+  ~HeadlessRenderer() override;
+  HeadlessRenderer(const HeadlessRenderer&) = delete;
+  HeadlessRenderer& operator=(const HeadlessRenderer&) = delete;
+
+  void Attach(TForm& form);
+  void Detach(TForm& form);
+  void FormChanged(TForm& form, TComponent* component, Change what) override;
+  void FormDestroyed(TForm& form) override;
+
+  const std::vector<Update>& Updates() const { return updates_; }
+  void ClearUpdates() { updates_.clear(); }
+
+ private:
+  std::vector<TForm*> forms_;
+  std::vector<Update> updates_;
 };
 
 // The default button of a box with these flags.

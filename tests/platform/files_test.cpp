@@ -108,6 +108,22 @@ TEST(FileOperations, MoveNeverReplaces) {
   EXPECT_EQ(Listed(dir.Path() + "c.*").size(), 1u);
 }
 
+TEST(FileOperations, ReplaceSwapsInTheNewContentInOneStep) {
+  ScratchDir dir;
+  std::string target = dir.Path() + "settings.cfg", fresh = dir.Path() + "settings.tmp";
+  ASSERT_TRUE(WriteFile(target, "old"));
+  ASSERT_TRUE(WriteFile(fresh, "new"));
+  EXPECT_TRUE(platform::ReplaceFile(fresh, target));
+  EXPECT_EQ(ReadFile(target), "new");
+  EXPECT_FALSE(platform::FileExists(fresh));
+  // A missing target is simply created; a missing source changes nothing.
+  ASSERT_TRUE(WriteFile(fresh, "first"));
+  EXPECT_TRUE(platform::ReplaceFile(fresh, dir.Path() + "other.cfg"));
+  EXPECT_EQ(ReadFile(dir.Path() + "other.cfg"), "first");
+  EXPECT_FALSE(platform::ReplaceFile(fresh, target));
+  EXPECT_EQ(ReadFile(target), "new");
+}
+
 TEST(FileOperations, MoveRenamesADirectoryWithItsContents) {
   ScratchDir dir;
   ASSERT_TRUE(platform::CreateDirectory(dir.Path() + "old"));

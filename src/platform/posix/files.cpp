@@ -227,6 +227,14 @@ bool MoveFile(const std::string& source, const std::string& target) {
   return unlink(from.c_str()) == 0;
 }
 
+bool ReplaceFile(const std::string& source, const std::string& target) {
+  std::string from = MapPath(source), to = MapPath(target);
+  struct stat st;
+  if (lstat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+  if (IsReadOnly(to)) return false;  // as Windows refuses to replace a read-only file
+  return rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool DeleteFile(const std::string& path) {
   std::string native = MapPath(path);
   struct stat st;

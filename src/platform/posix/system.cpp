@@ -144,4 +144,35 @@ std::string SystemDirectory() {
   return systemDir;
 }
 
+// The Windows texts of the error codes that the stand-ins report.
+std::string SystemErrorText(uint32_t code) {
+  static const struct {
+    uint32_t code;
+    const char* text;
+  } known[] = {
+      {0, "The operation completed successfully."},
+      {2, "The system cannot find the file specified."},
+      {3, "The system cannot find the path specified."},
+      {5, "Access is denied."},
+      {6, "The handle is invalid."},
+      {32, "The process cannot access the file because it is being used by another process."},
+      {80, "The file exists."},
+      {87, "The parameter is incorrect."},
+      {183, "Cannot create a file when that file already exists."},
+      {1051,
+       "A stop control has been sent to a service that other running services are "
+       "dependent on."},
+      {1053, "The service did not respond to the start or control request in a timely fashion."},
+      {1056, "An instance of the service is already running."},
+      {1060, "The specified service does not exist as an installed service."},
+      {1061, "The service cannot accept control messages at this time."},
+      {1062, "The service has not been started."},
+      {1072, "The specified service has been marked for deletion."},
+      {1073, "The specified service already exists."},
+  };
+  for (const auto& k : known)
+    if (k.code == code) return k.text;
+  return "";
+}
+
 }  // namespace platform

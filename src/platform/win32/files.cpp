@@ -78,6 +78,11 @@ bool MoveFile(const std::string& source, const std::string& target) {
   return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_COPY_ALLOWED) != 0;
 }
 
+bool ReplaceFile(const std::string& source, const std::string& target) {
+  return MoveFileExA(source.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 bool DeleteFile(const std::string& path) {
   return DeleteFileA(path.c_str()) != 0;
 }

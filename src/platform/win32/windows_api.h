@@ -14,6 +14,7 @@
 
 #undef CopyFile
 #undef MoveFile
+#undef ReplaceFile
 #undef DeleteFile
 #undef CreateDirectory
 #undef RemoveDirectory

@@ -1,0 +1,48 @@
+// Dynamic libraries loaded at run time by their full path: the server's COM
+// libraries and its database library. Windows loads them with the altered
+// search order, so that their own dependencies come from their folder.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace platform {
+
+class Library {
+ public:
+  // The address of an exported entry. Every function pointer converts to and
+  // from this type without loss.
+  using Entry = void (*)();
+
+  Library();
+  ~Library();  // unloads
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+  Library(Library&& other) noexcept;
+  Library& operator=(Library&& other) noexcept;
+
+  // Loads the library at a full Windows path; one loaded before is unloaded
+  // first. False when it cannot be loaded.
+  bool Load(const std::string& path);
+  void Unload();
+  bool IsLoaded() const;
+
+  // The exported entry of that name, or none.
+  Entry Find(const std::string& name) const;
+
+  // Binds an entry to a typed function pointer, which is set to none when the
+  // entry is missing. Entries are declared without a calling convention: the
+  // product is 64-bit, where Windows has only one.
+  template <typename Function>
+  bool Bind(const std::string& name, Function*& function) const {
+    Entry entry = Find(name);
+    function = reinterpret_cast<Function*>(entry);
+    return entry != nullptr;
+  }
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace platform

@@ -1,0 +1,49 @@
+#include "support/message_table.h"
+
+#include "support/short_string.h"
+
+namespace support {
+namespace {
+
+constexpr std::size_t kGrowBy = 100;
+
+TMessageTable& Resolve(TMessageTable* table) {
+  return table ? *table : DefaultMessageTable();
+}
+
+}  // namespace
+
+TMessageTable& DefaultMessageTable() {
+  static TMessageTable table;
+  return table;
+}
+
+std::string MessageIdentifier(const std::string& identifier) {
+  std::string id = ShortString(identifier);
+  for (char& c : id)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return id;
+}
+
+void RegisterMessage(const std::string& identifier, std::string& variable, TMessageTable* table) {
+  auto& entries = Resolve(table).Entries;
+  // Grown in steps, as registrations come in batches of dozens.
+  if (entries.size() == entries.capacity()) entries.reserve(entries.size() + kGrowBy);
+  entries.push_back({MessageIdentifier(identifier), &variable});
+}
+
+void SetMessage(const std::string& identifier, const std::string& text, TMessageTable* table) {
+  const std::string id = MessageIdentifier(identifier);
+  for (auto& entry : Resolve(table).Entries) {
+    if (entry.Identifier == id) {
+      *entry.Variable = text;
+      return;
+    }
+  }
+}
+
+void ClearMessages(TMessageTable* table) {
+  Resolve(table).Entries.clear();
+}
+
+}  // namespace support

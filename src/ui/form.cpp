@@ -1,0 +1,206 @@
+#include "ui/form.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace ui {
+
+TComponent::TComponent(TForm& owner, const TComponentDesc& desc)
+    : owner_(owner),
+      name_(desc.Name),
+      className_(desc.ClassName),
+      parent_(desc.Parent),
+      tag_(desc.Tag),
+      style_(desc.Style),
+      modalResult_(desc.ModalResult),
+      caption_(desc.Caption),
+      hint_(desc.Hint),
+      bounds_(desc.Bounds),
+      checked_(desc.Checked),
+      enabled_(desc.Enabled),
+      visible_(desc.Visible),
+      items_(desc.Items),
+      itemChecked_(desc.Items.size(), false),
+      text_(desc.Text),
+      max_(desc.Max),
+      step_(desc.Step) {}
+
+void TComponent::Notify(Change what) {
+  owner_.Notify(this, what);
+}
+
+void TComponent::SetCaption(const std::string& caption) {
+  if (caption_ == caption) return;
+  caption_ = caption;
+  Notify(Change::Caption);
+}
+
+void TComponent::SetHint(const std::string& hint) {
+  if (hint_ == hint) return;
+  hint_ = hint;
+  Notify(Change::Hint);
+}
+
+void TComponent::SetBounds(const TBounds& bounds) {
+  if (bounds_.Left == bounds.Left && bounds_.Top == bounds.Top && bounds_.Width == bounds.Width &&
+      bounds_.Height == bounds.Height)
+    return;
+  bounds_ = bounds;
+  Notify(Change::Bounds);
+}
+
+void TComponent::SetChecked(bool checked) {
+  if (checked_ == checked) return;
+  checked_ = checked;
+  Notify(Change::Checked);
+}
+
+void TComponent::SetEnabled(bool enabled) {
+  if (enabled_ == enabled) return;
+  enabled_ = enabled;
+  Notify(Change::Enabled);
+}
+
+void TComponent::SetVisible(bool visible) {
+  if (visible_ == visible) return;
+  visible_ = visible;
+  Notify(Change::Visible);
+}
+
+void TComponent::SetItems(std::vector<std::string> items) {
+  items_ = std::move(items);
+  itemChecked_.assign(items_.size(), false);
+  itemIndex_ = -1;
+  Notify(Change::Items);
+}
+
+void TComponent::SetItem(int index, const std::string& text) {
+  if (index < 0 || static_cast<size_t>(index) >= items_.size()) return;
+  if (items_[index] == text) return;
+  items_[index] = text;
+  Notify(Change::Items);
+}
+
+bool TComponent::ItemChecked(int index) const {
+  return index >= 0 && static_cast<size_t>(index) < itemChecked_.size() && itemChecked_[index];
+}
+
+void TComponent::SetItemChecked(int index, bool checked) {
+  if (index < 0 || static_cast<size_t>(index) >= itemChecked_.size()) return;
+  if (itemChecked_[index] == checked) return;
+  itemChecked_[index] = checked;
+  Notify(Change::ItemChecked);
+}
+
+void TComponent::SetItemIndex(int index) {
+  if (index < 0 || static_cast<size_t>(index) >= items_.size()) index = -1;
+  if (itemIndex_ == index) return;
+  itemIndex_ = index;
+  Notify(Change::ItemIndex);
+}
+
+void TComponent::SetText(const std::string& text) {
+  if (text_ == text) return;
+  text_ = text;
+  Notify(Change::Text);
+}
+
+void TComponent::SetPosition(int position) {
+  position = std::clamp(position, 0, std::max(max_, 0));
+  if (position_ == position) return;
+  position_ = position;
+  Notify(Change::Position);
+}
+
+void TComponent::StepIt() {
+  SetPosition(position_ + step_);
+}
+
+bool TComponent::Focused() const {
+  return owner_.focused_ == this;
+}
+
+void TComponent::SetFocus() {
+  if (owner_.focused_ == this) return;
+  owner_.focused_ = this;
+  Notify(Change::Focus);
+}
+
+void TComponent::BringToFront() {
+  zOrder_ = ++owner_.zCounter_;
+  Notify(Change::ZOrder);
+}
+
+TForm::TForm(const TFormDesc& desc)
+    : className_(desc.ClassName),
+      name_(desc.Name),
+      caption_(desc.Caption),
+      clientWidth_(desc.ClientWidth),
+      clientHeight_(desc.ClientHeight),
+      keyPreview_(desc.KeyPreview) {}
+
+TForm::TForm(const TFormDesc& desc, std::span<const TComponentDesc> components) : TForm(desc) {
+  for (const auto& component : components) Add(component);
+}
+
+TForm::~TForm() {
+  if (listener_) listener_->FormDestroyed(*this);
+}
+
+void TForm::Notify(TComponent* component, Change what) {
+  if (listener_) listener_->FormChanged(*this, component, what);
+}
+
+void TForm::SetCaption(const std::string& caption) {
+  if (caption_ == caption) return;
+  caption_ = caption;
+  Notify(nullptr, Change::Caption);
+}
+
+void TForm::SetVisible(bool visible) {
+  if (visible_ == visible) return;
+  visible_ = visible;
+  Notify(nullptr, Change::Visible);
+}
+
+void TForm::SetModalResult(int result) {
+  if (modalResult_ == result) return;
+  modalResult_ = result;
+  Notify(nullptr, Change::ModalResult);
+}
+
+TComponent& TForm::Add(const TComponentDesc& desc) {
+  components_.push_back(std::make_unique<TComponent>(*this, desc));
+  // Later components lie above earlier ones, as controls created later do.
+  components_.back()->zOrder_ = ++zCounter_;
+  return *components_.back();
+}
+
+TComponent* TForm::Find(std::string_view name) const {
+  for (const auto& component : components_)
+    if (component->Name() == name) return component.get();
+  return nullptr;
+}
+
+TComponent& TForm::Get(std::string_view name) const {
+  TComponent* component = Find(name);
+  if (!component) std::abort();
+  return *component;
+}
+
+std::vector<TComponent*> TForm::Children(std::string_view parent) const {
+  std::vector<TComponent*> children;
+  for (const auto& component : components_)
+    if (component->ParentName() == parent) children.push_back(component.get());
+  return children;
+}
+
+TComponent* TForm::FrontChild(std::string_view parent) const {
+  TComponent* front = nullptr;
+  for (const auto& component : components_)
+    if (component->ParentName() == parent && (!front || component->ZOrder() > front->ZOrder()))
+      front = component.get();
+  return front;
+}
+
+}  // namespace ui
