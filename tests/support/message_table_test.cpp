@@ -33,8 +33,11 @@ TEST(MessageTableTest, DuplicatesAreKeptAndTheFirstWins) {
 TEST(MessageTableTest, OrderGrowthAndClear) {
   TMessageTable table;
   std::vector<std::string> texts(250);
-  for (size_t i = 0; i < texts.size(); ++i)
-    RegisterMessage("m" + std::to_string(i), texts[i], &table);
+  for (size_t i = 0; i < texts.size(); ++i) {
+    std::string id = "m";  // appended, not "m" + ...: GCC 12 warns falsely on that
+    id += std::to_string(i);
+    RegisterMessage(id, texts[i], &table);
+  }
   ASSERT_EQ(table.Count(), 250);
   EXPECT_EQ(table.Entries[137].Identifier, "m137");
   SetMessage("M249", "last", &table);
