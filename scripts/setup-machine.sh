@@ -1,10 +1,10 @@
 #!/bin/sh
-# Installs the Debian packages that the build, the tests and the demo need, when
+# Installs the Debian packages that the build, the tests, the demo and the benchmarks need, when
 # any is missing. Safe to run again.
 set -eu
 PACKAGES="cmake g++ make zlib1g-dev libssl-dev libgtest-dev libbenchmark-dev clang
   libclang-rt-14-dev g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 xvfb xauth
-  binutils-mingw-w64-x86-64"
+  binutils-mingw-w64-x86-64 zip unzip time"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -11,6 +11,9 @@ status=0
 echo "== native tests"
 (cd "$ROOT/build/native" && ctest --output-on-failure --no-tests=error -j 2) || status=1
 
+echo "== fuzz targets: their corpora, then 30 seconds of fuzzing each"
+"$ROOT/scripts/fuzz.sh" || status=1
+
 echo "== Windows tests under Wine"
 WINEPREFIX="$ROOT/build/windows/wineprefix"
 export WINEPREFIX

@@ -19,7 +19,7 @@ std::string EncodeEntryHeader(const EntryHeader& entry, uint32_t version) {
   out += name;
   if (version < 2) out.resize(kFixedNameField, '\0');
   if (version >= 3) {
-    out.append(12, '\0');
+    out.append(kEntryReservedLength, '\0');
     out += static_cast<char>(entry.Encrypted);
     PutLE32(out, entry.CRC);
   }
@@ -29,7 +29,7 @@ std::string EncodeEntryHeader(const EntryHeader& entry, uint32_t version) {
 
 uint64_t EntryHeaderLength(const std::string& name, uint32_t version) {
   uint64_t nameField = version < 2 ? kFixedNameField : 1 + std::min<size_t>(name.size(), 255);
-  return nameField + (version >= 3 ? 17 : 0) + 4;
+  return nameField + (version >= 3 ? kEntryExtensionLength : 0) + 4;
 }
 
 }  // namespace archive

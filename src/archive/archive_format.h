@@ -13,6 +13,9 @@ inline constexpr uint32_t kHeaderRecordLength = 9;
 // Below version 2 a name takes a fixed field of a length byte and 255 bytes.
 inline constexpr uint32_t kFixedNameField = 256;
 inline constexpr uint32_t kMaxNameLength = 255;
+// From version 3 on the name is followed by 12 reserved bytes, Encrypted and the CRC.
+inline constexpr uint32_t kEntryReservedLength = 12;
+inline constexpr uint32_t kEntryExtensionLength = kEntryReservedLength + 1 + 4;
 
 struct ArchiveHeader {
   uint8_t HeaderFlags = 0;  // not interpreted
