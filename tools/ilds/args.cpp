@@ -2,7 +2,7 @@
 
 namespace ilds {
 
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs) {
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& known) {
   ParsedArgs parsed;
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -31,21 +31,21 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<Opt
       name.resize(eq);
       inlineValue = true;
     }
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& s : specs) {
-      if (name == s.name) spec = &s;
+    const OptionDef* option = nullptr;
+    for (const OptionDef& o : known) {
+      if (name == o.name) option = &o;
     }
-    if (!spec) {
+    if (!option) {
       parsed.error = "unknown option --" + name;
       return parsed;
     }
-    if (spec->takesValue && !inlineValue) {
+    if (option->takesValue && !inlineValue) {
       if (i + 1 >= args.size()) {
         parsed.error = "--" + name + " needs a value";
         return parsed;
       }
       value = args[++i];
-    } else if (!spec->takesValue && inlineValue) {
+    } else if (!option->takesValue && inlineValue) {
       parsed.error = "--" + name + " takes no value";
       return parsed;
     }

@@ -8,7 +8,7 @@
 
 namespace ilds {
 
-struct OptionSpec {
+struct OptionDef {
   const char* name;  // without the leading "--"
   bool takesValue;
 };
@@ -26,6 +26,6 @@ struct ParsedArgs {
   }
 };
 
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& known);
 
 }  // namespace ilds
