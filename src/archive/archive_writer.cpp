@@ -31,20 +31,6 @@ constexpr unsigned kMaxThreads = 32;
 // Small files handed to a thread at once, at most.
 constexpr uint64_t kBatchPieces = 64;
 
-int ZLibLevel(CompressionLevel level) {
-  switch (level) {
-    case clNone:
-      return 0;
-    case clFastest:
-      return 1;
-    case clDefault:
-      return Z_DEFAULT_COMPRESSION;
-    case clBest:
-      return 9;
-  }
-  return -2;
-}
-
 // The two bytes that deflateInit puts before the deflate data at that level (RFC 1950:
 // 32 KiB window, FLEVEL as zlib derives it, no preset dictionary).
 std::string ZLibHeader(int zlevel) {
@@ -414,7 +400,9 @@ PackResult CheckArguments(const std::vector<PackItem>& items, const PackOptions&
   if (!options.Password.empty() && options.Format != 3) {
     return Failure(PackError::BadArguments, "", "only format 3 can carry enciphered entries");
   }
-  if (ZLibLevel(options.Level) < -1) {
+  try {
+    ZLibLevel(options.Level);
+  } catch (const EZCompressionError&) {
     return Failure(PackError::BadArguments, "", "unknown compression level");
   }
   if (options.ChunkSize < kMinChunkSize || options.ChunkSize > kMaxChunkSize) {

@@ -15,20 +15,6 @@ constexpr size_t kMaxPiece = size_t{1} << 30;
 // Output piece of the streaming classes.
 constexpr size_t kChunk = 64 * 1024;
 
-int ZLibLevel(CompressionLevel level) {
-  switch (level) {
-    case clNone:
-      return 0;
-    case clFastest:
-      return 1;
-    case clDefault:
-      return Z_DEFAULT_COMPRESSION;
-    case clBest:
-      return 9;
-  }
-  throw EZCompressionError(Z_STREAM_ERROR);
-}
-
 size_t RoundUp256(size_t n) {
   return (n + 255) & ~size_t{255};
 }
@@ -68,6 +54,20 @@ struct InflateEnd {
 };
 
 }  // namespace
+
+int ZLibLevel(CompressionLevel level) {
+  switch (level) {
+    case clNone:
+      return 0;
+    case clFastest:
+      return 1;
+    case clDefault:
+      return Z_DEFAULT_COMPRESSION;
+    case clBest:
+      return 9;
+  }
+  throw EZCompressionError(Z_STREAM_ERROR);
+}
 
 EZLibError::EZLibError(int code) : std::runtime_error(zError(code)), code_(code) {}
 

@@ -19,6 +19,10 @@ enum CompressionLevel : int {
   clBest = 3,     // zlib level 9
 };
 
+// The zlib level a compression level passes; throws EZCompressionError for an
+// unknown level.
+int ZLibLevel(CompressionLevel level);
+
 // zlib's error text for the return code.
 class EZLibError : public std::runtime_error {
  public:

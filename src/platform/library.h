@@ -3,7 +3,6 @@
 // search order, so that their own dependencies come from their folder.
 #pragma once
 
-#include <memory>
 #include <string>
 
 namespace platform {
@@ -14,7 +13,7 @@ class Library {
   // from this type without loss.
   using Entry = void (*)();
 
-  Library();
+  Library() = default;
   ~Library();  // unloads
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;
@@ -41,8 +40,7 @@ class Library {
   }
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  void* handle_ = nullptr;  // the system's handle of the loaded library
 };
 
 }  // namespace platform

@@ -20,8 +20,8 @@ std::vector<std::string> CommandLineArgs();
 // entry hands its arguments over here; on Windows it overrides the process
 // command line, for tests.
 void SetCommandLineArgs(int argc, char** argv);
-// The words of a command line, the program name included, by the rules of the
-// original program's runtime: characters up to the blank separate words; double
+// The words of a command line, the program name included, by the setup's own
+// rules: characters up to the blank separate words; double
 // quotes group blanks into a word and are removed; a pair of quotes that opens
 // a word is skipped, so "" makes no word.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);

@@ -2,8 +2,7 @@
 
 #include <time.h>
 
-
-#include "platform/datetime.h"
+#include "platform/posix/tm_fields.h"
 
 namespace platform {
 namespace {
@@ -15,15 +14,7 @@ class SystemClockImpl : public Clock {
     clock_gettime(CLOCK_REALTIME, &ts);
     struct tm local;
     localtime_r(&ts.tv_sec, &local);
-    DateTimeFields f;
-    f.year = local.tm_year + 1900;
-    f.month = local.tm_mon + 1;
-    f.day = local.tm_mday;
-    f.hour = local.tm_hour;
-    f.minute = local.tm_min;
-    f.second = local.tm_sec;
-    f.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
-    return EncodeDateTime(f);
+    return EncodeDateTime(posix::FieldsOf(local, static_cast<int>(ts.tv_nsec / 1000000)));
   }
   uint32_t Tick() override {
     struct timespec ts;

@@ -14,6 +14,7 @@
 
 #include "platform/datetime.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/tm_fields.h"
 
 namespace platform {
 namespace {
@@ -33,15 +34,7 @@ double ToOleDate(const struct timespec& t) {
   time_t shifted = t.tv_sec + CurrentBias();
   struct tm fields;
   gmtime_r(&shifted, &fields);
-  DateTimeFields f;
-  f.year = fields.tm_year + 1900;
-  f.month = fields.tm_mon + 1;
-  f.day = fields.tm_mday;
-  f.hour = fields.tm_hour;
-  f.minute = fields.tm_min;
-  f.second = fields.tm_sec;
-  f.millisecond = static_cast<int>(t.tv_nsec / 1000000);
-  return EncodeDateTime(f);
+  return EncodeDateTime(posix::FieldsOf(fields, static_cast<int>(t.tv_nsec / 1000000)));
 }
 
 struct timespec FromOleDate(double value) {
@@ -160,16 +153,6 @@ bool SetFileAttributes(const std::string& path, uint32_t attributes) {
   mode_t mode = st.st_mode & 07777;
   mode = (attributes & kAttrReadOnly) ? (mode & ~0222) : (mode | S_IWUSR);
   return chmod(native.c_str(), mode) == 0;
-}
-
-bool FileExists(const std::string& path) {
-  uint32_t a = GetFileAttributes(path);
-  return a != kInvalidAttributes && !(a & kAttrDirectory);
-}
-
-bool DirectoryExists(const std::string& path) {
-  uint32_t a = GetFileAttributes(path);
-  return a != kInvalidAttributes && (a & kAttrDirectory);
 }
 
 bool CopyFile(const std::string& source, const std::string& target, bool failIfExists) {

@@ -8,20 +8,12 @@ namespace platform {
 namespace {
 
 // File times are shown in local time with the bias in force now, as Explorer
-// and the file date functions of the original program do.
+// shows them.
 double ToOleDate(const FILETIME& utc) {
   FILETIME local;
   SYSTEMTIME st;
   if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &st)) return 0;
-  DateTimeFields f;
-  f.year = st.wYear;
-  f.month = st.wMonth;
-  f.day = st.wDay;
-  f.hour = st.wHour;
-  f.minute = st.wMinute;
-  f.second = st.wSecond;
-  f.millisecond = st.wMilliseconds;
-  return EncodeDateTime(f);
+  return EncodeDateTime(win32::FieldsOf(st));
 }
 
 bool FromOleDate(double value, FILETIME& utc) {
@@ -57,16 +49,6 @@ uint32_t GetFileAttributes(const std::string& path) {
 
 bool SetFileAttributes(const std::string& path, uint32_t attributes) {
   return SetFileAttributesA(path.c_str(), attributes) != 0;
-}
-
-bool FileExists(const std::string& path) {
-  uint32_t a = GetFileAttributes(path);
-  return a != kInvalidAttributes && !(a & kAttrDirectory);
-}
-
-bool DirectoryExists(const std::string& path) {
-  uint32_t a = GetFileAttributes(path);
-  return a != kInvalidAttributes && (a & kAttrDirectory);
 }
 
 bool CopyFile(const std::string& source, const std::string& target, bool failIfExists) {

@@ -5,47 +5,23 @@
 
 namespace platform {
 
-struct Library::Impl {
-  HMODULE module = nullptr;
-};
-
-Library::Library() = default;
-Library::~Library() {
-  Unload();
-}
-Library::Library(Library&& other) noexcept = default;
-Library& Library::operator=(Library&& other) noexcept {
-  if (this != &other) {
-    Unload();
-    impl_ = std::move(other.impl_);
-  }
-  return *this;
-}
-
 bool Library::Load(const std::string& path) {
   Unload();
   if (path.empty()) return false;
   // With the altered search order the library's dependencies are looked for
   // in its own folder first, not in the folder the setup was started from.
-  HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  if (!module) return false;
-  impl_ = std::make_unique<Impl>();
-  impl_->module = module;
-  return true;
+  handle_ = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  return handle_ != nullptr;
 }
 
 void Library::Unload() {
-  if (impl_ && impl_->module) FreeLibrary(impl_->module);
-  impl_.reset();
-}
-
-bool Library::IsLoaded() const {
-  return impl_ != nullptr;
+  if (handle_) FreeLibrary(static_cast<HMODULE>(handle_));
+  handle_ = nullptr;
 }
 
 Library::Entry Library::Find(const std::string& name) const {
-  if (!impl_) return nullptr;
-  return reinterpret_cast<Entry>(GetProcAddress(impl_->module, name.c_str()));
+  if (!handle_) return nullptr;
+  return reinterpret_cast<Entry>(GetProcAddress(static_cast<HMODULE>(handle_), name.c_str()));
 }
 
 }  // namespace platform

@@ -12,6 +12,8 @@
 
 #include <string>
 
+#include "platform/datetime.h"
+
 #undef CopyFile
 #undef MoveFile
 #undef ReplaceFile
@@ -27,6 +29,19 @@ namespace platform::win32 {
 // Optional texts go to the API as none when they are empty.
 inline const char* NullIfEmpty(const std::string& s) {
   return s.empty() ? nullptr : s.c_str();
+}
+
+// A system time as the fields of an OLE date.
+inline DateTimeFields FieldsOf(const SYSTEMTIME& st) {
+  DateTimeFields f;
+  f.year = st.wYear;
+  f.month = st.wMonth;
+  f.day = st.wDay;
+  f.hour = st.wHour;
+  f.minute = st.wMinute;
+  f.second = st.wSecond;
+  f.millisecond = st.wMilliseconds;
+  return f;
 }
 
 }  // namespace platform::win32

@@ -1,7 +1,17 @@
-// Ownership of an open file, the same on every system.
+// What the file layer does the same way on every system.
 #include "platform/files.h"
 
 namespace platform {
+
+bool FileExists(const std::string& path) {
+  uint32_t a = GetFileAttributes(path);
+  return a != kInvalidAttributes && !(a & kAttrDirectory);
+}
+
+bool DirectoryExists(const std::string& path) {
+  uint32_t a = GetFileAttributes(path);
+  return a != kInvalidAttributes && (a & kAttrDirectory);
+}
 
 File::~File() {
   Close();
