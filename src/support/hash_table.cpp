@@ -25,8 +25,8 @@ int NearestEven(double x) {
   return static_cast<int>(whole);
 }
 
-// The other object as a tString, or none. The exact class is checked first:
-// it is what the table's lookups compare, and cheaper than a dynamic_cast.
+// The other object as a tString, or none. The same class as this key is the
+// common case, and cheaper to check than a dynamic_cast.
 const tString* AsString(const TObject* other, const std::type_info& ownClass) {
   if (other && typeid(*other) == ownClass) return static_cast<const tString*>(other);
   return dynamic_cast<const tString*>(other);

@@ -19,7 +19,6 @@ std::string Numbered(const char* prefix, int number) {
   return text;
 }
 
-
 // How often each object was destroyed, by id: exactly once, or not at all.
 struct DestroyLog {
   std::map<int, int> count;
@@ -224,6 +223,13 @@ TEST(HashTableTest, CollidingKeysStayReachable) {
     CountedKey key(log, id, 3);
     EXPECT_EQ(table.ContainsKey(&key), id != 9 && id != 0 && id != 5) << id;
   }
+  // "Aa" and "BB" share a hash code; so do "AaAa", "AaBB" and "BBAa".
+  TObject values[5];
+  tStringHash strings(true);
+  const char* texts[] = {"Aa", "BB", "AaAa", "AaBB", "BBAa"};
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(strings.Put(texts[i], &values[i]));
+  EXPECT_EQ(tString::HashOf("Aa"), tString::HashOf("BB"));
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(strings.Get(texts[i]), &values[i]) << texts[i];
 }
 
 TEST(HashTableTest, TableWithoutKeyOwnershipNeverDestroysKeys) {

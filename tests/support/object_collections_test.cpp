@@ -22,7 +22,6 @@ std::string Numbered(const char* prefix, int number) {
   return text;
 }
 
-
 // Every destruction logged by id, in order.
 struct DestroyLog {
   std::vector<int> order;
