@@ -19,6 +19,7 @@
 #include "archive/crc32.h"
 #include "archive/entry_names.h"
 #include "platform/files.h"
+#include "support/text_fields.h"
 
 namespace archive {
 namespace {
@@ -416,7 +417,7 @@ PackResult CheckArguments(const std::vector<PackItem>& items, const PackOptions&
       return Failure(PackError::BadName, name, why);
     }
     // Windows compares file names without regard to case: two such entries are one file.
-    if (!seen.insert(LowerName(name)).second) {
+    if (!seen.insert(support::LowerCase(name)).second) {
       return Failure(PackError::BadName, name, "another entry names the same file");
     }
     names.push_back(std::move(name));

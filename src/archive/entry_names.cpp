@@ -2,18 +2,10 @@
 
 #include <algorithm>
 
+#include "support/text_fields.h"
+
 namespace archive {
 namespace {
-
-char LowerChar(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return LowerChar(x) == LowerChar(y);
-         });
-}
 
 // Digits that make COMn and LPTn devices: 1-9, and the Windows-1252 superscripts 1, 2, 3.
 bool IsDeviceDigit(char c) {
@@ -26,9 +18,10 @@ bool IsDeviceName(std::string_view segment) {
   std::string_view base = segment.substr(0, segment.find('.'));
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
   for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
-    if (EqualsNoCase(base, device)) return true;
+    if (support::SameText(base, device)) return true;
   return base.size() == 4 &&
-         (EqualsNoCase(base.substr(0, 3), "COM") || EqualsNoCase(base.substr(0, 3), "LPT")) &&
+         (support::SameText(base.substr(0, 3), "COM") ||
+          support::SameText(base.substr(0, 3), "LPT")) &&
          IsDeviceDigit(base[3]);
 }
 
@@ -43,12 +36,6 @@ std::string EntryPath(std::string_view name) {
   std::string path(name);
   std::replace(path.begin(), path.end(), '/', '\\');
   return path;
-}
-
-std::string LowerName(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = LowerChar(c);
-  return lower;
 }
 
 bool IsSafeEntryName(std::string_view name) {

@@ -10,9 +10,6 @@ namespace archive {
 // The name with every "/" turned into "\".
 std::string EntryPath(std::string_view name);
 
-// ASCII lower case, as the keep and filter lists compare names.
-std::string LowerName(std::string_view text);
-
 // True when DestDir + name stays below DestDir and names an ordinary file. Refused, for a
 // name with "\" separators:
 //  - a rooted name (leading "\", which also covers "\\server\share") or any ":" (a drive, or

@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "support/file_utils.h"
 #include "support/short_string.h"
+#include "support/text_fields.h"
 
 namespace archive {
 namespace detail {
@@ -17,7 +18,7 @@ namespace detail {
 ExtractPlan::ExtractPlan(const ExtractOptions& options, uint32_t version)
     : options_(options), version_(version) {
   if (!options.FilterList.empty()) {
-    const std::string list = LowerName(options.FilterList);
+    const std::string list = support::LowerCase(options.FilterList);
     for (size_t start = 0;;) {
       const size_t end = list.find(';', start);
       filter_names_.push_back(list.substr(start, end - start));
@@ -41,7 +42,7 @@ ExtractPlan::Check ExtractPlan::Inspect(const EntryHeader& entry) const {
 
 bool ExtractPlan::Selected(const std::string& name) const {
   if (filter_names_.empty()) return true;
-  return std::find(filter_names_.begin(), filter_names_.end(), LowerName(name)) !=
+  return std::find(filter_names_.begin(), filter_names_.end(), support::LowerCase(name)) !=
          filter_names_.end();
 }
 
@@ -125,14 +126,16 @@ class FolderMaker {
       // One that was there before the extraction is confirmed.
       if (!platform::CreateDirectory(path) && !platform::DirectoryExists(path)) return false;
       if (known_.size() >= kMaxKnown) known_.clear();
-      known_.insert(LowerName(folder.substr(0, *end)));
+      known_.insert(support::LowerCase(folder.substr(0, *end)));
     }
     return true;
   }
 
  private:
   static constexpr size_t kMaxKnown = 4096;
-  bool Known(const std::string& folder) const { return known_.count(LowerName(folder)) != 0; }
+  bool Known(const std::string& folder) const {
+    return known_.count(support::LowerCase(folder)) != 0;
+  }
 
   const std::string dest_;
   std::unordered_set<std::string> known_;  // lower case
@@ -146,7 +149,7 @@ class Extraction {
       : options_(options),
         plan_(plan),
         dest_(dest),
-        keep_list_(LowerName(options.KeepList)),
+        keep_list_(support::LowerCase(options.KeepList)),
         folders_(dest) {}
 
   void Run(EntrySource& source, ExtractResult& result, uint64_t total) {
@@ -197,7 +200,7 @@ class Extraction {
         platform::GetFileAttributes(target) != platform::kInvalidAttributes) {
       if (keep_list_.empty()) return false;
       std::string needle(1, ';');
-      needle += LowerName(entry.Name);
+      needle += support::LowerCase(entry.Name);
       needle += ';';
       if (keep_list_.find(needle) != std::string::npos) return false;
     }

@@ -5,13 +5,10 @@
 
 #include "archive/entry_names.h"
 #include "platform/files.h"
+#include "support/text_fields.h"
 
 namespace archive {
 namespace {
-
-char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool IsSeparator(char c) {
   return c == '\\' || c == '/';
@@ -22,7 +19,7 @@ bool IsSeparator(char c) {
 int ComparePart(const std::string& a, size_t i, size_t aEnd, const std::string& b, size_t j,
                 size_t bEnd, int& tie) {
   for (; i < aEnd && j < bEnd; ++i, ++j) {
-    const char x = AsciiLower(a[i]), y = AsciiLower(b[j]);
+    const char x = support::LowerChar(a[i]), y = support::LowerChar(b[j]);
     if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y) ? -1 : 1;
     if (tie == 0 && a[i] != b[j]) {
       tie = static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]) ? -1 : 1;
@@ -125,7 +122,7 @@ CollectResult CollectSources(const std::vector<std::string>& sources,
       [](const PackItem& a, const PackItem& b) { return EntryNameLess(a.Name, b.Name); });
   // Names equal without regard to case sort next to each other; Windows holds one of them.
   for (size_t i = firstNew + 1; i < items.size(); ++i) {
-    if (LowerName(items[i - 1].Name) == LowerName(items[i].Name)) {
+    if (support::LowerCase(items[i - 1].Name) == support::LowerCase(items[i].Name)) {
       return Failed(items[i - 1].SourcePath + " and " + items[i].SourcePath +
                     " give the same entry " + items[i].Name);
     }

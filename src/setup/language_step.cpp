@@ -4,27 +4,15 @@
 #include "setup/messages.h"
 #include "setup/product.h"
 #include "support/short_string.h"
+#include "support/text_fields.h"
 
 namespace setup {
-namespace {
-
-bool SameTextNoCase(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i]; ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return i == a.size() && !b[i];
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool HasExportLanguageSwitch(const std::vector<std::string>& args) {
   for (const auto& arg : args)
     if (!arg.empty() && (arg[0] == '/' || arg[0] == '-') &&
-        SameTextNoCase(arg.substr(1), "exportlanguage"))
+        support::SameText(std::string_view(arg).substr(1), "exportlanguage"))
       return true;
   return false;
 }

@@ -1,6 +1,7 @@
 #include "support/message_table.h"
 
 #include "support/short_string.h"
+#include "support/text_fields.h"
 
 namespace support {
 namespace {
@@ -19,10 +20,7 @@ TMessageTable& DefaultMessageTable() {
 }
 
 std::string MessageIdentifier(const std::string& identifier) {
-  std::string id = ShortString(identifier);
-  for (char& c : id)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return id;
+  return LowerCase(ShortString(identifier));
 }
 
 void RegisterMessage(const std::string& identifier, std::string& variable, TMessageTable* table) {

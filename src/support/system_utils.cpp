@@ -6,16 +6,14 @@
 #include "platform/clock.h"
 #include "platform/shell.h"
 #include "platform/system.h"
+#include "support/text_fields.h"
 
 namespace support {
 namespace {
 
 bool SameName(const std::string& a, const std::string& b, bool caseSensitive) {
   if (caseSensitive) return a == b;
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
+  return SameText(a, b);
 }
 
 bool IsSwitchChar(char c) {

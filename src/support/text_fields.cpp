@@ -17,9 +17,6 @@ bool IsWhite(char c) {
 bool IsAlnum(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) != 0;
 }
-char Lower(char c) {
-  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
 
 template <typename Pred>
 std::string TrimIf(const std::string& text, Pred pred, bool left) {
@@ -28,11 +25,6 @@ std::string TrimIf(const std::string& text, Pred pred, bool left) {
     while (first < last && pred(text[first])) ++first;
   while (last > first && pred(text[last - 1])) --last;
   return text.substr(first, last - first);
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 std::string FieldOf(const std::string& source, int index, char separator, bool noTrim, bool rest) {
@@ -52,6 +44,22 @@ std::string FieldOf(const std::string& source, int index, char separator, bool n
 }
 
 }  // namespace
+
+char LowerChar(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string LowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = LowerChar(c);
+  return lower;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return LowerChar(x) == LowerChar(y);
+         });
+}
 
 std::string TrimBlanks(const std::string& text) {
   return TrimIf(text, IsBlankOrControl, true);
@@ -153,7 +161,7 @@ void ReplaceText(std::string& text, const std::string& find, const std::string& 
   auto locate = [&](std::size_t from) {
     if (caseSensitive) return text.find(find, from);
     auto it = std::search(text.begin() + from, text.end(), find.begin(), find.end(),
-                          [](char x, char y) { return Lower(x) == Lower(y); });
+                          [](char x, char y) { return LowerChar(x) == LowerChar(y); });
     return it == text.end() ? std::string::npos : static_cast<std::size_t>(it - text.begin());
   };
   std::string out;
@@ -209,14 +217,14 @@ std::string WrapText(const std::string& text, const std::string& prefix, const s
 bool ListsIntersect(const std::string& a, const std::string& b, char separator) {
   if (a.find(separator) == std::string::npos && b.find(separator) == std::string::npos) {
     std::string x = TrimBlanks(a);
-    return !x.empty() && EqualNoCase(x, TrimBlanks(b));
+    return !x.empty() && SameText(x, TrimBlanks(b));
   }
   std::vector<std::string> left, right;
   SplitToList(a, separator, left, true);
   SplitToList(b, separator, right, true);
   for (const auto& x : left)
     for (const auto& y : right)
-      if (EqualNoCase(x, y)) return true;
+      if (SameText(x, y)) return true;
   return false;
 }
 

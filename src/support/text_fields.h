@@ -4,9 +4,15 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace support {
+
+// Letter case, ASCII only: the system's names and identifiers are compared so.
+char LowerChar(char c);
+std::string LowerCase(std::string_view text);
+bool SameText(std::string_view a, std::string_view b);
 
 // Removes blanks and control characters (every byte up to 32) from both ends.
 std::string TrimBlanks(const std::string& text);

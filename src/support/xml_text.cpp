@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/codepage.h"
+#include "support/text_fields.h"
 
 namespace support {
 namespace {
@@ -12,15 +13,11 @@ bool HasHighByte(std::string_view text) {
                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
-char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // The text at `at` starts with `word` (lower case) in any letter case.
 bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view word) {
   if (text.size() - at < word.size()) return false;
   for (std::size_t i = 0; i < word.size(); ++i)
-    if (AsciiLower(text[at + i]) != word[i]) return false;
+    if (LowerChar(text[at + i]) != word[i]) return false;
   return true;
 }
 

@@ -25,12 +25,6 @@ enum class TextKind {
 constexpr size_t kMaxListColumns = 16;
 constexpr char kListViewClass[] = "tcustomlistview";
 
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 // The kind of a class name in lower case.
 TextKind KindOf(const std::string& lowerClass) {
   static const char* const captions[] = {"tlabel",    "tradiobutton", "tbutton",
@@ -109,7 +103,7 @@ void ExportForm(const TForm& form, TXMLObject& forms) {
   node->AddAttribute("ID", form.ClassName(), true);
   node->AddAttribute("CAPTION", form.Caption(), true);
   for (const auto& component : form.Components()) {
-    const std::string cls = Lower(component->ClassName());
+    const std::string cls = support::LowerCase(component->ClassName());
     const TextKind kind = KindOf(cls);
     if (kind == TextKind::None) continue;
     const std::string text = ExportedText(*component, kind);
@@ -151,9 +145,9 @@ bool ApplyLines(TComponent& component, const std::vector<std::string>& lines, si
 
 // False when the item does not fit the control, which ends the load.
 bool ApplyItem(const TXMLObject& item, TComponent& component) {
-  const TextKind kind = KindOf(Lower(item.GetAttribute("CLASS", true)));
+  const TextKind kind = KindOf(support::LowerCase(item.GetAttribute("CLASS", true)));
   if (kind == TextKind::None) return true;
-  if (KindOf(Lower(component.ClassName())) != kind) return false;
+  if (KindOf(support::LowerCase(component.ClassName())) != kind) return false;
   switch (kind) {
     case TextKind::Caption:
     case TextKind::MenuCaption:

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <vector>
 
+#include "support/text_fields.h"
+
 namespace upgrade {
 namespace {
 
@@ -13,11 +15,6 @@ using platform::RegValue;
 constexpr char kDrivers[] = "\\SOFTWARE\\ODBC\\ODBCINST.INI";
 constexpr char kSources[] = "\\SOFTWARE\\ODBC\\ODBC.INI";
 constexpr char kSourceList[] = "ODBC Data Sources";
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 bool IsString(const RegValue& value) {
   return value.type == RegType::String || value.type == RegType::ExpandString;
@@ -32,7 +29,7 @@ bool FindAccessDriver(const MachineKeys& keys, std::string& driver) {
   std::vector<std::string> names;
   if (!key.ValueNames(names)) return false;
   for (const auto& name : names) {
-    if (Lower(name).find("*.mdb") != std::string::npos) {
+    if (support::LowerCase(name).find("*.mdb") != std::string::npos) {
       driver = name;
       return true;
     }

@@ -137,6 +137,13 @@ TEST(CharacterTest, TrimAndClasses) {
   EXPECT_FALSE(HasCharClass("plain text ~", 2));
 }
 
+TEST(CharacterTest, LetterCaseIsAsciiOnly) {
+  EXPECT_EQ(LowerCase("ReadMe.TXT\xC9"), "readme.txt\xC9");
+  EXPECT_TRUE(SameText("Setup.LNG", "setup.lng"));
+  EXPECT_FALSE(SameText("\xC9", "\xE9"));
+  EXPECT_FALSE(SameText("abc", "abcd"));
+}
+
 TEST(StripCommentTest, MarkersEscapesAndBlocks) {
   std::string text = "color ##ff0000 # red";
   StripComment(text, "#");
