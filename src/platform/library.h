@@ -3,6 +3,7 @@
 // search order, so that their own dependencies come from their folder.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -21,8 +22,10 @@ class Library {
   Library& operator=(Library&& other) noexcept;
 
   // Loads the library at a full Windows path; one loaded before is unloaded
-  // first. False when it cannot be loaded.
+  // first. False when it cannot be loaded; LoadError then gives the Windows
+  // error code of the failure.
   bool Load(const std::string& path);
+  uint32_t LoadError() const { return load_error_; }
   void Unload();
   bool IsLoaded() const;
 
@@ -41,6 +44,7 @@ class Library {
 
  private:
   void* handle_ = nullptr;  // the system's handle of the loaded library
+  uint32_t load_error_ = 0;
 };
 
 }  // namespace platform

@@ -94,6 +94,21 @@ bool SaveStringToFile(const std::string& content, const std::string& fileName, b
   return written;
 }
 
+bool ReplaceFileContent(const std::string& fileName, const std::string& content) {
+  const std::string temp = fileName + ".new";
+  platform::DeleteFile(temp);
+  platform::File file;
+  if (!file.Open(temp, platform::File::Mode::Create)) return false;
+  const bool written =
+      file.Write(content.data(), static_cast<int64_t>(content.size())) && file.Flush();
+  file.Close();
+  if (!written || !platform::ReplaceFile(temp, fileName)) {
+    platform::DeleteFile(temp);
+    return false;
+  }
+  return true;
+}
+
 bool DirExists(const std::string& path) {
   return !path.empty() && platform::DirectoryExists(path);
 }

@@ -19,6 +19,11 @@ std::string LoadFileToString(const std::string& fileName, bool deleteAfter = fal
 bool SaveStringToFile(const std::string& content, const std::string& fileName,
                       bool deleteIfEmpty = false, bool append = false);
 
+// Writes the content to a file beside the target and renames it over the
+// target, so that the old file stays whole until the new one is complete. The
+// directory must exist.
+bool ReplaceFileContent(const std::string& fileName, const std::string& content);
+
 bool DirExists(const std::string& path);
 // Creates the directory with every missing parent; true when it exists afterwards.
 bool CreateDirectoryPath(const std::string& path);

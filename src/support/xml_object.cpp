@@ -188,20 +188,7 @@ bool TXMLObject::SaveToFile(const std::string& fileName, bool lineBreaks, bool d
   const std::string content = GetXML(lineBreaks, declaration);
   const std::size_t cut = fileName.find_last_of("\\/");
   if (cut != std::string::npos && cut > 0) CreateDirectoryPath(fileName.substr(0, cut + 1));
-
-  // The old file stays whole until the new one is complete.
-  const std::string temp = fileName + ".new";
-  platform::DeleteFile(temp);
-  platform::File file;
-  if (!file.Open(temp, platform::File::Mode::Create)) return false;
-  const bool written =
-      file.Write(content.data(), static_cast<int64_t>(content.size())) && file.Flush();
-  file.Close();
-  if (!written || !platform::ReplaceFile(temp, fileName)) {
-    platform::DeleteFile(temp);
-    return false;
-  }
-  return true;
+  return ReplaceFileContent(fileName, content);
 }
 
 std::string TXMLObject::GetText(bool decode) const {

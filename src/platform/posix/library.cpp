@@ -3,19 +3,31 @@
 #include "platform/library.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include "platform/posix/posix_platform.h"
 
 namespace platform {
+namespace {
+
+// The Windows error codes of a failed load.
+constexpr uint32_t kModuleNotFound = 126;
+constexpr uint32_t kBadFormat = 193;
+
+}  // namespace
 
 bool Library::Load(const std::string& path) {
   Unload();
+  load_error_ = kModuleNotFound;
   if (path.empty()) return false;
   std::string native = posix::MapPath(path);
   // A name without a folder would make dlopen search the system's library
   // path; the caller means a file.
   if (native.find('/') == std::string::npos) native = "./" + native;
   handle_ = dlopen(native.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // A file that is there but does not load is no library of this system.
+  if (handle_ == nullptr && access(native.c_str(), F_OK) == 0) load_error_ = kBadFormat;
+  if (handle_ != nullptr) load_error_ = 0;
   return handle_ != nullptr;
 }
 

@@ -36,4 +36,8 @@ void SetSystemDirectories(const std::string& temp, const std::string& windows,
 // The platform identifier the stand-in reports (2 by default).
 void SetPlatformId(int id);
 
+// The name servers of a resolver configuration text (/etc/resolv.conf), in
+// the order listed; entries that are not addresses are left out.
+std::vector<std::string> ParseResolvConf(const std::string& text);
+
 }  // namespace platform::posix

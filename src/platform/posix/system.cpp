@@ -158,7 +158,9 @@ std::string SystemErrorText(uint32_t code) {
       {32, "The process cannot access the file because it is being used by another process."},
       {80, "The file exists."},
       {87, "The parameter is incorrect."},
+      {126, "The specified module could not be found."},
       {183, "Cannot create a file when that file already exists."},
+      {193, "%1 is not a valid Win32 application."},
       {1051,
        "A stop control has been sent to a service that other running services are "
        "dependent on."},

@@ -7,10 +7,12 @@ namespace platform {
 
 bool Library::Load(const std::string& path) {
   Unload();
+  load_error_ = ERROR_MOD_NOT_FOUND;
   if (path.empty()) return false;
   // With the altered search order the library's dependencies are looked for
   // in its own folder first, not in the folder the setup was started from.
   handle_ = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  load_error_ = handle_ ? 0 : GetLastError();
   return handle_ != nullptr;
 }
 

@@ -1,0 +1,43 @@
+// Cached copies of domain and account records. In file storage a copy is
+// current while its file keeps the time stamp it had; in database storage for
+// a fixed age.
+#pragma once
+
+#include "serverconfig/fixed_record.h"
+#include "support/object_collections.h"
+
+namespace serverconfig {
+
+class TRecordCacheObject : public support::TExpireObject {
+ public:
+  TRecordCacheObject(const TFixedRecord& record, double fileStamp)
+      : Record(record), FileStamp(fileStamp) {
+    Touch();
+  }
+  bool IsCurrent(bool database, double fileStamp, int maxAge) const {
+    if (database)
+      return static_cast<int64_t>(support::CurrentFileDate()) - static_cast<int64_t>(Stamp) <
+             maxAge;
+    return fileStamp != 0 && fileStamp == FileStamp;
+  }
+
+  TFixedRecord Record;
+  double FileStamp;
+};
+
+class TDomainCacheObject : public TRecordCacheObject {
+ public:
+  using TRecordCacheObject::TRecordCacheObject;
+  const char* ClassName() const override { return "TDomainCacheObject"; }
+};
+
+class TAccountCacheObject : public TRecordCacheObject {
+ public:
+  TAccountCacheObject(const TFixedRecord& record, double fileStamp, int index)
+      : TRecordCacheObject(record, fileStamp), Index(index) {}
+  const char* ClassName() const override { return "TAccountCacheObject"; }
+
+  int Index;
+};
+
+}  // namespace serverconfig

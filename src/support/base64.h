@@ -1,0 +1,14 @@
+// Base64 with the standard alphabet and "=" padding.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace support {
+
+std::string Base64Encode(std::string_view data);
+// False for a text that is not Base64 (a character outside the alphabet, a
+// length that no encoding has, padding inside the text); out is then empty.
+bool Base64Decode(std::string_view text, std::string& out);
+
+}  // namespace support

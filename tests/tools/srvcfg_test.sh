@@ -1,0 +1,224 @@
+#!/bin/sh
+# Runs the srvcfg tool on configuration folders of its own: show on a folder that does not
+# exist yet, domains and accounts added and read back, the primary domain changed and changed
+# back, the sizes of the files written, names that are refused, a configuration that cannot be
+# saved, and the exit statuses and messages of usage errors.
+# Usage: srvcfg_test.sh SRVCFG [RUNNER]   (RUNNER: scripts/wine-run.sh for srvcfg.exe)
+set -u
+SRVCFG=$1
+RUNNER=${2:-}
+case $SRVCFG in /*) ;; *) SRVCFG=$(pwd)/$SRVCFG ;; esac
+case $RUNNER in /* | "") ;; *) RUNNER=$(pwd)/$RUNNER ;; esac
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/srvcfg-test-XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+cd "$WORK" || exit 1
+export LC_ALL=C
+
+failures=0
+checks=0
+fail() {
+  printf 'FAIL: %s\n' "$*"
+  failures=$((failures + 1))
+}
+
+# A folder below $WORK as the program names it: under Wine the Z: drive is this system's root.
+BS='\'
+program_path() {
+  if [ -n "$RUNNER" ]; then
+    printf 'Z:%s' "$(printf '%s' "$WORK/$1" | tr / '\\')"
+  else
+    printf '%s' "$WORK/$1"
+  fi
+}
+CONFIG=$(program_path config)
+
+# Runs the tool; rc, stdout.txt and stderr.txt hold what it did (carriage returns dropped, as
+# srvcfg.exe ends its lines with them).
+run() {
+  checks=$((checks + 1))
+  $RUNNER "$SRVCFG" "$@" >raw-out.txt 2>raw-err.txt
+  rc=$?
+  tr -d '\r' <raw-out.txt >stdout.txt
+  tr -d '\r' <raw-err.txt >stderr.txt
+}
+expect_rc() {
+  [ "$rc" -eq "$1" ] || fail "$2: exit status $rc, expected $1 ($(cat stderr.txt))"
+}
+# A failure: status 1 and one line on standard error, "srvcfg: " and the reason.
+expect_failure() {
+  expect_rc 1 "$2"
+  [ "$(wc -l <stderr.txt)" -eq 1 ] && grep -q "^srvcfg: .*$1" stderr.txt ||
+    fail "$2: standard error is not one line \"srvcfg: ...$1...\": $(cat stderr.txt)"
+}
+expect_line() {
+  grep -qxF -- "$1" stdout.txt || fail "$2: no line \"$1\" in: $(cat stdout.txt)"
+}
+# The domain lines of the last show.
+domain_lines() {
+  grep '^Domain [0-9]' stdout.txt
+}
+expect_size() {
+  size=$(wc -c <"$1" 2>/dev/null || echo missing)
+  [ "$size" = "$2" ] || fail "$1: $size bytes, expected $2"
+}
+
+# show on a folder that does not exist: the defaults, no domains, and nothing written.
+run show "$CONFIG"
+expect_rc 0 "show of a missing folder"
+for line in "Host name:" "Config directory: $CONFIG$BS" "Install directory: $CONFIG$BS..$BS" \
+  "Temp directory: $CONFIG$BS..${BS}temp$BS" "Mail directory: $CONFIG$BS..${BS}mail$BS" \
+  "Logs directory: $CONFIG$BS..${BS}logs$BS" "SMTP port: 25" "SMTP SSL port: 465" \
+  "POP3 port: 110" "POP3 SSL port: 995" "IMAP port: 143" "IMAP SSL port: 993" \
+  "Web administration port: 32000" "Web administration SSL port: 32001" "Domains: 0"; do
+  expect_line "$line" "show of a missing folder"
+done
+[ -z "$(domain_lines)" ] || fail "show of a missing folder lists domains: $(domain_lines)"
+[ -e config ] && fail "show created the configuration folder"
+
+# Domains: the name in lower case, its folder and record, the list and the settings.
+run add-domain "$CONFIG" Example.COM
+expect_rc 0 "add-domain Example.COM"
+[ -s stderr.txt ] && fail "add-domain wrote to standard error: $(cat stderr.txt)"
+expect_size config/settings.cfg 29454
+expect_size config/domains.cfg 96
+expect_size config/example.com/domain.cfg 1169
+for name in example.com EXAMPLE.com; do
+  run add-domain "$CONFIG" $name
+  expect_failure "domain $name already exists" "add-domain $name a second time"
+done
+expect_size config/domains.cfg 96
+run add-domain "$CONFIG" other.org
+expect_rc 0 "add-domain other.org"
+expect_size config/domains.cfg 192
+
+# Accounts: each prints the index of its record; an alias already used is refused in any case.
+run add-account "$CONFIG" example.com alice "pass word"
+expect_rc 0 "add-account alice"
+[ "$(cat stdout.txt)" = 0 ] || fail "add-account alice printed \"$(cat stdout.txt)\", not 0"
+run add-account "$CONFIG" EXAMPLE.COM bob secret --kind 0
+expect_rc 0 "add-account bob"
+[ "$(cat stdout.txt)" = 1 ] || fail "add-account bob printed \"$(cat stdout.txt)\", not 1"
+run add-account "$CONFIG" other.org --kind=7 staff -- -starts-with-a-dash
+expect_rc 0 "add-account of a group"
+[ "$(cat stdout.txt)" = 0 ] || fail "add-account staff printed \"$(cat stdout.txt)\", not 0"
+run add-account "$CONFIG" example.com ALICE other
+expect_failure "account ALICE already exists in example.com" "add-account of a used alias"
+run add-account "$CONFIG" example.com "carol;bob" other
+expect_failure "already exists in example.com" "add-account of an alias list with a used alias"
+run add-account "$CONFIG" missing.net dave pw
+expect_failure "domain missing.net does not exist" "add-account in a missing domain"
+[ -e config/missing.net ] && fail "add-account in a missing domain made its folder"
+expect_size config/example.com/users.cfg $((2 * 2848))
+expect_size config/other.org/users.cfg 2848
+
+# The domains read back in order, with their accounts; show changes no file.
+cp config/settings.cfg settings-before-show
+cp config/domains.cfg domains-before-show
+run show "$CONFIG"
+expect_rc 0 "show of two domains"
+expect_line "Domains: 2" "show of two domains"
+printf 'Domain 1: example.com (primary), 2 accounts\nDomain 2: other.org, 1 account\n' >expected
+domain_lines | cmp -s - expected || fail "show of two domains: $(domain_lines)"
+cmp -s settings-before-show config/settings.cfg || fail "show changed settings.cfg"
+cmp -s domains-before-show config/domains.cfg || fail "show changed domains.cfg"
+
+# The primary domain swaps places with the one named; swapping back restores the list's bytes.
+run make-primary "$CONFIG" OTHER.org
+expect_rc 0 "make-primary other.org"
+run show "$CONFIG"
+printf 'Domain 1: other.org (primary), 1 account\nDomain 2: example.com, 2 accounts\n' >expected
+domain_lines | cmp -s - expected || fail "show after make-primary: $(domain_lines)"
+cmp -s domains-before-show config/domains.cfg && fail "make-primary left domains.cfg as it was"
+run make-primary "$CONFIG" other.org
+expect_rc 0 "make-primary of the primary domain"
+cmp -s settings-before-show config/settings.cfg ||
+  fail "make-primary of the primary domain changed settings.cfg"
+run make-primary "$CONFIG" example.com
+expect_rc 0 "make-primary example.com"
+cmp -s domains-before-show config/domains.cfg || fail "swapping back did not restore domains.cfg"
+run make-primary "$CONFIG" missing.net
+expect_failure "domain missing.net does not exist" "make-primary of a missing domain"
+
+# Names that cannot be domains: nothing is written, least of all outside the folder.
+cp config/settings.cfg settings-before-refusals
+long95=$(printf '%095d' 0 | tr 0 a)
+for name in "..${BS}evil" "../evil" "" "." ".." ".hidden" "trailing." "a b" "a@b.com" "c:x" \
+  "a*b" "con" "Nul.org" "$long95"; do
+  run add-domain "$CONFIG" "$name"
+  expect_failure "invalid domain name" "add-domain \"$name\""
+done
+[ -e evil ] || [ -e "..${BS}evil" ] || [ -e "config/..${BS}evil" ] && fail "a refused name was written"
+cmp -s settings-before-refusals config/settings.cfg || fail "a refused name changed settings.cfg"
+cmp -s domains-before-show config/domains.cfg || fail "a refused name changed domains.cfg"
+# The longest name that the list holds comes back whole.
+long94=$(printf '%094d' 0 | tr 0 b)
+run add-domain "$CONFIG" "$long94"
+expect_rc 0 "add-domain of a 94-character name"
+run show "$CONFIG"
+expect_line "Domain 3: $long94, 0 accounts" "show of a 94-character name"
+
+# Aliases and passwords that cannot be stored.
+for alias in "" "a/b" "a${BS}b" "x@y" "a b" ".." "con" ";second"; do
+  run add-account "$CONFIG" example.com "$alias" pw
+  expect_failure "invalid alias" "add-account \"$alias\""
+done
+run add-account "$CONFIG" example.com eve "$(printf '%0128d' 0)"
+expect_failure "longer than 127 characters" "add-account with a 128-character password"
+expect_size config/example.com/users.cfg $((2 * 2848))
+
+# Usage errors: status 2 and the usage text, and nothing written.
+cp config/settings.cfg settings-before-usage
+for args in "" "frobnicate $CONFIG" "show" "show $CONFIG extra" "add-domain $CONFIG" \
+  "add-domain $CONFIG a.org b.org" "add-domain --kind 7 $CONFIG a.org" \
+  "add-account $CONFIG example.com zed" "add-account $CONFIG example.com zed pw extra" \
+  "add-account $CONFIG example.com zed pw --kind 256" \
+  "add-account $CONFIG example.com zed pw --kind x7" \
+  "add-account $CONFIG example.com zed pw --kind -1" \
+  "add-account $CONFIG example.com zed pw --kind=" "add-account $CONFIG example.com zed pw --kind" \
+  "make-primary $CONFIG" "show --bogus $CONFIG"; do
+  # shellcheck disable=SC2086
+  run $args
+  expect_rc 2 "usage error: $args"
+  grep -q "^srvcfg: " stderr.txt && grep -q "^usage: srvcfg" stderr.txt ||
+    fail "usage error without message and usage text: $args: $(cat stderr.txt)"
+done
+run show ""
+expect_rc 2 "show of an empty folder name"
+cmp -s settings-before-usage config/settings.cfg || fail "a usage error changed settings.cfg"
+expect_size config/example.com/users.cfg $((2 * 2848))
+for args in "--help" "show --help"; do
+  run $args
+  expect_rc 0 "$args"
+  grep -q "^usage: srvcfg" stdout.txt || fail "$args: $(head -1 stdout.txt)"
+done
+
+# The files after the run: the whole settings record and 96 bytes per domain.
+expect_size config/settings.cfg 29454
+expect_size config/domains.cfg $((3 * 96))
+
+# A folder given relative to the current one.
+run add-domain relative${BS}config relative.test
+expect_rc 0 "add-domain in a relative folder"
+expect_size relative/config/domains.cfg 96
+[ -f relative/config/relative.test/domain.cfg ] || fail "relative folder: no domain record"
+
+# A configuration that cannot be saved: settings.cfg is a folder.
+mkdir -p unsaved/config/settings.cfg
+run add-domain "$(program_path unsaved/config)" unsaved.test
+expect_failure "could not be saved" "add-domain where settings.cfg is a folder"
+
+# Natively a drive path lies below the drive root, itself below TMPDIR.
+if [ -z "$RUNNER" ]; then
+  mkdir drives
+  for drive in C D; do
+    checks=$((checks + 1))
+    TMPDIR="$WORK/drives" "$SRVCFG" add-domain "$drive:${BS}Orvik${BS}config" drive.test >stdout.txt \
+      2>stderr.txt
+    rc=$?
+    expect_rc 0 "add-domain on drive $drive:"
+    expect_size "drives/orvik-drives/$(echo $drive | tr CD cd)/Orvik/config/domains.cfg" 96
+  done
+fi
+
+echo "$checks runs of srvcfg, $failures failures"
+[ "$failures" -eq 0 ]
