@@ -45,6 +45,14 @@ bool AliasListsShare(const std::string& storedList, const std::string& askedList
   return false;
 }
 
+// The alias list of a record as stored (scrambled).
+std::string StoredAliases(const uint8_t* scrambledRecord) {
+  uint8_t field[kAliasSize];
+  std::memcpy(field, scrambledRecord + kAlias, kAliasSize);
+  ScrambleBytes(field, kAliasSize, kAlias);
+  return std::string(reinterpret_cast<const char*>(field + 1), field[0]);
+}
+
 void DecryptUserPassword(TFixedRecord& record) {
   if (record.Byte(kKind) != kUser) return;
   record.SetStr(kPassword, kPasswordSize, DecryptPassword(record.Str(kPassword, kPasswordSize)));
@@ -118,27 +126,23 @@ int TAccountStore::FindAccount(const std::string& domain, const std::string& ali
   std::string key = support::LowerCase(domain) + "\\" + support::LowerCase(alias);
   double stamp = 0;
   platform::GetFileModified(name, stamp);
+  platform::File file;
+  if (!file.Open(name, platform::File::Mode::Read)) return -1;
+  std::vector<uint8_t> block(static_cast<std::size_t>(kRecord) * kRecordsPerRead);
   if (cache_) {
     auto* cached = static_cast<TAccountCacheObject*>(cache_->Get(key));
     if (cached && cached->IsCurrent(false, stamp, kDatabaseCacheAge)) return cached->Index;
   }
-
-  platform::File file;
-  if (!file.Open(name, platform::File::Mode::Read)) return -1;
-  std::vector<uint8_t> block(static_cast<std::size_t>(kRecord) * kRecordsPerRead);
-  TFixedRecord aliases(kAliasSize + kAlias);
   for (int64_t first = 0;; first += kRecordsPerRead) {
     int64_t got = file.Read(block.data(), static_cast<int64_t>(block.size()));
     int64_t records = got > 0 ? got / kRecord : 0;
     for (int64_t r = 0; r < records; ++r) {
-      uint8_t* alias_field = block.data() + r * kRecord + kAlias;
-      std::memcpy(aliases.Data() + kAlias, alias_field, kAliasSize);
-      ScrambleBytes(aliases.Data() + kAlias, kAliasSize, kAlias);
-      if (!AliasListsShare(aliases.Str(kAlias, kAliasSize), alias)) continue;
+      const uint8_t* scrambled = block.data() + r * kRecord;
+      if (!AliasListsShare(StoredAliases(scrambled), alias)) continue;
       int index = static_cast<int>(first + r);
-      if (cache_) {
+      if (cache_ && TRecordCacheObject::Settled(stamp)) {
         TFixedRecord record(kRecordSize);
-        std::memcpy(record.Data(), block.data() + r * kRecord, kRecordSize);
+        std::memcpy(record.Data(), scrambled, kRecordSize);
         ScrambleBytes(record.Data(), record.Size());
         delete cache_->Remove(key);
         cache_->Add(key, new TAccountCacheObject(record, stamp, index));

@@ -17,7 +17,9 @@ namespace {
 using namespace settings;
 using domain::kEntrySize;
 
-constexpr std::size_t kMaxName = 95;
+// The name field's last byte is the bind flag, so a name that filled the field
+// would lose its last character to the flag: names keep at most 94.
+constexpr std::size_t kMaxName = domain::kBindFlag - 1;
 constexpr uint32_t kOldTableEntries = 100;
 constexpr std::size_t kOldEntrySize = 32;
 constexpr int kDatabaseDomainLimit = 1 << 20;
@@ -38,8 +40,7 @@ std::string EntryName(const uint8_t* entry) {
 
 void SetEntryName(uint8_t* entry, std::string_view name) {
   std::size_t length = std::min(name.size(), kMaxName);
-  // The bind flag shares the name field's last byte; a shorter name leaves it.
-  std::memset(entry + 1, 0, kMaxName - 1);
+  std::memset(entry + 1, 0, kMaxName);  // the bind flag stays
   entry[0] = static_cast<uint8_t>(length);
   std::memcpy(entry + 1, name.data(), length);
 }
@@ -290,7 +291,7 @@ bool TDomainList::ReadDomainRecord(std::string_view name, TFixedRecord& record) 
       int64_t read = input.Read(record.Data(), static_cast<int64_t>(record.Size()));
       if (read > 0) ScrambleBytes(record.Data(), static_cast<std::size_t>(read));
       got = read >= 0;
-      if (got && cache_) {
+      if (got && cache_ && TRecordCacheObject::Settled(stamp)) {
         delete cache_->Remove(lower);
         cache_->Add(lower, new TDomainCacheObject(record, stamp));
       }

@@ -1,8 +1,11 @@
 // Cached copies of domain and account records. In file storage a copy is
 // current while its file keeps the time stamp it had; in database storage for
-// a fixed age.
+// a fixed age. File time stamps are coarse (a file changed twice within one
+// tick of the file system's clock keeps its stamp), so a file changed in the
+// last seconds is not cached at all.
 #pragma once
 
+#include "platform/clock.h"
 #include "serverconfig/fixed_record.h"
 #include "support/object_collections.h"
 
@@ -19,6 +22,12 @@ class TRecordCacheObject : public support::TExpireObject {
       return static_cast<int64_t>(support::CurrentFileDate()) - static_cast<int64_t>(Stamp) <
              maxAge;
     return fileStamp != 0 && fileStamp == FileStamp;
+  }
+
+  // Whether a file with this stamp has been left alone long enough to cache it.
+  static bool Settled(double fileStamp) {
+    constexpr double kSettleDays = 2.0 / 86400;
+    return fileStamp != 0 && platform::Now() - fileStamp > kSettleDays;
   }
 
   TFixedRecord Record;

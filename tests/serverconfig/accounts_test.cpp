@@ -2,6 +2,7 @@
 // password encryption and what a save does in the mailbox.
 #include <gtest/gtest.h>
 
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "serverconfig/config_fixture.h"
 #include "serverconfig/new_objects.h"
@@ -94,6 +95,17 @@ TEST_F(AccountStoreTest, AliasesAreFoundByAnyNameAndPattern) {
   EXPECT_EQ(Accounts().FindAccount("acc.example", "late"), -1);
   EXPECT_EQ(Add("late"), 3);
   EXPECT_EQ(Accounts().FindAccount("acc.example", "late"), 3);
+  // A settled file's answers are cached while its time stamp stays.
+  double settled = platform::Now() - 1;
+  ASSERT_TRUE(platform::SetFileModified(UsersFile(), settled));
+  EXPECT_EQ(Accounts().FindAccount("acc.example", "first"), 0);
+  std::string bytes = testing_support::ReadFile(UsersFile());
+  ASSERT_TRUE(support::SaveStringToFile(bytes.substr(a::kRecordSize), UsersFile()));
+  ASSERT_TRUE(platform::SetFileModified(UsersFile(), settled));
+  EXPECT_EQ(Accounts().FindAccount("acc.example", "first"), 0);  // the cached answer
+  ASSERT_TRUE(platform::SetFileModified(UsersFile(), settled + 0.5));
+  EXPECT_EQ(Accounts().FindAccount("acc.example", "first"), -1);
+  EXPECT_EQ(Accounts().FindAccount("acc.example", "late"), 2);
 }
 
 TEST_F(AccountStoreTest, PasswordsAreEncryptedWhenTheSettingsAskForIt) {

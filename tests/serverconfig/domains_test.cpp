@@ -128,6 +128,10 @@ TEST_F(DomainListTest, AddedNamesAreLowerCaseAndFoundInAnyCase) {
   EXPECT_EQ(Domains().FindDomain("second.example"), -1);
   EXPECT_EQ(Domains().FindDomain("renamed.example"), 1);
   Domains().SetDomainName(7, "ignored.example");
+  // A name as long as the field keeps clear of the bind flag in its last byte.
+  Domains().SetDomainName(1, std::string(120, 'n'));
+  EXPECT_EQ(Domains().DomainName(1), std::string(94, 'n'));
+  EXPECT_EQ(Domains().DomainBind(1), "");
   EXPECT_EQ(Domains().DomainCount(), 2);
 }
 
@@ -150,12 +154,23 @@ TEST_F(DomainListTest, RecordsAreScrambledCachedAndAudited) {
   ASSERT_TRUE(Domains().ReadDomainRecord("REC.example", read));
   EXPECT_EQ(read.Byte(1000), 0xAB);
 
-  // Written behind the store's back: a changed time stamp refreshes the cache.
+  // A file changed within the last seconds is read again each time; a settled
+  // one is cached while its time stamp stays.
   on_disk.SetByte(1000, 0xCD);
   WriteScrambled(file, on_disk);
-  platform::SetFileModified(file, platform::Now() + 1);
   ASSERT_TRUE(Domains().ReadDomainRecord("rec.example", read));
   EXPECT_EQ(read.Byte(1000), 0xCD);
+  double settled = platform::Now() - 1;
+  ASSERT_TRUE(platform::SetFileModified(file, settled));
+  ASSERT_TRUE(Domains().ReadDomainRecord("rec.example", read));
+  on_disk.SetByte(1000, 0xEF);
+  WriteScrambled(file, on_disk);
+  ASSERT_TRUE(platform::SetFileModified(file, settled));
+  ASSERT_TRUE(Domains().ReadDomainRecord("rec.example", read));
+  EXPECT_EQ(read.Byte(1000), 0xCD);  // the cached copy
+  ASSERT_TRUE(platform::SetFileModified(file, settled + 0.5));
+  ASSERT_TRUE(Domains().ReadDomainRecord("rec.example", read));
+  EXPECT_EQ(read.Byte(1000), 0xEF);
   EXPECT_FALSE(Domains().ReadDomainRecord("missing.example", read));
 
   // The audit line names who did what to which domain.
