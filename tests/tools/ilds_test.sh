@@ -3,38 +3,9 @@
 # password, compared byte for byte after extraction; the list, verify and extract options; the
 # exit statuses and the reasons on standard error.
 # Usage: ilds_test.sh ILDS [RUNNER]   (RUNNER: scripts/wine-run.sh for ilds.exe)
-set -u
-ILDS=$1
-RUNNER=${2:-}
-case $ILDS in /*) ;; *) ILDS=$(pwd)/$ILDS ;; esac
-case $RUNNER in /* | "") ;; *) RUNNER=$(pwd)/$RUNNER ;; esac
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/ilds-test-XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-cd "$WORK" || exit 1
-export LC_ALL=C
+TOOL_NAME=ilds
+. "$(dirname "$0")/tool_test_lib.sh"
 
-failures=0
-checks=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-
-# Runs the tool; rc, stdout.txt and stderr.txt hold what it did (carriage returns dropped, as
-# ilds.exe writes text mode lines).
-run() {
-  checks=$((checks + 1))
-  $RUNNER "$ILDS" "$@" >raw-out.txt 2>raw-err.txt
-  rc=$?
-  tr -d '\r' <raw-out.txt >stdout.txt
-  tr -d '\r' <raw-err.txt >stderr.txt
-}
-expect_rc() {
-  [ "$rc" -eq "$1" ] || fail "$2: exit status $rc, expected $1 ($(cat stderr.txt))"
-}
-expect_err() {
-  grep -q -- "$1" stderr.txt || fail "$2: standard error lacks \"$1\": $(cat stderr.txt)"
-}
 same_tree() {
   diff -r "$1" "$2" >diff.txt 2>&1 || fail "$3: trees differ: $(head -5 diff.txt)"
 }
@@ -211,5 +182,4 @@ done
 run --help
 expect_rc 0 "--help"
 
-echo "$checks runs of ilds, $failures failures"
-[ "$failures" -eq 0 ]
+finish

@@ -4,22 +4,8 @@
 # back, the sizes of the files written, names that are refused, a configuration that cannot be
 # saved, and the exit statuses and messages of usage errors.
 # Usage: srvcfg_test.sh SRVCFG [RUNNER]   (RUNNER: scripts/wine-run.sh for srvcfg.exe)
-set -u
-SRVCFG=$1
-RUNNER=${2:-}
-case $SRVCFG in /*) ;; *) SRVCFG=$(pwd)/$SRVCFG ;; esac
-case $RUNNER in /* | "") ;; *) RUNNER=$(pwd)/$RUNNER ;; esac
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/srvcfg-test-XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-cd "$WORK" || exit 1
-export LC_ALL=C
-
-failures=0
-checks=0
-fail() {
-  printf 'FAIL: %s\n' "$*"
-  failures=$((failures + 1))
-}
+TOOL_NAME=srvcfg
+. "$(dirname "$0")/tool_test_lib.sh"
 
 # A folder below $WORK as the program names it: under Wine the Z: drive is this system's root.
 BS='\'
@@ -32,18 +18,6 @@ program_path() {
 }
 CONFIG=$(program_path config)
 
-# Runs the tool; rc, stdout.txt and stderr.txt hold what it did (carriage returns dropped, as
-# srvcfg.exe ends its lines with them).
-run() {
-  checks=$((checks + 1))
-  $RUNNER "$SRVCFG" "$@" >raw-out.txt 2>raw-err.txt
-  rc=$?
-  tr -d '\r' <raw-out.txt >stdout.txt
-  tr -d '\r' <raw-err.txt >stderr.txt
-}
-expect_rc() {
-  [ "$rc" -eq "$1" ] || fail "$2: exit status $rc, expected $1 ($(cat stderr.txt))"
-}
 # A failure: status 1 and one line on standard error, "srvcfg: " and the reason.
 expect_failure() {
   expect_rc 1 "$2"
@@ -212,7 +186,7 @@ if [ -z "$RUNNER" ]; then
   mkdir drives
   for drive in C D; do
     checks=$((checks + 1))
-    TMPDIR="$WORK/drives" "$SRVCFG" add-domain "$drive:${BS}Orvik${BS}config" drive.test >stdout.txt \
+    TMPDIR="$WORK/drives" "$TOOL" add-domain "$drive:${BS}Orvik${BS}config" drive.test >stdout.txt \
       2>stderr.txt
     rc=$?
     expect_rc 0 "add-domain on drive $drive:"
@@ -220,5 +194,4 @@ if [ -z "$RUNNER" ]; then
   done
 fi
 
-echo "$checks runs of srvcfg, $failures failures"
-[ "$failures" -eq 0 ]
+finish
