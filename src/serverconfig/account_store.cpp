@@ -19,7 +19,7 @@ using Entries = TDatabaseLibrary::Entries;
 
 constexpr int64_t kRecord = static_cast<int64_t>(kRecordSize);
 constexpr int kRecordsPerRead = 64;
-constexpr int kDatabaseCacheAge = 15;
+constexpr int kDatabaseCacheAge = 15;  // packed time units, about 30 seconds
 constexpr uint32_t kActiveFileAbove = 65535;
 constexpr uint8_t kKeepResponder = 2;
 
@@ -131,7 +131,7 @@ int TAccountStore::FindAccount(const std::string& domain, const std::string& ali
   std::vector<uint8_t> block(static_cast<std::size_t>(kRecord) * kRecordsPerRead);
   if (cache_) {
     auto* cached = static_cast<TAccountCacheObject*>(cache_->Get(key));
-    if (cached && cached->IsCurrent(false, stamp, kDatabaseCacheAge)) return cached->Index;
+    if (cached && cached->IsCurrent(stamp)) return cached->Index;
   }
   for (int64_t first = 0;; first += kRecordsPerRead) {
     int64_t got = file.Read(block.data(), static_cast<int64_t>(block.size()));

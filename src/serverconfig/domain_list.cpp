@@ -24,7 +24,6 @@ constexpr uint32_t kOldTableEntries = 100;
 constexpr std::size_t kOldEntrySize = 32;
 constexpr int kDatabaseDomainLimit = 1 << 20;
 constexpr int kRecordCacheSize = 256;
-constexpr int kDatabaseCacheAge = 15;  // packed time units, about 30 seconds
 
 // Index values are objects of the name index.
 class TIndexEntry : public support::TObject {
@@ -268,36 +267,32 @@ bool TDomainList::ReadDomainRecord(std::string_view name, TFixedRecord& record) 
   if (index >= 0) lower = DomainName(index);
   if (!IsDomainFolderName(lower)) return false;
 
+  if (store_.UsesDatabase())
+    return store_.Database.Call(&TDatabaseLibrary::Entries::GetDomain, 0, lower.c_str(),
+                                static_cast<void*>(record.Data())) != 0;
+
+  // Only records read from their files are cached.
   std::string file = store_.Dirs.ConfigDir + lower + "\\domain.cfg";
-  bool database = store_.UsesDatabase();
   double stamp = 0;
-  if (!database) platform::GetFileModified(file, stamp);
+  platform::GetFileModified(file, stamp);
+  std::lock_guard<std::recursive_mutex> hold(store_.Lock);
   if (cache_) {
     auto* cached = static_cast<TDomainCacheObject*>(cache_->Get(lower));
-    if (cached && cached->IsCurrent(database, stamp, kDatabaseCacheAge)) {
+    if (cached && cached->IsCurrent(stamp)) {
       std::memcpy(record.Data(), cached->Record.Data(), record.Size());
       return true;
     }
   }
-
-  bool got = false;
-  if (database) {
-    got = store_.Database.Call(&TDatabaseLibrary::Entries::GetDomain, 0, lower.c_str(),
-                               static_cast<void*>(record.Data())) != 0;
-  } else {
-    std::lock_guard<std::recursive_mutex> hold(store_.Lock);
-    platform::File input;
-    if (input.Open(file, platform::File::Mode::Read)) {
-      int64_t read = input.Read(record.Data(), static_cast<int64_t>(record.Size()));
-      if (read > 0) ScrambleBytes(record.Data(), static_cast<std::size_t>(read));
-      got = read >= 0;
-      if (got && cache_ && TRecordCacheObject::Settled(stamp)) {
-        delete cache_->Remove(lower);
-        cache_->Add(lower, new TDomainCacheObject(record, stamp));
-      }
-    }
+  platform::File input;
+  if (!input.Open(file, platform::File::Mode::Read)) return false;
+  int64_t read = input.Read(record.Data(), static_cast<int64_t>(record.Size()));
+  if (read < 0) return false;
+  ScrambleBytes(record.Data(), static_cast<std::size_t>(read));
+  if (cache_ && TRecordCacheObject::Settled(stamp)) {
+    delete cache_->Remove(lower);
+    cache_->Add(lower, new TDomainCacheObject(record, stamp));
   }
-  return got;
+  return true;
 }
 
 bool TDomainList::WriteDomainRecord(const TFixedRecord& record, int index, bool isNew,
@@ -362,8 +357,7 @@ void TDomainList::CreateRecordCache() {
     cache_.reset();
     return;
   }
-  int age = store_.Settings.Byte(kStorageMode) == kStorageDatabase ? kDatabaseCacheAge : 0;
-  cache_ = std::make_unique<support::TExpireHashObjectCollection>(kRecordCacheSize, age);
+  cache_ = std::make_unique<support::TExpireHashObjectCollection>(kRecordCacheSize);
 }
 
 void TDomainList::DropRecordCache() {

@@ -1,8 +1,7 @@
-// Cached copies of domain and account records. In file storage a copy is
-// current while its file keeps the time stamp it had; in database storage for
-// a fixed age. File time stamps are coarse (a file changed twice within one
-// tick of the file system's clock keeps its stamp), so a file changed in the
-// last seconds is not cached at all.
+// Cached copies of domain and account records read from their files. A copy
+// is current while its file keeps the time stamp it had. File time stamps are
+// coarse (a file changed twice within one tick of the file system's clock
+// keeps its stamp), so a file changed in the last seconds is not cached.
 #pragma once
 
 #include "platform/clock.h"
@@ -17,12 +16,8 @@ class TRecordCacheObject : public support::TExpireObject {
       : Record(record), FileStamp(fileStamp) {
     Touch();
   }
-  bool IsCurrent(bool database, double fileStamp, int maxAge) const {
-    if (database)
-      return static_cast<int64_t>(support::CurrentFileDate()) - static_cast<int64_t>(Stamp) <
-             maxAge;
-    return fileStamp != 0 && fileStamp == FileStamp;
-  }
+  // Whether the file still has the time stamp it had when the copy was made.
+  bool IsCurrent(double fileStamp) const { return fileStamp != 0 && fileStamp == FileStamp; }
 
   // Whether a file with this stamp has been left alone long enough to cache it.
   static bool Settled(double fileStamp) {
