@@ -2,6 +2,10 @@
 // missing files, path.dat and the files read with the settings.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "platform/files.h"
 #include "serverconfig/config_fixture.h"
 #include "serverconfig/scramble.h"
@@ -245,6 +249,29 @@ TEST_F(SettingsFileTest, InfoTitleBindAndArchiveFiles) {
             (std::vector<std::string>{"archive.example", "second.example"}));
   EXPECT_TRUE(store_->HasSubdomainsFile);
 }
+
+#ifdef _WIN32
+// Another process holding settings.cfg without read sharing while the load
+// runs: what was not read must not be overwritten with defaults by a later save.
+TEST_F(SettingsFileTest, SettingsThatCannotBeReadAreNeverOverwritten) {
+  TFixedRecord file(s::kRecordSize);
+  file.SetStr(s::kHostName, s::kHostNameSize, "kept.example");
+  WriteScrambled(Config("settings.cfg"), file);
+  std::string before = testing_support::ReadFile(Config("settings.cfg"));
+  HANDLE held = CreateFileA(Config("settings.cfg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(store_->LoadServerConfig(true, false));  // not read
+  CloseHandle(held);
+  EXPECT_FALSE(store_->SaveServerConfig(false));
+  EXPECT_EQ(testing_support::ReadFile(Config("settings.cfg")), before);
+  // Once readable again, it loads and saves as usual.
+  ResetStore();
+  ASSERT_TRUE(store_->LoadServerConfig(false, false));
+  EXPECT_EQ(store_->Settings.Str(s::kHostName, s::kHostNameSize), "kept.example");
+  EXPECT_TRUE(store_->SaveServerConfig(false));
+}
+#endif
 
 TEST(PathLinesTest, EveryLineCountsAndCommentsGo) {
   serverconfig::PathLines lines = serverconfig::ParsePathLines("a\n\n /* x */ c \n#d\nf//g// h\n");
