@@ -16,6 +16,7 @@ namespace {
 
 using namespace account;
 using Entries = TDatabaseLibrary::Entries;
+using Storage = TConfigStore::Storage;
 
 constexpr int64_t kRecord = static_cast<int64_t>(kRecordSize);
 constexpr int kRecordsPerRead = 64;
@@ -69,14 +70,15 @@ TAccountStore::TAccountStore(TConfigStore& store) : store_(store) {}
 TAccountStore::~TAccountStore() = default;
 
 std::string TAccountStore::UsersFile(const std::string& domain) const {
-  std::string lower = support::LowerCase(domain);
-  return IsDomainFolderName(lower) ? store_.Dirs.ConfigDir + lower + "\\users.cfg" : "";
+  std::string folder = DomainFolder(store_.Dirs.ConfigDir, domain);
+  return folder.empty() ? "" : folder + "users.cfg";
 }
 
 int TAccountStore::AccountCount(const std::string& domain) {
-  if (store_.BindDatabase())
+  Storage storage = store_.AccountStorage();
+  if (storage == Storage::Database)
     return store_.Database.Call(&Entries::GetTotalUsers, 0, support::LowerCase(domain).c_str());
-  if (store_.Settings.Byte(settings::kStorageMode) == settings::kStorageDatabase) return 0;
+  if (storage == Storage::Unavailable) return 0;
   std::vector<std::string> domains;
   if (domain.empty()) {
     for (int i = 0; i < store_.Domains.DomainCount(); ++i)
@@ -95,10 +97,11 @@ int TAccountStore::AccountCount(const std::string& domain) {
 
 int TAccountStore::ReadAccount(const std::string& domain, TFixedRecord& record, int index) {
   record.Clear();
-  if (store_.BindDatabase())
+  Storage storage = store_.AccountStorage();
+  if (storage == Storage::Database)
     return store_.Database.Call(&Entries::GetUsers, 0, support::LowerCase(domain).c_str(),
                                 static_cast<void*>(record.Data()), index);
-  if (store_.Settings.Byte(settings::kStorageMode) == settings::kStorageDatabase) return 0;
+  if (storage == Storage::Unavailable) return 0;
   std::lock_guard<std::recursive_mutex> hold(store_.Lock);
   platform::File file;
   std::string name = UsersFile(domain);
@@ -115,10 +118,11 @@ int TAccountStore::ReadAccount(const std::string& domain, TFixedRecord& record, 
 }
 
 int TAccountStore::FindAccount(const std::string& domain, const std::string& alias) {
-  if (store_.BindDatabase())
+  Storage storage = store_.AccountStorage();
+  if (storage == Storage::Database)
     return store_.Database.Call(&Entries::GetUsersIndex, -1, support::LowerCase(domain).c_str(),
                                 alias.c_str());
-  if (store_.Settings.Byte(settings::kStorageMode) == settings::kStorageDatabase) return -1;
+  if (storage == Storage::Unavailable) return -1;
   std::string name = UsersFile(domain);
   if (name.empty() || alias.empty()) return -1;
 
@@ -161,14 +165,15 @@ bool TAccountStore::OpenAccounts(const std::string& domain, TAccountIterator& it
   iterator.FilterOn = filterOn;
   iterator.Index = -1;
   iterator.Count = 0;
-  if (store_.BindDatabase()) {
+  Storage storage = store_.AccountStorage();
+  if (storage == Storage::Database) {
     iterator.DatabaseIteration =
         store_.Database.Call(&Entries::InitUsers, static_cast<void*>(nullptr),
                              iterator.Domain.c_str(), filter.c_str(), filterOn ? 1 : 0, skip);
     iterator.Open = iterator.DatabaseIteration != nullptr;
     return iterator.Open;
   }
-  if (store_.Settings.Byte(settings::kStorageMode) == settings::kStorageDatabase) return false;
+  if (storage == Storage::Unavailable) return false;
   std::lock_guard<std::recursive_mutex> hold(store_.Lock);
   std::string name = UsersFile(domain);
   if (name.empty() || !iterator.File.Open(name, platform::File::Mode::Read)) return false;
@@ -253,13 +258,14 @@ bool TAccountStore::SaveAccount(const std::string& domain, TFixedRecord& record,
   }
 
   bool stored_ok = false;
-  if (store_.BindDatabase()) {
+  Storage storage = store_.AccountStorage();
+  if (storage == Storage::Database) {
     int count =
         store_.Database.Call(&Entries::GetTotalUsers, 0, support::LowerCase(domain).c_str());
     if (index == -1 || index == count) is_new = true;
     stored_ok = store_.Database.Call(&Entries::SaveUsers, 0, support::LowerCase(domain).c_str(),
                                      static_cast<const void*>(record.Data()), &index) != 0;
-  } else if (store_.Settings.Byte(settings::kStorageMode) != settings::kStorageDatabase) {
+  } else if (storage == Storage::Files) {
     stored_ok = SaveToFile(domain, record, index, is_new);
   }
   if (!stored_ok) return false;

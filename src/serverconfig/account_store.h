@@ -21,13 +21,10 @@ constexpr std::size_t kKind = 0;  // 0 user, 7 group
 constexpr std::size_t kFullName = 4, kFullNameSize = 255;
 constexpr std::size_t kAlias = 260, kAliasSize = 256;
 constexpr std::size_t kUserName = 516, kUserNameSize = 128;
-constexpr std::size_t kDemoFlag = 645;
-constexpr std::size_t kExpires = 648;
 constexpr std::size_t kActiveLimit = 660;  // 32 bits
 constexpr std::size_t kImapInbox = 665;
 constexpr std::size_t kPassword = 772, kPasswordSize = 128;
 constexpr std::size_t kMailbox = 1028, kMailboxSize = 128;
-constexpr std::size_t kAdministrator = 1284;
 constexpr std::size_t kOptions = 1293;  // bit value 2 keeps respond.dat
 constexpr std::size_t kNoWelcome = 1295;
 constexpr uint8_t kUser = 0, kGroup = 7;

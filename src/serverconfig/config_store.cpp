@@ -168,7 +168,6 @@ void TConfigStore::DeriveDirectories() {
 
 bool TConfigStore::LoadServerConfig(bool keepResult, bool settingsOnly) {
   std::string file = Dirs.ConfigDir + "settings.cfg";
-  platform::GetFileModified(file, settingsStamp_);
   if (Dirs.InstallDir.empty()) Dirs.InstallDir = Dirs.ConfigDir + "..\\";
 
   bool result = !keepResult;
@@ -224,12 +223,8 @@ void TConfigStore::ReadLoadedFiles() {
 bool TConfigStore::SaveServerConfig(bool settingsOnly) {
   std::lock_guard<std::recursive_mutex> hold(Lock);
   if (settingsUnreadable_) return false;
-  std::string file = Dirs.ConfigDir + "settings.cfg";
-  std::string bytes(reinterpret_cast<const char*>(Settings.Data()), Settings.Size());
-  ScrambleBytes(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
-  bool written = support::ReplaceFileContent(file, bytes);
-  if (!written && support::CreateDirectoryPath(Dirs.ConfigDir))
-    written = support::ReplaceFileContent(file, bytes);
+  bool written =
+      support::ReplaceFileContent(Dirs.ConfigDir + "settings.cfg", ScrambledCopy(Settings));
   if (!settingsOnly) Domains.SaveDomains();
   return written;
 }
@@ -247,6 +242,11 @@ bool TConfigStore::UsesDatabase() const {
 bool TConfigStore::BindDatabase() {
   if (Settings.Byte(kStorageMode) != kStorageDatabase) return false;
   return Database.LoadDatabaseLibrary(Dirs.InstallDir, Dirs.LogsDir);
+}
+
+TConfigStore::Storage TConfigStore::AccountStorage() {
+  if (Settings.Byte(kStorageMode) != kStorageDatabase) return Storage::Files;
+  return BindDatabase() ? Storage::Database : Storage::Unavailable;
 }
 
 void TConfigStore::Audit(const std::string& who, bool isNew, const std::string& name) {

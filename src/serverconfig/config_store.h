@@ -69,6 +69,10 @@ class TConfigStore {
   // Loads the database library from the installation directory when the
   // storage mode asks for it; true when database storage is then in use.
   bool BindDatabase();
+  // Where domains and accounts are kept. In storage mode 2 without the
+  // library they are nowhere: operations do nothing and report failure.
+  enum class Storage { Files, Database, Unavailable };
+  Storage AccountStorage();
   // The audit line of a configuration change, when the settings ask for it.
   void Audit(const std::string& who, bool isNew, const std::string& name);
 
@@ -93,7 +97,6 @@ class TConfigStore {
   void ReadLoadedFiles();
 
   bool settingsUnreadable_ = false;
-  double settingsStamp_ = 0;
 };
 
 }  // namespace serverconfig

@@ -46,9 +46,10 @@ void SetEntryName(uint8_t* entry, std::string_view name) {
 
 }  // namespace
 
-bool IsDomainFolderName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string("\\/:\0", 4)) == std::string::npos;
+std::string DomainFolder(const std::string& configDir, const std::string& name) {
+  bool folder = !name.empty() && name != "." && name != ".." &&
+                name.find_first_of(std::string("\\/:\0", 4)) == std::string::npos;
+  return folder ? configDir + support::LowerCase(name) + "\\" : "";
 }
 
 TDomainList::TDomainList(TConfigStore& store) : store_(store) {}
@@ -164,12 +165,9 @@ void TDomainList::RebuildIndex() {
 
 bool TDomainList::SaveDomains() {
   std::lock_guard<std::recursive_mutex> hold(store_.Lock);
-  std::string file = store_.Dirs.ConfigDir + "domains.cfg";
   std::string bytes(reinterpret_cast<const char*>(entries_.data()),
                     static_cast<std::size_t>(DomainCount()) * kEntrySize);
-  if (support::ReplaceFileContent(file, bytes)) return true;
-  return support::CreateDirectoryPath(store_.Dirs.ConfigDir) &&
-         support::ReplaceFileContent(file, bytes);
+  return support::ReplaceFileContent(store_.Dirs.ConfigDir + "domains.cfg", bytes);
 }
 
 void TDomainList::SetDomainName(int index, std::string_view name) {
@@ -255,24 +253,20 @@ int TDomainList::FindSubdomain(const std::string& name) {
   return -1;
 }
 
-std::string TDomainList::DomainDir(int index) const {
-  std::string name = DomainName(index);
-  return IsDomainFolderName(name) ? store_.Dirs.ConfigDir + name + "\\" : "";
-}
-
 bool TDomainList::ReadDomainRecord(std::string_view name, TFixedRecord& record) {
   record.Clear();
   std::string lower = support::LowerCase(name);
   int index = FindDomain(lower);
   if (index >= 0) lower = DomainName(index);
-  if (!IsDomainFolderName(lower)) return false;
+  std::string folder = DomainFolder(store_.Dirs.ConfigDir, lower);
+  if (folder.empty()) return false;
 
   if (store_.UsesDatabase())
     return store_.Database.Call(&TDatabaseLibrary::Entries::GetDomain, 0, lower.c_str(),
                                 static_cast<void*>(record.Data())) != 0;
 
   // Only records read from their files are cached.
-  std::string file = store_.Dirs.ConfigDir + lower + "\\domain.cfg";
+  std::string file = folder + "domain.cfg";
   double stamp = 0;
   platform::GetFileModified(file, stamp);
   std::lock_guard<std::recursive_mutex> hold(store_.Lock);
@@ -297,21 +291,17 @@ bool TDomainList::ReadDomainRecord(std::string_view name, TFixedRecord& record) 
 
 bool TDomainList::WriteDomainRecord(const TFixedRecord& record, int index, bool isNew,
                                     const std::string& who) {
-  std::string dir = DomainDir(index);
+  std::string dir = DomainFolder(store_.Dirs.ConfigDir, DomainName(index));
   if (dir.empty()) return false;
   std::string name = DomainName(index);
   if (store_.UsesDatabase())
     store_.Database.Call(&TDatabaseLibrary::Entries::SetDomain, 0, name.c_str(),
                          static_cast<const void*>(record.Data()));
 
-  std::string bytes(reinterpret_cast<const char*>(record.Data()), record.Size());
-  ScrambleBytes(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
   bool written;
   {
     std::lock_guard<std::recursive_mutex> hold(store_.Lock);
-    written = support::ReplaceFileContent(dir + "domain.cfg", bytes) ||
-              (support::CreateDirectoryPath(dir) &&
-               support::ReplaceFileContent(dir + "domain.cfg", bytes));
+    written = support::ReplaceFileContent(dir + "domain.cfg", ScrambledCopy(record));
     if (cache_) delete cache_->Remove(name);
   }
   if (written) store_.Audit(who, isNew, name);
@@ -334,7 +324,7 @@ void TDomainList::MakePrimaryDomain(int index) {
 std::string TDomainList::DomainBind(int index) {
   std::lock_guard<std::recursive_mutex> hold(store_.Lock);
   if (index < 0 || index >= DomainCount() || Entry(index)[domain::kBindFlag] == 0) return "";
-  std::string dir = DomainDir(index);
+  std::string dir = DomainFolder(store_.Dirs.ConfigDir, DomainName(index));
   if (dir.empty()) return "";
   std::string text = support::LoadFileToString(dir + "bind.dat");
   return support::TrimBlanks(text.substr(0, text.find_first_of("\r\n")));
@@ -343,7 +333,7 @@ std::string TDomainList::DomainBind(int index) {
 void TDomainList::SetDomainBind(int index, const std::string& addresses) {
   std::lock_guard<std::recursive_mutex> hold(store_.Lock);
   if (index < 0 || index >= DomainCount()) return;
-  std::string dir = DomainDir(index);
+  std::string dir = DomainFolder(store_.Dirs.ConfigDir, DomainName(index));
   if (dir.empty()) return;
   support::SaveStringToFile(addresses, dir + "bind.dat", true);
   if (store_.UsesDatabase())
@@ -358,10 +348,6 @@ void TDomainList::CreateRecordCache() {
     return;
   }
   cache_ = std::make_unique<support::TExpireHashObjectCollection>(kRecordCacheSize);
-}
-
-void TDomainList::DropRecordCache() {
-  cache_.reset();
 }
 
 }  // namespace serverconfig

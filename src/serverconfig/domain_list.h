@@ -24,10 +24,10 @@ constexpr std::size_t kRecordSize = 1169;
 constexpr std::size_t kRoleNames = 128, kAdminAddress = 384, kFieldSize = 256;
 }  // namespace domain
 
-// A name that can be a folder below the configuration directory: not empty,
-// not "." or "..", without "\", "/", ":" or NUL. Other names are never
-// written to disk.
-bool IsDomainFolderName(const std::string& name);
+// The folder of a domain, configDir + the lower-cased name + "\"; "" for a
+// name that cannot be a folder there (empty, "." or "..", or holding "\", "/",
+// ":" or NUL), so that such a name is never written to disk.
+std::string DomainFolder(const std::string& configDir, const std::string& name);
 
 class TDomainList {
  public:
@@ -65,7 +65,6 @@ class TDomainList {
 
   // The record cache lives while the configuration is fully loaded.
   void CreateRecordCache();
-  void DropRecordCache();
 
  private:
   bool LoadFromDatabase();
@@ -75,7 +74,6 @@ class TDomainList {
   int IndexOf(const std::string& lowerName) const;
   int FindAddressLiteral(std::string literal);
   int FindSubdomain(const std::string& name);
-  std::string DomainDir(int index) const;
   uint8_t* Entry(int index) {
     return &entries_[static_cast<std::size_t>(index) * domain::kEntrySize];
   }

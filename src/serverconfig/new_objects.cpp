@@ -33,7 +33,7 @@ TFixedRecord NewAccountRecord(const std::string& domain, const std::string& user
 
 int CreateDomain(TConfigStore& store, const std::string& name, const TFixedRecord& record,
                  const std::string& who) {
-  if (!IsDomainFolderName(support::LowerCase(name))) return -1;
+  if (DomainFolder(store.Dirs.ConfigDir, name).empty()) return -1;
   std::lock_guard<std::recursive_mutex> hold(store.Lock);
   store.Domains.AddDomain(name);
   if (store.BindDatabase())

@@ -13,4 +13,10 @@ void ScrambleBytes(uint8_t* data, std::size_t length, std::size_t keyPosition) {
   for (std::size_t i = 0; i < length; ++i) data[i] ^= kScrambleKey[(keyPosition + i) % 16];
 }
 
+std::string ScrambledCopy(const TFixedRecord& record) {
+  std::string bytes(reinterpret_cast<const char*>(record.Data()), record.Size());
+  ScrambleBytes(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+  return bytes;
+}
+
 }  // namespace serverconfig

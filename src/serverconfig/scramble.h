@@ -4,6 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+
+#include "serverconfig/fixed_record.h"
 
 namespace serverconfig {
 
@@ -11,5 +14,7 @@ namespace serverconfig {
 // position of data[0] counted from the record's start (only its value modulo
 // 16 matters).
 void ScrambleBytes(uint8_t* data, std::size_t length, std::size_t keyPosition = 0);
+// The record's bytes as its file holds them.
+std::string ScrambledCopy(const TFixedRecord& record);
 
 }  // namespace serverconfig

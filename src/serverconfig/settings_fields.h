@@ -19,7 +19,6 @@ constexpr std::size_t kBounceName = 1509, kBounceNameSize = 24;
 constexpr std::size_t kAddressListB = 2356, kAddressListBSize = 256;
 constexpr std::size_t kHeldDir = 3385, kHeldDirSize = 241;
 constexpr std::size_t kAddressListC = 3641;
-constexpr std::size_t kConsoleProfile = 21428;
 constexpr std::size_t kTrustedAddresses = 24759, kTrustedAddressesSize = 256;
 constexpr std::size_t kGroupwareUser = 26710, kGroupwarePassword = 26838, kGroupwareSize = 128;
 
@@ -27,7 +26,6 @@ constexpr std::size_t kGroupwareUser = 26710, kGroupwarePassword = 26838, kGroup
 constexpr std::size_t kSubdomainLiterals = 155;  // address literals name domains
 constexpr std::size_t kEncryptPasswords = 187;
 constexpr std::size_t kFormatMarker = 255;
-constexpr std::size_t kFooterWritten = 1463;
 constexpr std::size_t kWelcomeMessages = 1473;
 constexpr std::size_t kFirstProcessorOnly = 1542;
 constexpr std::size_t kStorageMode = 3633;  // 0 or 1 files, 2 database

@@ -94,7 +94,9 @@ bool SaveStringToFile(const std::string& content, const std::string& fileName, b
   return written;
 }
 
-bool ReplaceFileContent(const std::string& fileName, const std::string& content) {
+namespace {
+
+bool WriteAndRename(const std::string& fileName, const std::string& content) {
   const std::string temp = fileName + ".new";
   platform::DeleteFile(temp);
   platform::File file;
@@ -107,6 +109,15 @@ bool ReplaceFileContent(const std::string& fileName, const std::string& content)
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ReplaceFileContent(const std::string& fileName, const std::string& content) {
+  if (WriteAndRename(fileName, content)) return true;
+  const std::size_t cut = fileName.find_last_of("\\/");
+  return cut != std::string::npos && cut > 0 && CreateDirectoryPath(fileName.substr(0, cut + 1)) &&
+         WriteAndRename(fileName, content);
 }
 
 bool DirExists(const std::string& path) {

@@ -20,8 +20,9 @@ bool SaveStringToFile(const std::string& content, const std::string& fileName,
                       bool deleteIfEmpty = false, bool append = false);
 
 // Writes the content to a file beside the target and renames it over the
-// target, so that the old file stays whole until the new one is complete. The
-// directory must exist.
+// target, so that the old file stays whole until the new one is complete. When
+// that fails, the target's directory is created (with its parents) and the
+// write tried once more.
 bool ReplaceFileContent(const std::string& fileName, const std::string& content);
 
 bool DirExists(const std::string& path);

@@ -185,10 +185,7 @@ bool TXMLObject::LoadFromFile(const std::string& fileName) {
 
 bool TXMLObject::SaveToFile(const std::string& fileName, bool lineBreaks, bool declaration) const {
   if (fileName.empty() || platform::DirectoryExists(fileName)) return false;
-  const std::string content = GetXML(lineBreaks, declaration);
-  const std::size_t cut = fileName.find_last_of("\\/");
-  if (cut != std::string::npos && cut > 0) CreateDirectoryPath(fileName.substr(0, cut + 1));
-  return ReplaceFileContent(fileName, content);
+  return ReplaceFileContent(fileName, GetXML(lineBreaks, declaration));
 }
 
 std::string TXMLObject::GetText(bool decode) const {

@@ -29,8 +29,7 @@ void ConfigTest::ResetStore() {
 
 void ConfigTest::WriteScrambled(const std::string& path, const TFixedRecord& record,
                                 std::size_t length) {
-  std::string bytes(reinterpret_cast<const char*>(record.Data()), record.Size());
-  serverconfig::ScrambleBytes(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+  std::string bytes = serverconfig::ScrambledCopy(record);
   if (length) bytes.resize(length);
   ASSERT_TRUE(support::SaveStringToFile(bytes, path));
 }
