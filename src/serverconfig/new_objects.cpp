@@ -13,6 +13,13 @@ TFixedRecord NewDomainRecord(const std::string& adminAddress) {
   return record;
 }
 
+std::string MailboxFolderName(const std::string& aliases) {
+  std::string folder;
+  for (char c : support::GetField(aliases, 0, ';', true))
+    if (std::string_view("\"*/<>?|").find(c) == std::string_view::npos) folder += c;
+  return folder;
+}
+
 TFixedRecord NewAccountRecord(const std::string& domain, const std::string& user,
                               const std::string& password, uint8_t kind) {
   using namespace account;
@@ -24,10 +31,7 @@ TFixedRecord NewAccountRecord(const std::string& domain, const std::string& user
   std::string full_name = user;
   if (!full_name.empty() && full_name[0] >= 'a' && full_name[0] <= 'z') full_name[0] -= 'a' - 'A';
   record.SetStr(kFullName, kFullNameSize, full_name);
-  std::string mailbox;
-  for (char c : domain + "\\" + support::GetField(user, 0, ';', true) + "\\")
-    if (std::string_view("\"*/<>?|").find(c) == std::string_view::npos) mailbox += c;
-  record.SetStr(kMailbox, kMailboxSize, mailbox);
+  record.SetStr(kMailbox, kMailboxSize, domain + "\\" + MailboxFolderName(user) + "\\");
   return record;
 }
 

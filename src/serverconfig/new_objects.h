@@ -12,9 +12,12 @@ class TConfigStore;
 
 // A cleared domain record with the usual role names and the administrator's address.
 TFixedRecord NewDomainRecord(const std::string& adminAddress);
+// The mailbox folder name of an alias list: its first alias without the
+// characters " * / < > ? |.
+std::string MailboxFolderName(const std::string& aliases);
 // A cleared account record of the given kind: alias, user name, password, full
 // name (the user with its first letter in upper case) and the mailbox path
-// domain\alias\ (the part of the alias before ";", without " * / < > ? |).
+// domain\ + MailboxFolderName(user) + "\".
 TFixedRecord NewAccountRecord(const std::string& domain, const std::string& user,
                               const std::string& password, uint8_t kind);
 

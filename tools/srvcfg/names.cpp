@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "archive/entry_names.h"
-#include "support/text_fields.h"
+#include "serverconfig/new_objects.h"
 
 namespace srvcfg {
 namespace {
@@ -13,8 +13,6 @@ namespace {
 constexpr std::string_view kDomainRefused = "\\/:*?\"<>|@";
 // In aliases: separators and ":" would take the mailbox folder elsewhere, "@" splits addresses.
 constexpr std::string_view kAliasRefused = "\\/:@";
-// What the mailbox folder of a new account leaves out of its first alias.
-constexpr std::string_view kMailboxDropped = "\"*/<>?|";
 
 // "" when every character is printable and none is refused, else why not.
 std::string CharacterProblem(const std::string& text, std::string_view refused) {
@@ -44,9 +42,7 @@ std::string AliasProblem(const std::string& alias) {
   if (alias.size() > kMaxAlias) return "longer than " + std::to_string(kMaxAlias) + " characters";
   if (std::string problem = CharacterProblem(alias, kAliasRefused); !problem.empty())
     return problem;
-  std::string folder;
-  for (char c : support::GetField(alias, 0, ';', true))
-    if (kMailboxDropped.find(c) == std::string_view::npos) folder += c;
+  std::string folder = serverconfig::MailboxFolderName(alias);
   if (folder.empty()) return "the first alias names no mailbox folder";
   if (!archive::IsSafeEntryName(folder)) return "the first alias is not a usable folder name";
   return "";
