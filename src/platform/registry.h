@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -62,5 +63,21 @@ class RegKey {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// Whether the value holds text: a string, expandable or not.
+inline bool IsStringValue(const RegValue& value) {
+  return value.type == RegType::String || value.type == RegType::ExpandString;
+}
+
+// Reads a text value of an open key. A missing value reads as empty; a value
+// of another type is an error (false, text empty).
+inline bool ReadStringValue(const RegKey& key, const std::string& name, std::string& text) {
+  text.clear();
+  RegValue value;
+  if (!key.ReadValue(name, value)) return true;
+  if (!IsStringValue(value)) return false;
+  text = std::move(value.data);
+  return true;
+}
 
 }  // namespace platform

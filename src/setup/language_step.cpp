@@ -7,7 +7,6 @@
 #include "support/text_fields.h"
 
 namespace setup {
-namespace {}  // namespace
 
 bool HasExportLanguageSwitch(const std::vector<std::string>& args) {
   for (const auto& arg : args)

@@ -16,13 +16,9 @@ std::string TAdvancedRegistry::ReadString(const std::string& name) {
     Fail();
     return "";
   }
-  platform::RegValue value;
-  if (!key.ReadValue(name, value)) return "";  // a missing value reads as empty
-  if (value.type != platform::RegType::String && value.type != platform::RegType::ExpandString) {
-    Fail();
-    return "";
-  }
-  return value.data;
+  std::string text;  // a missing value reads as empty
+  if (!platform::ReadStringValue(key, name, text)) Fail();
+  return text;
 }
 
 void TAdvancedRegistry::WriteString(const std::string& name, const std::string& text) {

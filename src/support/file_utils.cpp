@@ -59,17 +59,21 @@ bool MoveFileTo(const std::string& source, const std::string& target) {
   return platform::MoveFile(source, target);
 }
 
+bool ReadWholeFile(const std::string& name, std::string& content) {
+  content.clear();
+  platform::File file;
+  if (!file.Open(name, platform::File::Mode::Read)) return false;
+  char buffer[65536];
+  for (int64_t n; (n = file.Read(buffer, sizeof buffer)) > 0;)
+    content.append(buffer, static_cast<std::size_t>(n));
+  return true;
+}
+
 std::string LoadFileToString(const std::string& fileName, bool deleteAfter) {
   const std::string name = ShortString(fileName);
   if (name.empty()) return "";
   std::string content;
-  {
-    platform::File file;
-    if (!file.Open(name, platform::File::Mode::Read)) return "";
-    char buffer[65536];
-    for (int64_t n; (n = file.Read(buffer, sizeof buffer)) > 0;)
-      content.append(buffer, static_cast<std::size_t>(n));
-  }
+  if (!ReadWholeFile(name, content)) return "";
   if (deleteAfter) platform::DeleteFile(name);
   return content;
 }

@@ -11,6 +11,9 @@ bool CopyFileTo(const std::string& source, const std::string& target, bool failI
 // Never replaces an existing target.
 bool MoveFileTo(const std::string& source, const std::string& target);
 
+// Replaces content with the whole file; false (content empty) when it cannot
+// be opened. The name is taken as it stands.
+bool ReadWholeFile(const std::string& name, std::string& content);
 // The whole file; "" when it cannot be opened. With deleteAfter a file that was
 // read is deleted. The name is taken as a short string.
 std::string LoadFileToString(const std::string& fileName, bool deleteAfter = false);

@@ -27,9 +27,9 @@ std::string Number(int value, int width) {
 
 // The length of the run of letter c starting at pos, compared without case.
 size_t RunLength(const std::string& s, size_t pos) {
-  char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[pos])));
+  const char c = LowerChar(s[pos]);
   size_t end = pos;
-  while (end < s.size() && std::tolower(static_cast<unsigned char>(s[end])) == c) ++end;
+  while (end < s.size() && LowerChar(s[end]) == c) ++end;
   return end - pos;
 }
 
@@ -68,7 +68,7 @@ bool FormatDateTime(const std::string& pattern, double dateTime, std::string& re
   bool afterHour = false;
   for (size_t pos = 0; pos < pattern.size();) {
     char c = pattern[pos];
-    char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    char lower = LowerChar(c);
     if (c == '"' || c == '\'') {
       size_t end = pattern.find(c, pos + 1);
       if (end == std::string::npos) end = pattern.size();

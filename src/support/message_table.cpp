@@ -6,8 +6,6 @@
 namespace support {
 namespace {
 
-constexpr std::size_t kGrowBy = 100;
-
 TMessageTable& Resolve(TMessageTable* table) {
   return table ? *table : DefaultMessageTable();
 }
@@ -25,8 +23,6 @@ std::string MessageIdentifier(const std::string& identifier) {
 
 void RegisterMessage(const std::string& identifier, std::string& variable, TMessageTable* table) {
   auto& entries = Resolve(table).Entries;
-  // Grown in steps, as registrations come in batches of dozens.
-  if (entries.size() == entries.capacity()) entries.reserve(entries.size() + kGrowBy);
   entries.push_back({MessageIdentifier(identifier), &variable});
 }
 

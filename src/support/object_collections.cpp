@@ -128,7 +128,9 @@ TExpireHashObjectCollection::~TExpireHashObjectCollection() {
 }
 
 void TExpireHashObjectCollection::Add(std::string_view key, TObject* object) {
-  if (expireAge_ > 0 || maxCount_ > 0) ExpireExcept(object);
+  // Without an age, a walk below the cap could destroy nothing: it is left
+  // out, so that filling a large cache stays linear.
+  if (expireAge_ > 0 || (maxCount_ > 0 && Count() >= maxCount_)) ExpireExcept(object);
   THashObjectCollection::Add(key, object);
 }
 

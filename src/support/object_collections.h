@@ -122,9 +122,9 @@ class TExpireHashObjectCollection : public THashObjectCollection {
       : maxCount_(maxCount), expireAge_(expireAge) {}
   ~TExpireHashObjectCollection() override;
 
-  // Expires first (when a cap or an age is set), so that adding to a full
-  // cache evicts the least recently stamped object. The object being added
-  // is never the one destroyed.
+  // Expires first (when an age is set, or the cap is reached), so that adding
+  // to a full cache evicts the least recently stamped object. The object being
+  // added is never the one destroyed.
   void Add(std::string_view key, TObject* object) override;
   // Destroys the objects older than ExpireAge; then, when the cache holds at
   // least MaxCount objects, destroys the one with the smallest stamp (the

@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "support/file_utils.h"
+#include "support/short_string.h"
 #include "support/text_fields.h"
 
 namespace support {
@@ -144,9 +145,9 @@ const std::vector<std::string>& ServerMessageIdentifiers() {
 }
 
 std::string ServerMessage(const std::string& identifier) {
-  const std::string id = MessageIdentifier(identifier);
+  const std::string id = ShortString(identifier);
   for (std::size_t i = 0; i < kServerMessageCount; ++i)
-    if (MessageIdentifier(kServerMessages[i].Identifier) == id) return Texts()[i];
+    if (SameText(kServerMessages[i].Identifier, id)) return Texts()[i];
   return "";
 }
 
@@ -198,18 +199,11 @@ bool ParseStringsLine(const std::string& line, std::string& identifier, std::str
 }
 
 void ApplyStringsText(const std::string& content, TMessageTable* table) {
-  std::size_t pos = 0;
-  const std::size_t n = content.size();
-  while (pos < n) {
-    // A line ends at CR, LF or CR LF, as the runtime's text files read it.
-    std::size_t end = content.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = n;
+  // A line ends at CR, LF or CR LF, as the runtime's text files read it.
+  for (const std::string& line : SplitLines(content)) {
     std::string identifier, value;
-    if (ParseStringsLine(content.substr(pos, end - pos), identifier, value))
+    if (ParseStringsLine(line, identifier, value))
       SetMessage(identifier, DecodeQuotedLiteral(value), table);
-    pos = end;
-    if (pos < n && content[pos] == '\r') ++pos;
-    if (pos < n && content[pos] == '\n') ++pos;
   }
 }
 

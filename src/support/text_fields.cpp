@@ -109,6 +109,20 @@ bool SplitToArray(const std::string& text, char separator, std::vector<std::stri
   return SplitToList(text, separator, items, trimAndSkipEmpty);
 }
 
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end;
+    if (pos < text.size() && text[pos] == '\r') ++pos;
+    if (pos < text.size() && text[pos] == '\n') ++pos;
+  }
+  return lines;
+}
+
 std::string CopyRange(const std::string& text, int first, int last) {
   if (first < 1) first = 1;
   if (last > static_cast<int>(std::min<std::size_t>(text.size(), 0x7FFFFFFF)))

@@ -36,6 +36,9 @@ bool SplitToList(const std::string& text, char separator, std::vector<std::strin
                  bool trimAndSkipEmpty = false);
 bool SplitToArray(const std::string& text, char separator, std::vector<std::string>& items,
                   bool trimAndSkipEmpty = false);
+// The lines of the text as they stand, each ending at CR, LF or CR LF; a line
+// break at the very end gives no empty last line.
+std::vector<std::string> SplitLines(const std::string& text);
 
 // The characters from first to last, inclusive, clamped to the text.
 std::string CopyRange(const std::string& text, int first, int last);

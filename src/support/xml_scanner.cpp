@@ -1,6 +1,6 @@
 #include "support/xml_scanner.h"
 
-#include "platform/files.h"
+#include "support/file_utils.h"
 #include "support/xml_text.h"
 
 namespace support {
@@ -97,12 +97,7 @@ bool FindElement(std::string_view data, std::string_view name, std::size_t& posi
 bool XMLScannerLoadFile(TXMLScanner& scanner, const std::string& fileName) {
   scanner = TXMLScanner();
   if (fileName.empty()) return false;
-  platform::File file;
-  if (!file.Open(fileName, platform::File::Mode::Read)) return false;
-  char buffer[65536];
-  for (int64_t n; (n = file.Read(buffer, sizeof buffer)) > 0;)
-    scanner.Data.append(buffer, static_cast<std::size_t>(n));
-  return true;
+  return ReadWholeFile(fileName, scanner.Data);
 }
 
 bool XMLFindFirst(TXMLScanner& scanner, std::string_view elementName, bool decode,

@@ -49,33 +49,10 @@ std::string JoinedLines(const std::vector<std::string>& items, size_t limit) {
   return support::TrimBlanks(text);
 }
 
-// Lines split at CR, LF or CR LF as they stand; a break at the very end makes
-// no empty last line.
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end;
-    if (pos < text.size() && text[pos] == '\r') ++pos;
-    if (pos < text.size() && text[pos] == '\n') ++pos;
-  }
-  return lines;
-}
-
 // Lines split at LF, trimmed of blanks and control characters, empty ones dropped.
 std::vector<std::string> SplitTrimmedLines(const std::string& text) {
   std::vector<std::string> lines;
-  size_t pos = 0;
-  while (pos <= text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::string line = support::TrimBlanks(text.substr(pos, end - pos));
-    if (!line.empty()) lines.push_back(std::move(line));
-    pos = end + 1;
-  }
+  support::SplitToList(text, '\n', lines, true);
   return lines;
 }
 
@@ -157,7 +134,7 @@ bool ApplyItem(const TXMLObject& item, TComponent& component) {
       component.SetText(item.GetAttribute("CAPTION", true));
       break;
     case TextKind::ComboItems:
-      component.SetItems(SplitLines(item.GetAttribute("ITEMSTEXT", true)));
+      component.SetItems(support::SplitLines(item.GetAttribute("ITEMSTEXT", true)));
       component.SetItemIndex(0);
       break;
     case TextKind::HeaderSections:

@@ -9,16 +9,11 @@ namespace upgrade {
 namespace {
 
 using platform::RegKey;
-using platform::RegType;
 using platform::RegValue;
 
 constexpr char kDrivers[] = "\\SOFTWARE\\ODBC\\ODBCINST.INI";
 constexpr char kSources[] = "\\SOFTWARE\\ODBC\\ODBC.INI";
 constexpr char kSourceList[] = "ODBC Data Sources";
-
-bool IsString(const RegValue& value) {
-  return value.type == RegType::String || value.type == RegType::ExpandString;
-}
 
 // The first driver whose name mentions "*.mdb", as "Microsoft Access Driver
 // (*.mdb)" does in every language.
@@ -42,12 +37,7 @@ bool FindAccessDriver(const MachineKeys& keys, std::string& driver) {
 bool ReadDriverLibrary(const MachineKeys& keys, const std::string& driver, std::string& path) {
   RegKey key;
   if (!key.Open(keys.root, keys.Path(std::string(kDrivers) + "\\" + driver), false)) return false;
-  path.clear();
-  RegValue value;
-  if (!key.ReadValue("Driver", value)) return true;  // reads as empty
-  if (!IsString(value)) return false;
-  path = value.data;
-  return true;
+  return platform::ReadStringValue(key, "Driver", path);  // a missing value reads as empty
 }
 
 bool WriteSource(const MachineKeys& keys, const std::string& name, const std::string& driver,
@@ -77,7 +67,7 @@ bool DataSourceExists(const std::string& name, const MachineKeys& keys) {
   if (!list.Open(keys.root, keys.Path(std::string(kSources) + "\\" + kSourceList), false))
     return false;
   RegValue value;
-  return list.ReadValue(name, value) && IsString(value) && !value.data.empty();
+  return list.ReadValue(name, value) && platform::IsStringValue(value) && !value.data.empty();
 }
 
 bool CreateAccessDataSource(const std::string& name, bool skip, const std::string& databasePath,

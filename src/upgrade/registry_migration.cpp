@@ -29,25 +29,13 @@ constexpr RawValue kRawValues[] = {
 // The old setup read raw values into a buffer of this size.
 constexpr size_t kRawBufferSize = 4096;
 
-// A missing value reads as empty; a value of another type is an error.
-bool ReadString(const RegKey& key, const char* name, std::string& text) {
-  text.clear();
-  RegValue value;
-  if (!key.ReadValue(name, value)) return true;
-  if (value.type != RegType::String && value.type != RegType::ExpandString) return false;
-  text = value.data;
-  return true;
-}
-
 // A missing value reads as no bytes. Strings and numbers are not raw data, and
 // a value larger than the buffer cannot be read.
 bool ReadRaw(const RegKey& key, const char* name, std::string& bytes) {
   bytes.clear();
   RegValue value;
   if (!key.ReadValue(name, value)) return true;
-  if (value.type == RegType::String || value.type == RegType::ExpandString ||
-      value.type == RegType::DWord)
-    return false;
+  if (platform::IsStringValue(value) || value.type == RegType::DWord) return false;
   if (value.data.size() > kRawBufferSize) return false;
   bytes = value.data;
   return true;
@@ -62,7 +50,8 @@ bool CopyValues(const MachineKeys& keys, const std::string& oldPath, const std::
   if (!source.Open(keys.root, keys.Path(oldPath), false)) return false;
   std::string data;
   for (const char* name : kStringValues) {
-    if (!ReadString(source, name, data) || !target.WriteString(name, data)) return false;
+    if (!platform::ReadStringValue(source, name, data) || !target.WriteString(name, data))
+      return false;
   }
   if (!withRaw) return true;
   for (const RawValue& raw : kRawValues) {
