@@ -28,7 +28,8 @@ std::string EncodeEntryHeader(const EntryHeader& entry, uint32_t version) {
 }
 
 uint64_t EntryHeaderLength(const std::string& name, uint32_t version) {
-  uint64_t nameField = version < 2 ? kFixedNameField : 1 + std::min<size_t>(name.size(), 255);
+  uint64_t nameField =
+      version < 2 ? kFixedNameField : 1 + std::min<size_t>(name.size(), kMaxNameLength);
   return nameField + (version >= 3 ? kEntryExtensionLength : 0) + 4;
 }
 

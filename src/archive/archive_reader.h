@@ -48,8 +48,6 @@ class TArchiveReader {
   // Archive bytes consumed so far, and the size of the file when it was opened.
   uint64_t Position() const { return position_; }
   uint64_t FileSize() const { return file_size_; }
-  // True once a read failed for another reason than the end of the file.
-  bool ReadFailed() const { return read_failed_; }
 
  private:
   // Exactly `length` bytes unless the file ends; returns how many were read.

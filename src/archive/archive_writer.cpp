@@ -53,7 +53,6 @@ struct Piece {
   size_t length = 0;
   bool first = false;
   bool last = false;
-  bool whole = false;  // the entry is this one piece: data is its complete stored data
 
   // Filled by the worker.
   std::string data;  // raw deflate data, or for a whole entry the stored data
@@ -62,6 +61,9 @@ struct Piece {
   PackError error = PackError::None;
   std::string message;
   bool done = false;
+
+  // The entry is this one piece: data is its complete stored data.
+  bool Whole() const { return first && last; }
 };
 
 // The archive file behind a buffer; a header already written can be patched.
@@ -142,14 +144,14 @@ class Compressor {
     }
     const char* content = input_.data() + prime;
     piece.crc = StringCRC32(std::string_view(content, piece.length));
-    if (piece.whole && piece.length == 0) return;  // an empty file: no stored data at all
+    if (piece.Whole() && piece.length == 0) return;  // an empty file: no stored data at all
 
     piece.adler =
         static_cast<uint32_t>(adler32_z(1, reinterpret_cast<const Bytef*>(content), piece.length));
     std::string& out = piece.data;
-    if (piece.whole) out = ZLibHeader(zlevel_);
+    if (piece.Whole()) out = ZLibHeader(zlevel_);
     Deflate(input_.data(), prime, piece.length, piece.last, out);
-    if (piece.whole) {
+    if (piece.Whole()) {
       PutBE32(out, piece.adler);
       if (!password_.empty()) {
         if (!cipher_) {
@@ -275,12 +277,6 @@ PackResult Failure(PackError error, const std::string& entry, const std::string&
   return result;
 }
 
-std::string NormalisedName(const std::string& name) {
-  std::string out = name;
-  std::replace(out.begin(), out.end(), '/', '\\');
-  return out;
-}
-
 // The writing side: entry headers, the stream of one entry's pieces, encipherment of entries
 // of several pieces, and the patch of their headers.
 class ArchiveWriter {
@@ -294,7 +290,7 @@ class ArchiveWriter {
       result = Failure(piece.error, name, piece.message);
       return false;
     }
-    if (piece.whole) {
+    if (piece.Whole()) {
       if (piece.data.size() >= Limit()) return TooLarge(name, result);
       EntryHeader header = Header(name);
       header.CRC = piece.crc;
@@ -412,7 +408,7 @@ PackResult CheckArguments(const std::vector<PackItem>& items, const PackOptions&
   std::unordered_set<std::string> seen;
   names.reserve(items.size());
   for (const PackItem& item : items) {
-    std::string name = NormalisedName(item.Name);
+    std::string name = EntryPath(item.Name);
     if (std::string why = CheckEntryName(name); !why.empty()) {
       return Failure(PackError::BadName, name, why);
     }
@@ -460,6 +456,10 @@ std::string CheckEntryName(const std::string& name) {
   return "";
 }
 
+std::string PartPath(const std::string& archivePath) {
+  return archivePath + ".part";
+}
+
 PackResult WriteArchive(const std::string& archivePath, const std::vector<PackItem>& items,
                         const PackOptions& options) {
   std::vector<std::string> names;
@@ -480,7 +480,7 @@ PackResult WriteArchive(const std::string& archivePath, const std::vector<PackIt
     pieceCount += std::max<uint64_t>(1, (sizes[i] + options.ChunkSize - 1) / options.ChunkSize);
   }
 
-  const std::string partPath = archivePath + ".part";
+  const std::string partPath = PartPath(archivePath);
   platform::DeleteFile(partPath);  // left by an interrupted run
   OutputFile out;
   if (!out.Open(partPath)) {
@@ -546,7 +546,6 @@ PackResult WriteArchive(const std::string& archivePath, const std::vector<PackIt
       piece.length = length;
       piece.first = issueOffset == 0;
       piece.last = issueOffset + length == size;
-      piece.whole = whole;
       ++issued;
       ++batch.count;
       bytes += length;
@@ -594,13 +593,11 @@ PackResult WriteArchive(const std::string& archivePath, const std::vector<PackIt
     platform::DeleteFile(partPath);
     return result;
   }
-  if (platform::FileExists(archivePath) && !platform::DeleteFile(archivePath)) {
+  // One step: a failure leaves an older archive as it was.
+  if (!platform::ReplaceFile(partPath, archivePath)) {
     platform::DeleteFile(partPath);
-    return Failure(PackError::CannotCreateArchive, "", "cannot replace " + archivePath);
-  }
-  if (!platform::MoveFile(partPath, archivePath)) {
-    platform::DeleteFile(partPath);
-    return Failure(PackError::CannotCreateArchive, "", "cannot create " + archivePath);
+    const char* what = platform::FileExists(archivePath) ? "cannot replace " : "cannot create ";
+    return Failure(PackError::CannotCreateArchive, "", what + archivePath);
   }
   result.BytesIn = total;
   result.BytesOut = written;

@@ -80,4 +80,7 @@ std::string CheckEntryName(const std::string& name);
 PackResult WriteArchive(const std::string& archivePath, const std::vector<PackItem>& items,
                         const PackOptions& options);
 
+// The temporary file that WriteArchive writes the archive to before it takes its place.
+std::string PartPath(const std::string& archivePath);
+
 }  // namespace archive

@@ -19,7 +19,7 @@ TEntryDecoder::TEntryDecoder(const TCipher* cipher, bool checkCRC, uint32_t expe
 void TEntryDecoder::Inflate(const char* data, size_t length, const ZSink& sink) {
   if (length == 0 || Settled()) return;
   inflater_.Write(data, length, [this, &sink](const char* p, size_t n) {
-    crc_.Update(p, n);
+    if (check_crc_) crc_.Update(p, n);
     sink(p, n);
   });
 }

@@ -17,15 +17,8 @@ namespace detail {
 
 ExtractPlan::ExtractPlan(const ExtractOptions& options, uint32_t version)
     : options_(options), version_(version) {
-  if (!options.FilterList.empty()) {
-    const std::string list = support::LowerCase(options.FilterList);
-    for (size_t start = 0;;) {
-      const size_t end = list.find(';', start);
-      filter_names_.push_back(list.substr(start, end - start));
-      if (end == std::string::npos) break;
-      start = end + 1;
-    }
-  }
+  // Only a trailing empty name is left out, and an empty name never reaches Selected.
+  support::SplitToList(support::LowerCase(options.FilterList), ';', filter_names_);
   // No entry needs the cipher before it is keyed, and keying is cheap: done here, once, so
   // that decoding threads only ever read it.
   if (!options.Password.empty()) {
@@ -196,6 +189,7 @@ class Extraction {
   }
 
   bool Written(const EntryHeader& entry, const std::string& target) const {
+    if (!plan_.Selected(entry.Name)) return false;
     if (!options_.Overwrite &&
         platform::GetFileAttributes(target) != platform::kInvalidAttributes) {
       if (keep_list_.empty()) return false;
@@ -204,7 +198,7 @@ class Extraction {
       needle += ';';
       if (keep_list_.find(needle) != std::string::npos) return false;
     }
-    return plan_.Selected(entry.Name);
+    return true;
   }
 
   bool ExtractEntry(EntrySource& source, const EntryHeader& entry, ExtractResult& result) {

@@ -279,6 +279,14 @@ class ParallelSource : public EntrySource {
     threads_.clear();
   }
 
+  // Under the lock: queues a job for the caller, and for the workers when it has data to
+  // decode; one without is finished at once.
+  void Enqueue(std::shared_ptr<Job> job) {
+    if (!job->decode) job->input_done = job->output_done = true;
+    if (job->decode) work_.push_back(job);
+    ordered_.push_back(std::move(job));
+  }
+
   // Publishes jobs to the caller and those with data to decode to the workers, once the stored
   // data they bring fit in the budget. False when the pipeline is stopping.
   bool Publish(std::vector<std::shared_ptr<Job>>& jobs) {
@@ -295,11 +303,7 @@ class ParallelSource : public EntrySource {
     });
     if (stop_) return false;
     stored_held_ += bytes;
-    for (auto& job : jobs) {
-      if (!job->decode) job->input_done = job->output_done = true;
-      if (job->decode) work_.push_back(job);
-      ordered_.push_back(std::move(job));
-    }
+    for (auto& job : jobs) Enqueue(std::move(job));
     jobs.clear();
     wake.One(writer_);
     if (decode > 1) wake.All(jobs_);
@@ -353,10 +357,8 @@ class ParallelSource : public EntrySource {
         wake.All(input_);
       }
       for (auto& job : batch) {
-        if (!job->decode) job->input_done = job->output_done = true;
-        if (job->decode) work_.push_back(job);
         if (!job->input.empty()) stored_held_ += job->input.front().size();
-        ordered_.push_back(std::move(job));
+        Enqueue(std::move(job));
       }
       wake.All(jobs_);
       auto job = std::make_shared<Job>();

@@ -5,6 +5,7 @@
 
 #include "archive/entry_names.h"
 #include "platform/files.h"
+#include "support/file_utils.h"
 #include "support/text_fields.h"
 
 namespace archive {
@@ -37,11 +38,6 @@ std::string WithoutTrailingSeparators(std::string path) {
   return path;
 }
 
-std::string LeafName(const std::string& path) {
-  const size_t cut = path.find_last_of("\\/:");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
 CollectResult Failed(const std::string& error) {
   CollectResult result;
   result.Ok = false;
@@ -50,6 +46,11 @@ CollectResult Failed(const std::string& error) {
 }
 
 }  // namespace
+
+std::string LeafName(const std::string& path) {
+  const size_t cut = path.find_last_of("\\/:");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
 
 bool EntryNameLess(const std::string& a, const std::string& b) {
   size_t i = 0, j = 0;
@@ -82,7 +83,7 @@ CollectResult CollectSources(const std::vector<std::string>& sources,
     // Folders still to list, with the entry name prefix of their files. A stack, not
     // recursion: a deep tree must not exhaust the stack.
     std::vector<std::pair<std::string, std::string>> folders;
-    const std::string root = IsSeparator(source.back()) ? source : source + "\\";
+    const std::string root = support::NormalizeDir(source);
     folders.emplace_back(root, "");
     std::vector<platform::DirEntry> listing;
     while (!folders.empty()) {

@@ -13,6 +13,9 @@ namespace archive {
 // and the order does not depend on how a file system lists them.
 bool EntryNameLess(const std::string& a, const std::string& b);
 
+// The last part of a path: what follows the last "\", "/" or ":", or all of it.
+std::string LeafName(const std::string& path);
+
 struct CollectResult {
   bool Ok = true;
   std::string Error;                 // why not, naming the path

@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "progress.h"
 #include "same_file.h"
+#include "support/text_fields.h"
 
 namespace ilds {
 namespace {
@@ -43,18 +44,6 @@ bool ParseLevel(const std::string& text, archive::CompressionLevel& level) {
     return false;
   }
   return true;
-}
-
-std::string LeafName(const std::string& path) {
-  const size_t cut = path.find_last_of("\\/:");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-std::string Lowered(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
 }
 
 }  // namespace
@@ -106,11 +95,13 @@ int Pack(const std::vector<std::string>& args) {
   }
   // An older archive inside a source folder is not packed into its successor. Only files of
   // the same leaf name are looked at: asking the file system about every one costs.
-  const std::string leaf = Lowered(LeafName(archivePath));
+  const std::string leaf = support::LowerCase(archive::LeafName(archivePath));
+  const std::string partPath = archive::PartPath(archivePath);
+  const std::string partLeaf = support::LowerCase(archive::LeafName(partPath));
   std::erase_if(items, [&](const archive::PackItem& item) {
-    const std::string name = Lowered(LeafName(item.SourcePath));
+    const std::string name = support::LowerCase(archive::LeafName(item.SourcePath));
     return (name == leaf && SameFile(item.SourcePath, archivePath)) ||
-           (name == leaf + ".part" && SameFile(item.SourcePath, archivePath + ".part"));
+           (name == partLeaf && SameFile(item.SourcePath, partPath));
   });
 
   ProgressLine progress("packing");

@@ -70,11 +70,6 @@ std::string Reason(const archive::ExtractResult& result) {
   return "the archive failed";
 }
 
-bool Succeeded(const archive::ExtractResult& result) {
-  return result.Status == archive::asOk && (result.End == archive::ExtractEnd::Complete ||
-                                            result.End == archive::ExtractEnd::EndMarker);
-}
-
 // Runs an extraction (or verification) with the progress line; exit status and reason.
 int RunExtract(const char* command, const std::string& archivePath, const std::string& destDir,
                archive::ExtractOptions options) {
@@ -82,7 +77,7 @@ int RunExtract(const char* command, const std::string& archivePath, const std::s
   options.Progress = [&progress](uint64_t done, uint64_t total) { progress.Update(done, total); };
   const archive::ExtractResult result = archive::Extract(archivePath, destDir, options);
   progress.Finish();
-  if (!Succeeded(result)) return Report(command, archivePath + ": " + Reason(result), kExitFailed);
+  if (!result.Succeeded()) return Report(command, archivePath + ": " + Reason(result), kExitFailed);
   if (options.VerifyOnly && result.End != archive::ExtractEnd::EndMarker) {
     return Report(command,
                   archivePath +
