@@ -123,4 +123,12 @@ std::string RandomBytes(size_t length, unsigned seed) {
   return s;
 }
 
+std::string Hex(const std::string& hex) {
+  std::string out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  }
+  return out;
+}
+
 }  // namespace archive_test

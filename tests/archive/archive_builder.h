@@ -50,5 +50,7 @@ bool WriteStreamedArchive(const std::string& path, const std::string& name,
 // Text that compresses well, the same for the same seed.
 std::string Text(size_t length, unsigned seed);
 std::string RandomBytes(size_t length, unsigned seed);
+// The bytes a string of hexadecimal digits spells, two digits a byte.
+std::string Hex(const std::string& hex);
 
 }  // namespace archive_test

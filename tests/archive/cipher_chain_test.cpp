@@ -4,9 +4,9 @@
 
 #include <functional>
 #include <memory>
-#include <random>
 #include <string>
 
+#include "archive/archive_builder.h"
 #include "archive/blowfish.h"
 #include "archive/cast256.h"
 #include "archive/cipher.h"
@@ -15,20 +15,8 @@
 namespace archive {
 namespace {
 
-std::string Hex(const std::string& hex) {
-  std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-  }
-  return out;
-}
-
-std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (auto& c : s) c = static_cast<char>(gen());
-  return s;
-}
+using archive_test::Hex;
+using archive_test::RandomBytes;
 
 std::string Bytes(const uint8_t* p, int n) {
   return std::string(reinterpret_cast<const char*>(p), n);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_builder.h"
 #include "archive/blowfish.h"
 #include "archive/cast256.h"
 #include "archive/newdes.h"
@@ -12,13 +13,7 @@
 namespace archive {
 namespace {
 
-std::string Hex(const std::string& hex) {
-  std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-  }
-  return out;
-}
+using archive_test::Hex;
 
 std::string Encipher(TCipher& cipher, const std::string& key, const std::string& plain) {
   cipher.Init(key.data(), key.size());

@@ -5,6 +5,8 @@
 #include <random>
 #include <string>
 
+#include "archive/archive_builder.h"
+
 namespace archive {
 namespace {
 
@@ -18,12 +20,7 @@ uint32_t BitwiseUpdate(uint32_t crc, const std::string& data) {
   return crc;
 }
 
-std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (auto& c : s) c = static_cast<char>(gen());
-  return s;
-}
+using archive_test::RandomBytes;
 
 TEST(Crc32, PublishedCheckValues) {
   // CRC-32/ISO-HDLC check value from the CRC catalogue (Greg Cook, "reveng"): "123456789".

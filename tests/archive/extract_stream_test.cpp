@@ -18,18 +18,20 @@ namespace {
 using archive::ExtractEnd;
 using archive::ExtractOptions;
 
-// CRC-32 and size of a file, read in pieces.
-void FileCRC(const std::string& path, uint32_t& crc, uint64_t& size) {
+// The CRC-32 and size of a file, read in pieces, are `crc` and `size`.
+void ExpectFileCRC(const std::string& path, uint32_t crc, uint64_t size) {
   platform::File f;
   ASSERT_TRUE(f.Open(path, platform::File::Mode::Read));
   archive::TCRC32 sum;
   std::string buffer(1 << 20, '\0');
-  size = 0;
+  uint64_t gotSize = 0;
   for (int64_t n; (n = f.Read(buffer.data(), static_cast<int64_t>(buffer.size()))) > 0;) {
     sum.Update(buffer.data(), static_cast<size_t>(n));
-    size += static_cast<uint64_t>(n);
+    gotSize += static_cast<uint64_t>(n);
   }
-  crc = sum.Value();
+  const uint32_t gotCrc = sum.Value();
+  EXPECT_EQ(gotSize, size);
+  EXPECT_EQ(gotCrc, crc);
 }
 
 using ExtractLargeTest = ExtractTest;
@@ -57,11 +59,7 @@ TEST_P(ExtractLargeTest, HundredMegabyteEntryStreams) {
   };
   const archive::ExtractResult r = archive::Extract(archive_, dest_, options);
   EXPECT_TRUE(r.Succeeded());
-  uint32_t gotCrc = 0;
-  uint64_t gotSize = 0;
-  FileCRC(dest_ + "big\\content.txt", gotCrc, gotSize);
-  EXPECT_EQ(gotSize, size);
-  EXPECT_EQ(gotCrc, crc);
+  ExpectFileCRC(dest_ + "big\\content.txt", crc, size);
   // Progress goes forward, inside the entry too, up to the archive's size.
   EXPECT_EQ(total, static_cast<uint64_t>(platform::FileSize(archive_)));
   ASSERT_GT(progress.size(), 3u);
@@ -91,11 +89,7 @@ TEST_P(ExtractLargeTest, EncipheredEntryDecipheredAcrossPieces) {
   options.Password = "key";
   options.Threads = GetParam();
   EXPECT_TRUE(archive::Extract(archive_, dest_, options).Succeeded());
-  uint32_t gotCrc = 0;
-  uint64_t gotSize = 0;
-  FileCRC(dest_ + "secret.bin", gotCrc, gotSize);
-  EXPECT_EQ(gotSize, size);
-  EXPECT_EQ(gotCrc, crc);
+  ExpectFileCRC(dest_ + "secret.bin", crc, size);
 }
 
 TEST_P(ExtractLargeTest, BytesAfterTheEndOfTheStreamAreIgnored) {

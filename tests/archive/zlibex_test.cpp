@@ -6,15 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_builder.h"
+
 namespace archive {
 namespace {
 
-std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (auto& c : s) c = static_cast<char>(gen());
-  return s;
-}
+using archive_test::RandomBytes;
 
 // Compressible text: words drawn from a small vocabulary.
 std::string Text(size_t n, unsigned seed) {

@@ -3,37 +3,16 @@
 // may lead anywhere.
 #include <gtest/gtest.h>
 
+#include "common/directory_link.h"
 #include "common/scratch_dir.h"
 #include "platform/files.h"
 
-#ifdef _WIN32
-#include "platform/win32/windows_api.h"
-#else
-#include <unistd.h>
-
-#include "platform/posix/posix_platform.h"
-#endif
-
 namespace {
 
+using testing_support::MakeDirectoryLink;
 using testing_support::ReadFile;
 using testing_support::ScratchDir;
 using testing_support::WriteFile;
-
-// Creates a directory link; false where the system cannot make one.
-bool MakeDirectoryLink(const std::string& link, const std::string& target) {
-#ifdef _WIN32
-  if (!CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
-    return false;
-#else
-  if (symlink(platform::posix::MapPath(target).c_str(), platform::posix::MapPath(link).c_str()) !=
-      0)
-    return false;
-#endif
-  // Some systems report success without making a link.
-  uint32_t a = platform::GetFileAttributes(link);
-  return a != platform::kInvalidAttributes && (a & platform::kAttrReparsePoint);
-}
 
 TEST(DirectoryLinks, RemovingALinkLeavesTheTarget) {
   ScratchDir dir;

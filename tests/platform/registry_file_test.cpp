@@ -9,8 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "common/scratch_dir.h"
 #include "platform/files.h"
@@ -24,6 +22,8 @@ using platform::RegRoot;
 using platform::RegType;
 using platform::RegValue;
 namespace posix = platform::posix;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
 
 const std::string kText = "line one\r\nline two \xe9\xff \"quoted\" back\\slash";
 const std::string kBinary("\x00\x01\x7f\x80\xff\x0a\x0d", 7);
@@ -92,17 +92,6 @@ void ExpectFilled() {
   ASSERT_TRUE(root.Open(RegRoot::CurrentUser, "", false));
   ASSERT_TRUE(root.ReadValue("AtTheRoot", v));
   EXPECT_EQ(v.dword, 5u);
-}
-
-std::string Slurp(const std::string& nativePath) {
-  std::ifstream in(nativePath, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Spit(const std::string& nativePath, const std::string& text) {
-  std::ofstream(nativePath, std::ios::binary) << text;
 }
 
 class RegistryFileTest : public testing::Test {
@@ -198,7 +187,7 @@ TEST_F(RegistryFileTest, DamagedTextIsRefusedAndChangesNothing) {
 TEST_F(RegistryFileTest, DamagedOrMissingFileIsRefusedAndChangesNothing) {
   const std::string before = posix::RegistryToText();
   std::string path = Native("damaged.reg"), error;
-  Spit(path, "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\n");
+  WriteFile(dir.Path() + "damaged.reg", "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\n");
   EXPECT_FALSE(posix::LoadRegistryFile(path, error));
   EXPECT_NE(error.find("damaged.reg"), std::string::npos) << error;
   EXPECT_NE(error.find("unterminated key"), std::string::npos) << error;
@@ -210,7 +199,7 @@ TEST_F(RegistryFileTest, DamagedOrMissingFileIsRefusedAndChangesNothing) {
 TEST_F(RegistryFileTest, SaveReplacesTheFileWhole) {
   std::string path = Native("registry.reg"), error;
   ASSERT_TRUE(posix::SaveRegistryFile(path, error)) << error;
-  const std::string saved = Slurp(path);
+  const std::string saved = ReadFile(dir.Path() + "registry.reg");
   ASSERT_FALSE(saved.empty());
 
   // A save that cannot write (here: a file size limit far below the text)
@@ -229,7 +218,7 @@ TEST_F(RegistryFileTest, SaveReplacesTheFileWhole) {
   signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(ok);
   EXPECT_NE(error.find("registry.reg"), std::string::npos) << error;
-  EXPECT_EQ(Slurp(path), saved);
+  EXPECT_EQ(ReadFile(dir.Path() + "registry.reg"), saved);
   std::vector<platform::DirEntry> entries;
   ASSERT_TRUE(platform::ListDirectory(dir.Path() + "*", entries));
   EXPECT_EQ(entries.size(), 3u) << "only ., .. and registry.reg";
@@ -240,7 +229,7 @@ TEST_F(RegistryFileTest, SaveReplacesTheFileWhole) {
 
   // The next save that can write replaces the file.
   ASSERT_TRUE(posix::SaveRegistryFile(path, error)) << error;
-  std::string text = Slurp(path);
+  std::string text = ReadFile(dir.Path() + "registry.reg");
   EXPECT_NE(text, saved);
   posix::ClearRegistry();
   ASSERT_TRUE(posix::LoadRegistryFile(path, error)) << error;

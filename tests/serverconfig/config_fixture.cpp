@@ -6,17 +6,6 @@
 
 namespace serverconfig_test {
 
-std::string BuiltStandin() {
-#ifdef _WIN32
-  std::string path = "Z:" + std::string(ORVIK_TESTBED_DIR) + "/db.dll";
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-#else
-  return std::string(ORVIK_TESTBED_DIR) + "/db.so";
-#endif
-}
-
 ConfigTest::ConfigTest() {
   ResetStore();
 }

@@ -7,15 +7,17 @@
 #include <string>
 
 #include "common/scratch_dir.h"
+#include "common/testbed.h"
 #include "serverconfig/config_store.h"
 
 namespace serverconfig_test {
 
 using serverconfig::TFixedRecord;
 
-// The db.dll stand-in of testbed/ as the platform layer takes its path (under
-// Wine drive Z: is the Linux root; natively it is db.so).
-std::string BuiltStandin();
+// The db.dll stand-in of testbed/ (natively db.so).
+inline std::string BuiltStandin() {
+  return testing_support::TestbedLibrary("db");
+}
 
 class ConfigTest : public testing::Test {
  protected:

@@ -9,44 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "support/destroy_log.h"
+
 namespace support {
 namespace {
 
-// prefix + number, built by appending: GCC 12 warns falsely on "k" + std::to_string(i).
-std::string Numbered(const char* prefix, int number) {
-  std::string text = prefix;
-  text += std::to_string(number);
-  return text;
-}
-
-// How often each object was destroyed, by id: exactly once, or not at all.
-struct DestroyLog {
-  std::map<int, int> count;
-  int Of(int id) const { return count.count(id) ? count.at(id) : 0; }
-  int Total() const {
-    int total = 0;
-    for (const auto& entry : count) total += entry.second;
-    return total;
-  }
-};
-
-class Counted : public TObject {
- public:
-  Counted(DestroyLog& log, int id) : log_(log), id_(id) {}
-  ~Counted() override { ++log_.count[id_]; }
-  int Id() const { return id_; }
-
- private:
-  DestroyLog& log_;
-  int id_;
-};
+using support_test::DestroyLog;
+using support_test::Numbered;
+using Counted = support_test::Counted<TObject>;
 
 // A key with a chosen hash code, for collisions and negative buckets; keys
 // with the same id are equal.
 class CountedKey : public tComparable {
  public:
   CountedKey(DestroyLog& log, int id, int32_t hash) : log_(log), id_(id), hash_(hash) {}
-  ~CountedKey() override { ++log_.count[id_]; }
+  ~CountedKey() override { log_.Destroyed(id_); }
   int CompareTo(const TObject* other) const override {
     return id_ - static_cast<const CountedKey*>(other)->id_;
   }

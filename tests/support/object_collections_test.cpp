@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
@@ -10,37 +9,16 @@
 
 #include "platform/clock.h"
 #include "platform/datetime.h"
+#include "support/destroy_log.h"
 #include "support/file_utils.h"
 
 namespace support {
 namespace {
 
-// prefix + number, built by appending: GCC 12 warns falsely on "k" + std::to_string(i).
-std::string Numbered(const char* prefix, int number) {
-  std::string text = prefix;
-  text += std::to_string(number);
-  return text;
-}
-
-// Every destruction logged by id, in order.
-struct DestroyLog {
-  std::vector<int> order;
-  int Of(int id) const { return static_cast<int>(std::count(order.begin(), order.end(), id)); }
-};
-
-template <typename Base>
-class Counted : public Base {
- public:
-  Counted(DestroyLog& log, int id) : log_(log), id_(id) {}
-  ~Counted() override { log_.order.push_back(id_); }
-  int Id() const { return id_; }
-
- private:
-  DestroyLog& log_;
-  int id_;
-};
-using Plain = Counted<TObject>;
-using Record = Counted<TExpireObject>;
+using support_test::DestroyLog;
+using support_test::Numbered;
+using Plain = support_test::Counted<TObject>;
+using Record = support_test::Counted<TExpireObject>;
 
 TEST(ObjectCollectionTest, ListOperationsAndIndexErrors) {
   DestroyLog log;

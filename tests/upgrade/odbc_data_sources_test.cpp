@@ -21,15 +21,8 @@ const std::string kAccess = "Microsoft Access Driver (*.MDB)";
 const std::string kAccessLibrary = "C:\\Windows\\system32\\odbcjt32.dll";
 const std::string kDatabase = "C:\\Program Files\\Orvik\\calendar\\calendar.mdb";
 
-class OdbcDataSourcesTest : public testing::Test {
+class OdbcDataSourcesTest : public upgrade_tests::MachineKeysTest {
  protected:
-  void SetUp() override { upgrade_tests::ClearTestKeys(); }
-  void TearDown() override { upgrade_tests::ClearTestKeys(); }
-
-  upgrade::MachineKeys keys = upgrade_tests::TestKeys();
-
-  bool Exists(const std::string& key) { return platform::RegKeyExists(keys.root, keys.Path(key)); }
-
   void Open(RegKey& key, const std::string& path) {
     ASSERT_TRUE(key.Open(keys.root, keys.Path(path), true)) << path;
   }

@@ -74,15 +74,9 @@ Values MigratedWebMailValues() {
   return values;
 }
 
-class MigrateRegistryTest : public testing::Test {
+class MigrateRegistryTest : public upgrade_tests::MachineKeysTest {
  protected:
-  void SetUp() override { upgrade_tests::ClearTestKeys(); }
-  void TearDown() override { upgrade_tests::ClearTestKeys(); }
-
-  upgrade::MachineKeys keys = upgrade_tests::TestKeys();
-
   void Migrate(bool deleteOld) { upgrade::MigrateRegistry(deleteOld, keys); }
-  bool Exists(const std::string& key) { return platform::RegKeyExists(keys.root, keys.Path(key)); }
 
   // Writes values into a key, creating it.
   void Write(const std::string& path, const Values& values) {

@@ -2,8 +2,11 @@
 // libraries built in testbed/.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
+#include "common/testbed.h"
 #include "platform/registry.h"
 #include "upgrade/machine_keys.h"
 
@@ -32,17 +35,18 @@ inline void ClearTestKeys() {
     platform::RegDeleteKeyTree(keys.root, key);
 }
 
-// The built stand-in library of that name ("api", "noentries", ...), as a path
-// the platform layer takes: under Wine its drive Z: is the Linux root.
-inline std::string TestbedLibrary(const std::string& name) {
-#ifdef _WIN32
-  std::string path = "Z:" + std::string(ORVIK_TESTBED_DIR) + "/" + name + ".dll";
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-#else
-  return std::string(ORVIK_TESTBED_DIR) + "/" + name + ".so";
-#endif
-}
+// A test on the machine keys, which start and end cleared.
+class MachineKeysTest : public testing::Test {
+ protected:
+  void SetUp() override { ClearTestKeys(); }
+  void TearDown() override { ClearTestKeys(); }
+
+  bool Exists(const std::string& key) { return platform::RegKeyExists(keys.root, keys.Path(key)); }
+
+  upgrade::MachineKeys keys = TestKeys();
+};
+
+// The built stand-in library of that name ("api", "noentries", ...).
+using testing_support::TestbedLibrary;
 
 }  // namespace upgrade_tests

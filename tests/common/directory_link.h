@@ -7,7 +7,8 @@
 namespace testing_support {
 
 // Makes `link` a symbolic link to the directory `target` (both Windows paths
-// without a trailing "\"); false where the system refuses.
-bool MakeDirectoryLink(const std::string& target, const std::string& link);
+// without a trailing "\"); false where the system refuses, or where it reports
+// success without making a link.
+bool MakeDirectoryLink(const std::string& link, const std::string& target);
 
 }  // namespace testing_support
