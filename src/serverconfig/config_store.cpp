@@ -30,20 +30,6 @@ enum PathLine {
   kIncomingLine = 12,
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
-
 std::string WithBackslash(const std::string& dir) {
   return support::NormalizeDir(dir);
 }
@@ -68,14 +54,14 @@ bool StartsWithNoCase(const std::string& text, std::string_view prefix) {
 
 PathLines ParsePathLines(const std::string& text) {
   PathLines result;
-  std::vector<std::string> lines = Lines(text);
+  std::vector<std::string> lines = support::SplitLines(text);
   for (std::size_t i = 0; i < kPathLines && i < lines.size(); ++i)
     result[i] = support::TrimBlanks(support::StripComments(lines[i]));
   return result;
 }
 
 void ParseServerTitle(const std::string& text, ServerTitle& title) {
-  std::vector<std::string> lines = Lines(text);
+  std::vector<std::string> lines = support::SplitLines(text);
   if (lines.empty()) return;
   title.Title = support::ShortString(lines[0]);
   title.Variables.clear();
@@ -88,7 +74,7 @@ void ParseServerTitle(const std::string& text, ServerTitle& title) {
 }
 
 void ParseBindFile(const std::string& text, std::string& outgoingBind, std::string& ipv6Bind) {
-  for (const std::string& raw : Lines(text)) {
+  for (const std::string& raw : support::SplitLines(text)) {
     std::string line;
     for (char c : support::TrimBlanks(support::StripComments(raw)))
       if (c != ' ') line += c;
