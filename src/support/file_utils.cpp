@@ -64,9 +64,15 @@ bool ReadWholeFile(const std::string& name, std::string& content) {
   platform::File file;
   if (!file.Open(name, platform::File::Mode::Read)) return false;
   char buffer[65536];
-  for (int64_t n; (n = file.Read(buffer, sizeof buffer)) > 0;)
+  for (;;) {
+    const int64_t n = file.Read(buffer, sizeof buffer);
+    if (n == 0) return true;
+    if (n < 0) {  // part of a file is not the file
+      content.clear();
+      return false;
+    }
     content.append(buffer, static_cast<std::size_t>(n));
-  return true;
+  }
 }
 
 std::string LoadFileToString(const std::string& fileName, bool deleteAfter) {
@@ -87,11 +93,7 @@ bool SaveStringToFile(const std::string& content, const std::string& fileName, b
   platform::File file;
   bool open = append && file.Open(name, platform::File::Mode::ReadWrite) && file.SeekToEnd();
   if (!open) open = file.Open(name, platform::File::Mode::Create);
-  if (!open) {
-    std::size_t cut = name.find_last_of("\\/");
-    if (cut != std::string::npos && cut > 0 && CreateDirectoryPath(name.substr(0, cut + 1)))
-      open = file.Open(name, platform::File::Mode::Create);
-  }
+  if (!open && CreateFileDirectory(name)) open = file.Open(name, platform::File::Mode::Create);
   if (!open) return false;
   bool written = file.Write(content.data(), static_cast<int64_t>(content.size()));
   file.Close();
@@ -119,9 +121,12 @@ bool WriteAndRename(const std::string& fileName, const std::string& content) {
 
 bool ReplaceFileContent(const std::string& fileName, const std::string& content) {
   if (WriteAndRename(fileName, content)) return true;
+  return CreateFileDirectory(fileName) && WriteAndRename(fileName, content);
+}
+
+bool CreateFileDirectory(const std::string& fileName) {
   const std::size_t cut = fileName.find_last_of("\\/");
-  return cut != std::string::npos && cut > 0 && CreateDirectoryPath(fileName.substr(0, cut + 1)) &&
-         WriteAndRename(fileName, content);
+  return cut != std::string::npos && cut > 0 && CreateDirectoryPath(fileName.substr(0, cut + 1));
 }
 
 bool DirExists(const std::string& path) {
@@ -129,21 +134,22 @@ bool DirExists(const std::string& path) {
 }
 
 bool CreateDirectoryPath(const std::string& source) {
-  std::string path = ShortString(source);
-  if (path.empty()) return false;
+  // A longer path would name another folder once cut to a short string.
+  if (source.empty() || source.size() > kShortStringMax) return false;
+  std::string path = source;
   if (DirExists(path)) return true;
-  if (path.back() == '\\') path.pop_back();
+  if (path.back() == '\\' || path.back() == '/') path.pop_back();
 
   // Walk up to the first existing ancestor, then create downwards. A loop, not
-  // recursion, and a bare drive ("C:") is never attempted.
+  // recursion; a bare drive ("C:") and a root are never attempted, while a
+  // relative name of one or two characters is a folder like any other.
   std::vector<std::string> missing;
-  for (std::string current = path; current.size() > 2 && !DirExists(current);) {
+  for (std::string current = path; !current.empty() && !DirExists(current);) {
+    if (current.size() == 2 && current[1] == ':') break;
     missing.push_back(current);
     std::size_t cut = current.find_last_of("\\/");
     if (cut == std::string::npos) break;
-    std::string parent = current.substr(0, cut);
-    if (parent == current) break;
-    current = std::move(parent);
+    current.resize(cut);
   }
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) platform::CreateDirectory(*it);
   return DirExists(path);

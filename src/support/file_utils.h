@@ -12,7 +12,7 @@ bool CopyFileTo(const std::string& source, const std::string& target, bool failI
 bool MoveFileTo(const std::string& source, const std::string& target);
 
 // Replaces content with the whole file; false (content empty) when it cannot
-// be opened. The name is taken as it stands.
+// be opened or a read fails part-way. The name is taken as it stands.
 bool ReadWholeFile(const std::string& name, std::string& content);
 // The whole file; "" when it cannot be opened. With deleteAfter a file that was
 // read is deleted. The name is taken as a short string.
@@ -30,7 +30,11 @@ bool ReplaceFileContent(const std::string& fileName, const std::string& content)
 
 bool DirExists(const std::string& path);
 // Creates the directory with every missing parent; true when it exists afterwards.
+// A path of more than 255 characters gives false and creates nothing.
 bool CreateDirectoryPath(const std::string& path);
+// Creates the folder a file name lies in ("\" and "/" both separate folders);
+// false when the name has no folder part or it cannot be created.
+bool CreateFileDirectory(const std::string& fileName);
 // Deletes the entries matching mask ("" = "*.*"), descending into
 // subdirectories when recursive, then the directory itself; true when that
 // last removal succeeded. A link or junction is removed, never followed.

@@ -19,6 +19,19 @@ const char* const kMonthNames[12] = {"January",   "February", "March",    "April
                                      "May",       "June",     "July",     "August",
                                      "September", "October",  "November", "December"};
 
+const char* const kDayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                  "Thursday", "Friday", "Saturday"};
+
+// 0 for Sunday; day 0 (1899-12-30) was a Saturday.
+int DayOfWeek(const platform::DateTimeFields& f) {
+  platform::DateTimeFields date;
+  date.year = f.year;
+  date.month = f.month;
+  date.day = f.day;
+  const auto day = static_cast<long long>(platform::EncodeDateTime(date));
+  return static_cast<int>(((day + 6) % 7 + 7) % 7);
+}
+
 std::string Number(int value, int width) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
@@ -52,8 +65,7 @@ bool AppendLine(const std::string& fileName, const std::string& line) {
   if (platform::FileExists(fileName)) {
     if (!file.Open(fileName, platform::File::Mode::ReadWrite) || !file.SeekToEnd()) return false;
   } else {
-    size_t cut = fileName.find_last_of('\\');
-    if (cut != std::string::npos) CreateDirectoryPath(fileName.substr(0, cut + 1));
+    CreateFileDirectory(fileName);
     if (!file.Open(fileName, platform::File::Mode::Create)) return false;
   }
   file.Write(line.data(), static_cast<int64_t>(line.size()));
@@ -62,7 +74,7 @@ bool AppendLine(const std::string& fileName, const std::string& line) {
 
 }  // namespace
 
-bool FormatDateTime(const std::string& pattern, double dateTime, std::string& result) {
+std::string FormatDateTime(const std::string& pattern, double dateTime) {
   platform::DateTimeFields f = platform::DecodeDateTime(dateTime);
   std::string out;
   bool afterHour = false;
@@ -98,7 +110,12 @@ bool FormatDateTime(const std::string& pattern, double dateTime, std::string& re
         }
         break;
       case 'd':
-        out += Number(f.day, run >= 2 ? 2 : 1);
+        if (run >= 4)
+          out += kDayNames[DayOfWeek(f)];
+        else if (run == 3)
+          out += std::string(kDayNames[DayOfWeek(f)]).substr(0, 3);
+        else
+          out += Number(f.day, run);
         break;
       case 'h':
         out += Number(f.hour, run >= 2 ? 2 : 1);
@@ -112,14 +129,14 @@ bool FormatDateTime(const std::string& pattern, double dateTime, std::string& re
       case 'z':
         out += run >= 3 ? Number(f.millisecond, 3) : std::to_string(f.millisecond);
         break;
-      default:
-        return false;
+      default:  // not a code: the letters stand as written
+        out += pattern.substr(pos, run);
+        break;
     }
     afterHour = lower == 'h';
     pos += run;
   }
-  result = out;
-  return true;
+  return out;
 }
 
 std::string ExpandDatePatterns(const std::string& fileName) {
@@ -131,9 +148,7 @@ std::string ExpandDatePatterns(const std::string& fileName) {
     size_t stop = second == std::string::npos ? name.size() : second;
     std::string taken = TrimBlanks(name.substr(first + 1, stop - first - 1));
     name.erase(first, (second == std::string::npos ? name.size() : second + 1) - first);
-    std::string formatted;
-    if (!FormatDateTime(taken, platform::Now(), formatted)) formatted = taken;
-    name.insert(first, formatted);
+    name.insert(first, FormatDateTime(taken, platform::Now()));
   }
   return name;
 }

@@ -36,9 +36,9 @@ void SetupLog(const std::string& message);
 std::string ExpandDatePatterns(const std::string& fileName);
 
 // Formats a local date-time (days since 1899-12-30) with the usual pattern codes:
-// yyyy yy mmmm mmm mm m dd d hh h nn n ss s zzz, "text" and 'text' as literals,
-// "m" after an hour code meaning minutes. False for a pattern with an unknown
-// letter code.
-bool FormatDateTime(const std::string& pattern, double dateTime, std::string& result);
+// yyyy yy mmmm mmm mm m dddd ddd dd d hh h nn n ss s zzz, "text" and 'text' as
+// literals, "m" after an hour code meaning minutes. Letters that are no code
+// stand as written.
+std::string FormatDateTime(const std::string& pattern, double dateTime);
 
 }  // namespace support

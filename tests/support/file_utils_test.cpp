@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "common/directory_link.h"
@@ -9,6 +10,7 @@
 #include "platform/datetime.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "support/log_writer.h"
 
 #ifndef _WIN32
 #include "platform/posix/posix_platform.h"
@@ -49,6 +51,15 @@ TEST(SaveLoadTest, EmptyContentNamesAndFailures) {
   EXPECT_FALSE(SaveStringToFile("x", dir.Path()));  // a directory is no file
 }
 
+#ifndef _WIN32
+// A read that fails is not the end of the file: no partial content passes as whole.
+TEST(SaveLoadTest, ReadErrorIsNoContent) {
+  std::string content = "kept";
+  EXPECT_FALSE(ReadWholeFile("/proc/self/mem", content));  // reading address 0 fails
+  EXPECT_EQ(content, "");
+}
+#endif
+
 TEST(SaveLoadTest, LongNamesAreCutTo255) {
   ScratchDir dir;
   const std::string longName = dir.Path() + std::string(300 - dir.Path().size(), 'n');
@@ -65,9 +76,34 @@ TEST(CreateDirectoryPathTest, CreatesEveryMissingParent) {
   EXPECT_TRUE(CreateDirectoryPath(dir.Path() + "x\\y\\z\\"));  // already there
   EXPECT_TRUE(CreateDirectoryPath(dir.Path() + "p/q/"));
   EXPECT_TRUE(DirExists(dir.Path() + "p\\q"));
+  // Cut to 255 characters the path would name another folder: nothing is made.
   const std::string longPath = dir.Path() + "d\\" + std::string(300, 'a');
-  EXPECT_TRUE(CreateDirectoryPath(longPath));
-  EXPECT_TRUE(DirExists(longPath.substr(0, 255)));
+  EXPECT_FALSE(CreateDirectoryPath(longPath));
+  EXPECT_FALSE(DirExists(dir.Path() + "d"));
+}
+
+// Names relative to the current directory, one or two characters long among them,
+// through every writer that makes a file's folder.
+TEST(CreateDirectoryPathTest, ShortRelativeNames) {
+  ScratchDir dir;
+  const std::filesystem::path previous = std::filesystem::current_path();
+#ifdef _WIN32
+  std::filesystem::current_path(dir.Path());
+#else
+  std::filesystem::current_path(platform::posix::MapPath(dir.Path()));
+#endif
+  for (const char* name : {"o", "ab\\", "n/m", "x\\y"})
+    EXPECT_TRUE(CreateDirectoryPath(name)) << name;
+  EXPECT_TRUE(SaveStringToFile("s", "s\\f.txt"));
+  EXPECT_TRUE(ReplaceFileContent("r/f.txt", "r"));
+  TLogFile log;
+  InitLog("l/f.log", &log, 0, 0);
+  EXPECT_TRUE(WriteLog("line", &log));
+  std::filesystem::current_path(previous);
+  for (const char* name : {"o", "ab", "n\\m", "x\\y"})
+    EXPECT_TRUE(DirExists(dir.Path() + name)) << name;
+  EXPECT_EQ(ReadFile(dir.Path() + "s\\f.txt") + ReadFile(dir.Path() + "r\\f.txt"), "sr");
+  EXPECT_EQ(ReadFile(dir.Path() + "l\\f.log"), "line\r\n");
 }
 
 TEST(CreateDirectoryPathTest, FailuresAndDrives) {

@@ -116,20 +116,21 @@ TEST_F(LogWriterTest, DatePatternsExpand) {
   EXPECT_EQ(ExpandDatePatterns("C:\\logs\\plain.log"), "C:\\logs\\plain.log");
   EXPECT_EQ(ExpandDatePatterns("C:\\logs\\\"yyyymmdd\".log"), "C:\\logs\\20261206.log");
   EXPECT_EQ(ExpandDatePatterns("\"yyyy\"-\" hh'h'nn \".log"), "2026-16h55.log");
-  // Not a pattern: the text itself stands in for it.
+  // Letters that are no code stand as written; the codes around them still count.
   EXPECT_EQ(ExpandDatePatterns("a\"qqq\"b"), "aqqqb");
+  EXPECT_EQ(ExpandDatePatterns("\"yyyymmdd-week\".log"), "20261206-week.log");
   // An unpaired quote takes the rest as its pattern and the loop ends.
   EXPECT_EQ(ExpandDatePatterns("x\"dd"), "x06");
 }
 
 TEST_F(LogWriterTest, PatternCodes) {
-  std::string out;
-  double when = clock.Now();
-  ASSERT_TRUE(FormatDateTime("yy/m/d h:m:s zzz mmm mmmm", when, out));
-  EXPECT_EQ(out, "26/12/6 16:55:1 000 Dec December");
-  ASSERT_TRUE(FormatDateTime("\"lit\"dd", when, out));
-  EXPECT_EQ(out, "lit06");
-  EXPECT_FALSE(FormatDateTime("yyyyq", when, out));
+  const double when = clock.Now();  // Sunday
+  EXPECT_EQ(FormatDateTime("yy/m/d h:m:s zzz mmm mmmm", when), "26/12/6 16:55:1 000 Dec December");
+  EXPECT_EQ(FormatDateTime("\"lit\"dd ddd dddd", when), "lit06 Sun Sunday");
+  EXPECT_EQ(FormatDateTime("dddd", when + 6), "Saturday");
+  EXPECT_EQ(FormatDateTime("ddd", 0), "Sat");     // 1899-12-30
+  EXPECT_EQ(FormatDateTime("ddd", -1.5), "Fri");  // 1899-12-29 12:00
+  EXPECT_EQ(FormatDateTime("yyyyq", when), "2026q");
 }
 
 TEST_F(LogWriterTest, DateChangeSwitchesFiles) {

@@ -49,6 +49,14 @@ for combo in "0 default" "0 none" "2 default" "2 best" "3 none" "3 fastest" "3 d
   same_tree tree out "$what"
 done
 
+# A destination of one or two letters, relative to the current folder, is made like any other.
+for dest in o ab; do
+  rm -rf "$dest"
+  run extract a3.dat "$dest"
+  expect_rc 0 "extract into $dest"
+  same_tree tree "$dest" "extract into $dest"
+done
+
 # The order does not depend on the order of the sources, nor on the file system's listing.
 run pack x1.dat tree/docs tree/abc.txt tree/licenses
 run pack x2.dat tree/licenses tree/abc.txt tree/docs
