@@ -14,6 +14,12 @@
 
 #ifdef _WIN32
 #include "platform/win32/windows_api.h"
+#else
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "platform/posix/posix_platform.h"
 #endif
 
 namespace {
@@ -214,6 +220,29 @@ TEST(FileNames, DotAndDotDotResolveInTheText) {
   EXPECT_EQ(ReadFile(dir.Path() + "nowhere\\..\\x.txt"), "x");
 }
 
+TEST(FileNames, TrailingDotsAndBlanksAreDropped) {
+  ScratchDir dir;
+  ASSERT_TRUE(platform::CreateDirectory(dir.Path() + "folder. ."));
+  ASSERT_TRUE(WriteFile(dir.Path() + "folder.\\name. ", "x"));
+  EXPECT_EQ(Listed(dir.Path() + "*"), (std::set<std::string>{".", "..", "folder"}));
+  EXPECT_EQ(Listed(dir.Path() + "folder\\*"), (std::set<std::string>{".", "..", "name"}));
+  EXPECT_EQ(ReadFile(dir.Path() + "FOLDER \\name.."), "x");
+}
+
+#ifndef _WIN32
+// Names are remembered per folder natively; a file another program adds is still found
+// in any case once the folder has changed.
+TEST(FileNames, NamesAddedByOthersAreFound) {
+  ScratchDir dir;
+  EXPECT_FALSE(platform::FileExists(dir.Path() + "added.txt"));  // the folder is looked into
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));    // past the file system's tick
+  ASSERT_TRUE(std::ofstream(platform::posix::MapPath(dir.Path()) + "Added.TXT").good());
+  EXPECT_TRUE(platform::FileExists(dir.Path() + "added.txt"));
+  EXPECT_TRUE(WriteFile(dir.Path() + "ADDED.txt", "same"));
+  EXPECT_EQ(Listed(dir.Path() + "*.txt"), std::set<std::string>{"Added.TXT"});
+}
+#endif
+
 // ---- listing ----
 
 class ListingTest : public testing::Test {
@@ -242,6 +271,13 @@ TEST_F(ListingTest, ExtensionMasksAndQuestionMarks) {
             (std::set<std::string>{"file.dat", "fi.dat", "fiile.dat"}));
   EXPECT_EQ(Listed(dir.Path() + "f?le.dat"), std::set<std::string>{"file.dat"});
   EXPECT_EQ(Listed(dir.Path() + "??.dat"), std::set<std::string>{"fi.dat"});
+  // "?" also matches nothing before a dot; "*." takes names without an extension.
+  EXPECT_EQ(Listed(dir.Path() + "fi?.dat"), std::set<std::string>{"fi.dat"});
+  EXPECT_EQ(Listed(dir.Path() + "fi??.d?t"), (std::set<std::string>{"fi.dat", "file.dat"}));
+  EXPECT_EQ(Listed(dir.Path() + "*."), (std::set<std::string>{".", "..", "readme", "sub"}));
+  EXPECT_EQ(Listed(dir.Path() + "readme."), std::set<std::string>{"readme"});
+  EXPECT_EQ(Listed(dir.Path() + "*.txt.*"),
+            (std::set<std::string>{"notes.txt", "UPPER.TXT", "archive.txt.bak"}));
   EXPECT_EQ(Listed(dir.Path() + "nothing*.xyz"), std::set<std::string>{});
 }
 

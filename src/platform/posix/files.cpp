@@ -7,18 +7,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 #include "platform/datetime.h"
+#include "platform/posix/path_changes.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/tm_fields.h"
 
 namespace platform {
 namespace {
 
+using posix::DirectoryChange;
 using posix::MapPath;
 
 // Windows shows file times in local time with the bias in force now
@@ -78,37 +82,65 @@ char Lower(char c) {
   return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
-bool WildMatch(const char* name, const char* mask) {
-  // Iterative matcher with one backtrack point: linear in practice, no recursion.
-  const char* star = nullptr;
-  const char* resume = nullptr;
-  while (*name) {
-    if (*mask == '*') {
-      star = mask++;
-      resume = name;
-    } else if (*mask == '?' || (*mask && Lower(*mask) == Lower(*name))) {
-      ++mask;
-      ++name;
-    } else if (star) {
-      mask = star + 1;
-      name = ++resume;
-    } else {
-      return false;
-    }
+// Mask characters as Windows reads them: "?" also matches nothing before a dot or at the
+// end ("a?.txt" matches "a.txt"); "*" followed by "." stops at the name's last dot; a "."
+// followed by "?", "*" or the end also matches the end of a name ("*." matches names
+// without an extension, "x.*" matches "x").
+enum : char { kAnyRun = 1, kRunToLastDot, kOneOrNone, kDotOrEnd };
+
+std::string ReadMask(const std::string& mask) {
+  std::string out;
+  for (size_t i = 0; i < mask.size(); ++i) {
+    const char c = mask[i], next = i + 1 < mask.size() ? mask[i + 1] : 0;
+    if (c == '?')
+      out += kOneOrNone;
+    else if (c == '*')
+      out += next == '.' ? kRunToLastDot : kAnyRun;
+    else if (c == '.' && (next == '?' || next == '*' || next == 0))
+      out += kDotOrEnd;
+    else
+      out += c;
   }
-  while (*mask == '*') ++mask;
-  return *mask == 0;
+  return out;
 }
 
-// Windows mask rules: "*.*" matches every name; a mask ending in ".*" also
-// matches the name without any extension.
+// The positions of the name that the mask so far can have reached, step by step: no
+// backtracking, at most (mask length x name length) steps.
 bool MaskMatches(const std::string& name, const std::string& mask) {
   if (mask == "*" || mask == "*.*") return true;
-  if (WildMatch(name.c_str(), mask.c_str())) return true;
-  if (mask.size() >= 2 && mask.compare(mask.size() - 2, 2, ".*") == 0 &&
-      name.find('.') == std::string::npos)
-    return WildMatch(name.c_str(), mask.substr(0, mask.size() - 2).c_str());
-  return false;
+  const size_t n = name.size(), lastDot = name.rfind('.');
+  std::vector<char> at(n + 1, 0), next(n + 1);
+  at[0] = 1;
+  for (const char m : ReadMask(mask)) {
+    std::fill(next.begin(), next.end(), 0);
+    size_t filled = 0;  // runs fill forward; positions below this are set already
+    for (size_t j = 0; j <= n; ++j) {
+      if (!at[j]) continue;
+      switch (m) {
+        case kAnyRun:
+        case kRunToLastDot: {
+          const size_t stop =
+              m == kRunToLastDot && lastDot != std::string::npos && lastDot >= j ? lastDot : n;
+          for (size_t k = std::max(j, filled); k <= stop; ++k) next[k] = 1;
+          filled = std::max(filled, stop + 1);
+          break;
+        }
+        case kOneOrNone:
+          next[j == n || name[j] == '.' ? j : j + 1] = 1;
+          break;
+        case kDotOrEnd:
+          if (j == n)
+            next[j] = 1;
+          else if (name[j] == '.')
+            next[j + 1] = 1;
+          break;
+        default:
+          if (j < n && Lower(name[j]) == Lower(m)) next[j + 1] = 1;
+      }
+    }
+    at.swap(next);
+  }
+  return at[n] != 0;
 }
 
 // The last component of a Windows path as written, without case resolution.
@@ -139,6 +171,19 @@ bool CopyContents(int in, int out) {
 
 }  // namespace
 
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat x, y;
+  return stat(MapPath(a).c_str(), &x) == 0 && stat(MapPath(b).c_str(), &y) == 0 &&
+         x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+void PrepareDrive(const std::string& path) {
+  if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0])))
+    return;
+  posix::SetDriveRoot(posix::DriveRoot());
+  CreateDirectory(path.substr(0, 2) + "\\");
+}
+
 uint32_t GetFileAttributes(const std::string& path) {
   return AttributesOf(MapPath(path));
 }
@@ -166,6 +211,7 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
     return false;  // onto itself: truncating the target would lose the source
   int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
+  DirectoryChange change({to});
   int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
   int out = open(to.c_str(), flags, st.st_mode & 0777);
   if (out < 0) {
@@ -187,6 +233,7 @@ bool MoveFile(const std::string& source, const std::string& target) {
   std::string from = MapPath(source), to = MapPath(target);
   struct stat st, existing;
   if (lstat(from.c_str(), &st) != 0) return false;
+  if (S_ISDIR(st.st_mode)) posix::ForgetDirectory(from);
   if (lstat(to.c_str(), &existing) == 0) {
     // The target is the source itself under another case: Windows renames it.
     if (existing.st_dev != st.st_dev || existing.st_ino != st.st_ino ||
@@ -196,8 +243,10 @@ bool MoveFile(const std::string& source, const std::string& target) {
     size_t cut = to.find_last_of('/');
     if (literal.empty() || cut == std::string::npos) return false;
     to = to.substr(0, cut + 1) + literal;
+    DirectoryChange change({from, to});
     return to == from || rename(from.c_str(), to.c_str()) == 0;
   }
+  DirectoryChange change({from, to});
   // Never replaces, even when a target appears meanwhile.
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno == EINVAL || errno == ENOSYS) {  // file systems without it
@@ -215,6 +264,7 @@ bool ReplaceFile(const std::string& source, const std::string& target) {
   struct stat st;
   if (lstat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
   if (IsReadOnly(to)) return false;  // as Windows refuses to replace a read-only file
+  DirectoryChange change({from, to});
   return rename(from.c_str(), to.c_str()) == 0;
 }
 
@@ -225,11 +275,14 @@ bool DeleteFile(const std::string& path) {
   if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR)) return false;  // read-only
   // A link to a directory is a directory to Windows: RemoveDirectory removes it.
   if (S_ISLNK(st.st_mode) && (AttributesOf(native) & kAttrDirectory)) return false;
+  DirectoryChange change({native});
   return unlink(native.c_str()) == 0;
 }
 
 bool CreateDirectory(const std::string& path) {
-  return mkdir(MapPath(path).c_str(), 0755) == 0;
+  const std::string native = MapPath(path);
+  DirectoryChange change({native});
+  return mkdir(native.c_str(), 0755) == 0;
 }
 
 bool RemoveDirectory(const std::string& path) {
@@ -237,6 +290,8 @@ bool RemoveDirectory(const std::string& path) {
   while (native.size() > 1 && native.back() == '/') native.pop_back();
   struct stat st;
   if (lstat(native.c_str(), &st) != 0) return false;
+  DirectoryChange change({native});
+  posix::ForgetDirectory(native);
   // A link to a directory is removed itself, never what it points to.
   if (S_ISLNK(st.st_mode))
     return (AttributesOf(native) & kAttrDirectory) && unlink(native.c_str()) == 0;
@@ -316,6 +371,8 @@ bool File::Open(const std::string& path, Mode mode) {
       flags |= O_RDWR | O_CREAT | O_TRUNC;
       break;
   }
+  std::optional<DirectoryChange> change;
+  if (!exists && mode == Mode::Create) change.emplace({native});
   int fd = open(native.c_str(), flags, 0644);
   if (fd < 0) return false;
   handle_ = fd;
