@@ -41,6 +41,13 @@ bool MoveFile(const std::string& source, const std::string& target);
 bool ReplaceFile(const std::string& source, const std::string& target);
 bool DeleteFile(const std::string& path);
 bool CreateDirectory(const std::string& path);  // one level; parent must exist
+// Whether two paths name one file or directory (hard links, "." and "..", case all
+// seen through); false when either does not exist.
+bool SameFile(const std::string& a, const std::string& b);
+// Makes the drive of a path ("C:\x") usable by a tool. Windows drives exist or not;
+// the native build keeps each drive as a folder below its drive root and makes
+// that folder here. Paths without a drive letter are left alone.
+void PrepareDrive(const std::string& path);
 bool RemoveDirectory(const std::string& path);  // empty directories only
 
 // Entries matching the mask in the last component ("C:\dir\*.txt"), with Windows

@@ -41,6 +41,8 @@ bool ConnectNetworkShare(const std::string& remote, const std::string& user,
                          const std::string& password);
 
 void WriteStandardOutput(const std::string& text);
+// Whether standard error is a terminal (a console on Windows) rather than a file or pipe.
+bool StandardErrorIsTerminal();
 
 // The system's text for a Windows error code, without the trailing line break;
 // "" when the system has none.

@@ -8,14 +8,11 @@
 #include "setup/setup_state.h"
 #include "ui/form.h"
 #include "ui/language_file.h"
-#include "ui/ui.h"
 
 namespace setup {
 
 class TSetupApplication {
  public:
-  explicit TSetupApplication(ui::UserInterface& ui) : ui_(ui) {}
-
   std::string Title;
   TSetupState State;
 
@@ -34,8 +31,6 @@ class TSetupApplication {
   // The start-up that the main window's first showing runs; false when the
   // process ends there.
   bool Startup();
-
-  ui::UserInterface& ui_;
 };
 
 }  // namespace setup

@@ -1,29 +1,13 @@
-// Program entry of setup.exe.
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
+// Program entry of setup.exe. A GUI program on Windows too: the mingw-w64 run time
+// starts main in either subsystem.
 #include "platform/system.h"
 #include "setup/application.h"
-#include "ui/headless.h"
 
-namespace {
-
-int RunSetup() {
-  ui::HeadlessUI ui;
-  setup::TSetupApplication application(ui);
+int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
+#ifndef _WIN32
+  // Windows splits its own command line by the setup's rules instead.
+  platform::SetCommandLineArgs(argc, argv);
+#endif
+  setup::TSetupApplication application;
   return application.Run();
 }
-
-}  // namespace
-
-#ifdef _WIN32
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  return RunSetup();
-}
-#else
-int main(int argc, char** argv) {
-  platform::SetCommandLineArgs(argc, argv);
-  return RunSetup();
-}
-#endif

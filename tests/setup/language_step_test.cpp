@@ -8,7 +8,6 @@
 #include "setup/application.h"
 #include "setup/messages.h"
 #include "ui/forms.h"
-#include "ui/headless.h"
 
 namespace setup {
 namespace {
@@ -104,8 +103,7 @@ TEST_F(LanguageStepTest, ExportMergesAnExistingTranslation) {
 }
 
 TEST(SetupApplicationFormsTest, CreatedInOrderAndWalkedInIt) {
-  ui::HeadlessUI ui;
-  TSetupApplication application(ui);
+  TSetupApplication application;
   EXPECT_EQ(application.Run(), 0);
   const ui::TApplicationForms forms = application.Forms();
   ASSERT_EQ(forms.size(), 3u);

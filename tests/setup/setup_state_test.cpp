@@ -8,7 +8,6 @@
 #include "setup/application.h"
 #include "setup/product.h"
 #include "support/system_utils.h"
-#include "ui/headless.h"
 
 namespace {
 
@@ -104,8 +103,7 @@ TEST_F(ComponentFlagsTest, FailedWriteStopsThePassAndKeepsTheHandler) {
 }
 
 TEST(SetupApplication, StartsWithDesignedDefaultsAndExitsWithZero) {
-  ui::HeadlessUI ui;
-  setup::TSetupApplication app(ui);
+  setup::TSetupApplication app;
   app.State.InstallDir = "leftover";
   EXPECT_EQ(app.Run(), 0);
   EXPECT_EQ(app.Title, "Setup");

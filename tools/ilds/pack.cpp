@@ -6,8 +6,8 @@
 #include "archive/pack_sources.h"
 #include "args.h"
 #include "commands.h"
+#include "platform/files.h"
 #include "progress.h"
-#include "same_file.h"
 #include "support/text_fields.h"
 
 namespace ilds {
@@ -100,8 +100,8 @@ int Pack(const std::vector<std::string>& args) {
   const std::string partLeaf = support::LowerCase(archive::LeafName(partPath));
   std::erase_if(items, [&](const archive::PackItem& item) {
     const std::string name = support::LowerCase(archive::LeafName(item.SourcePath));
-    return (name == leaf && SameFile(item.SourcePath, archivePath)) ||
-           (name == partLeaf && SameFile(item.SourcePath, partPath));
+    return (name == leaf && platform::SameFile(item.SourcePath, archivePath)) ||
+           (name == partLeaf && platform::SameFile(item.SourcePath, partPath));
   });
 
   ProgressLine progress("packing");

@@ -3,15 +3,8 @@
 #include <cstdio>
 #include <utility>
 
-#ifdef _WIN32
-#include <io.h>
-#define ILDS_ISATTY _isatty
-#else
-#include <unistd.h>
-#define ILDS_ISATTY isatty
-#endif
-
 #include "platform/clock.h"
+#include "platform/system.h"
 
 namespace ilds {
 namespace {
@@ -35,7 +28,9 @@ std::string FormatBytes(uint64_t bytes) {
 }
 
 ProgressLine::ProgressLine(std::string verb)
-    : verb_(std::move(verb)), terminal_(ILDS_ISATTY(2) != 0), start_(platform::Tick()) {}
+    : verb_(std::move(verb)),
+      terminal_(platform::StandardErrorIsTerminal()),
+      start_(platform::Tick()) {}
 
 ProgressLine::~ProgressLine() {
   Finish();

@@ -7,13 +7,7 @@
 
 #include "commands.h"
 #include "names.h"
-
-#ifndef _WIN32
-#include <cctype>
-
 #include "platform/files.h"
-#include "platform/posix/posix_platform.h"
-#endif
 
 namespace {
 
@@ -53,17 +47,6 @@ constexpr Command kCommands[] = {{"show", 1, false},
                                  {"add-domain", 2, false},
                                  {"add-account", 4, true},
                                  {"make-primary", 2, false}};
-
-#ifndef _WIN32
-// On Windows a drive exists before anything is written to it; here its folder below the drive
-// root is made first.
-void PrepareDrive(const std::string& path) {
-  if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0])))
-    return;
-  platform::posix::SetDriveRoot(platform::posix::DriveRoot());
-  platform::CreateDirectory(path.substr(0, 2) + "\\");
-}
-#endif
 
 }  // namespace
 
@@ -113,9 +96,7 @@ int main(int argc, char** argv) {
     return UsageError("--kind takes a number from 0 to 255, not \"" + kindText + "\"");
 
   const std::string& configDir = positional[0];
-#ifndef _WIN32
-  PrepareDrive(configDir);
-#endif
+  platform::PrepareDrive(configDir);
   if (name == "show") return srvcfg::Show(configDir);
   if (name == "add-domain") return srvcfg::AddDomain(configDir, positional[1]);
   if (name == "add-account")

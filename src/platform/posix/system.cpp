@@ -122,6 +122,10 @@ bool ConnectNetworkShare(const std::string&, const std::string&, const std::stri
   return false;
 }
 
+bool StandardErrorIsTerminal() {
+  return isatty(2) != 0;
+}
+
 void WriteStandardOutput(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);

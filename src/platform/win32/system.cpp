@@ -107,6 +107,11 @@ bool ConnectNetworkShare(const std::string& remote, const std::string& user,
   return WNetAddConnection2A(&resource, NullIfEmpty(password), NullIfEmpty(user), 0) == NO_ERROR;
 }
 
+bool StandardErrorIsTerminal() {
+  DWORD mode;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 void WriteStandardOutput(const std::string& text) {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   if (out == nullptr || out == INVALID_HANDLE_VALUE) return;  // a GUI process may have none
