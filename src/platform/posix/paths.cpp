@@ -134,8 +134,10 @@ void Split(const std::string& native, std::string& dir, std::string& leaf) {
   leaf = cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-// The components of a path, with what Windows drops from each: trailing dots and blanks
-// ("name. " is "name"). With resolveDots, "." and ".." are resolved in the text, as Windows
+// The components of a path, with what Windows drops from them: the last one, unless the
+// path ends in a separator, loses its trailing dots and blanks ("name. " is "name"); the
+// others lose one trailing dot ("dir.\x" is "dir\x", "dir \x" keeps its blank); names of
+// dots only stay. With resolveDots, "." and ".." are resolved in the text, as Windows
 // resolves them before it looks at the disk: "C:\missing\..\x" is "C:\x", and ".." stops
 // at the drive's root.
 std::string Cleaned(const std::string& path, bool resolveDots) {
@@ -145,21 +147,29 @@ std::string Cleaned(const std::string& path, bool resolveDots) {
     size_t next = path.find('/', pos);
     if (next == std::string::npos) next = path.size();
     std::string part = path.substr(pos, next - pos);
+    const bool last = next == path.size();
     pos = next + 1;
-    if (part != "." && part != "..") {
-      while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
-      if (part.empty()) continue;
-    } else if (resolveDots) {
+    if (part.empty()) continue;
+    if (resolveDots && (part == "." || part == "..")) {
       if (part == ".." && !parts.empty()) parts.pop_back();
       continue;
     }
-    parts.push_back(part);
+    if (part.find_first_not_of('.') != std::string::npos) {
+      if (!last && part.back() == '.')
+        part.pop_back();
+      else if (last)
+        while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+    }
+    if (!part.empty()) parts.push_back(part);
   }
   const bool rooted = resolveDots || (!path.empty() && path[0] == '/');
   std::string out;
-  for (const auto& part : parts) out += (out.empty() && !rooted ? "" : "/") + part;
-  if (rooted && out.empty()) out = "/";
-  if (!out.empty() && out.back() != '/' && !path.empty() && path.back() == '/') out += '/';
+  for (const auto& part : parts) {
+    if (rooted || !out.empty()) out += '/';
+    out += part;
+  }
+  if ((rooted && out.empty()) || (!out.empty() && !path.empty() && path.back() == '/'))
+    out += '/';
   return out;
 }
 
