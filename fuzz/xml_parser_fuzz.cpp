@@ -1,5 +1,5 @@
 // The XML tree reader and writer on any bytes: no crash, no stall, and what the
-// writer produces reads back to the same tree (unless a name was cut).
+// writer produces reads back, complete, to the same tree (unless a name was cut).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string written = root.GetXML(true, false);
   support::TXMLObject again;
-  again.ParseXML(written);
-  if (!namesCut && again.GetXML(true, false) != written) __builtin_trap();
+  const bool complete = again.ParseXML(written);
+  if (!namesCut && (!complete || again.GetXML(true, false) != written)) __builtin_trap();
 
   // Windows-1252 maps every byte, so escaping always decodes back.
   if (support::DecodeXMLEntities(support::EncodeXMLEntities(document)) != document)

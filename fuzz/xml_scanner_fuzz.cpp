@@ -31,12 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     support::XMLGetElement(document, name, whole, decode);
   }
 
-  // Every tag as the parser cuts them.
+  // Every tag as the parser cuts start tags; cut out, it ends where it ended.
   for (std::size_t lt = document.find('<'); lt != std::string_view::npos;
        lt = document.find('<', lt + 1)) {
-    const std::size_t gt = document.find('>', lt);
+    const std::size_t gt = support::XMLTagEnd(document, lt);
     if (gt == std::string_view::npos) break;
     const std::string_view tag = document.substr(lt, gt - lt + 1);
+    if (support::XMLTagEnd(tag, 0) != tag.size() - 1) __builtin_trap();
     for (const auto& attribute : support::XMLTagAttributes(tag))
       support::XMLTagAttribute(tag, attribute.Name);
     support::XMLTagAttribute(tag, name);

@@ -126,10 +126,11 @@ std::string TXMLObject::GetXML(bool lineBreaks, bool declaration) const {
 
 // One pass over the document with the open elements on an explicit stack. The
 // reading is lenient: an end tag closes whatever element is open, whatever its
-// name; a tag that does not start with a name character (declaration,
-// comment, DOCTYPE, CDATA) is skipped up to its first ">"; and an element that
-// ends up with children keeps only them, not its text.
-void TXMLObject::ParseXML(std::string_view document) {
+// name; a start tag ends at the first ">" outside its quoted values, while a
+// tag that does not start with a name character (declaration, comment,
+// DOCTYPE, CDATA) is skipped up to its first ">"; and an element that ends up
+// with children keeps only them, not its text.
+bool TXMLObject::ParseXML(std::string_view document) {
   std::vector<TXMLObject*> open{this};
   // Text of an element that already has children would be dropped at its end.
   const auto appendText = [](TXMLObject* node, std::string_view text) {
@@ -142,7 +143,8 @@ void TXMLObject::ParseXML(std::string_view document) {
     if (lt == std::string_view::npos) break;
     TXMLObject* current = open.back();
     appendText(current, document.substr(textStart, lt - textStart));
-    const std::size_t gt = document.find('>', lt + 1);
+    const bool startTag = lt + 1 < document.size() && IsNameChar(document[lt + 1]);
+    const std::size_t gt = startTag ? XMLTagEnd(document, lt) : document.find('>', lt + 1);
     if (gt == std::string_view::npos) {
       stopped = true;  // the document ends inside a tag
       break;
@@ -160,9 +162,9 @@ void TXMLObject::ParseXML(std::string_view document) {
       open.pop_back();
       continue;
     }
-    std::size_t nameEnd = 1;
+    if (!startTag) continue;
+    std::size_t nameEnd = 2;
     while (nameEnd < tag.size() - 1 && IsNameChar(tag[nameEnd])) ++nameEnd;
-    if (nameEnd == 1) continue;
 
     TXMLObject* child = current->AddChild(tag.substr(1, nameEnd - 1));
     // Values come back decoded and are stored re-encoded; empty ones are dropped.
@@ -174,6 +176,7 @@ void TXMLObject::ParseXML(std::string_view document) {
   if (!stopped && textStart < document.size()) appendText(open.back(), document.substr(textStart));
   for (TXMLObject* node : open)
     if (!node->children_.empty()) node->text_.clear();
+  return !stopped && open.size() == 1;
 }
 
 bool TXMLObject::LoadFromFile(const std::string& fileName) {

@@ -37,7 +37,10 @@ class TXMLObject {
   // With declaration the XML declaration line comes first.
   std::string GetXML(bool lineBreaks, bool declaration) const;
   // Parses the document and appends what it finds to this node's children.
-  void ParseXML(std::string_view document);
+  // False when the document was incomplete: it ended inside a tag or with an
+  // element left open, or an end tag came with none open (what follows it is
+  // not read). What was read is kept either way.
+  bool ParseXML(std::string_view document);
   // Parses the whole file. False, and nothing changed, when the file is missing,
   // unreadable or empty.
   bool LoadFromFile(const std::string& fileName);

@@ -1,5 +1,7 @@
 #include "support/xml_scanner.h"
 
+#include <optional>
+
 #include "support/file_utils.h"
 #include "support/xml_text.h"
 
@@ -23,42 +25,54 @@ bool IsNameDelimiter(char c) {
   return c == '\t' || c == '\n' || c == '\r' || c == ' ' || c == '/' || c == '>';
 }
 
-// First position of the pattern in the text, in linear time whatever both hold
-// (the pattern may come from the document itself).
-std::size_t FindLinear(std::string_view text, std::string_view pattern) {
-  if (pattern.empty()) return 0;
-  if (pattern.size() > text.size()) return npos;
-  std::vector<std::size_t> border(pattern.size(), 0);
-  for (std::size_t i = 1, k = 0; i < pattern.size(); ++i) {
-    while (k > 0 && pattern[i] != pattern[k]) k = border[k - 1];
-    if (pattern[i] == pattern[k]) ++k;
-    border[i] = k;
-  }
-  for (std::size_t i = 0, k = 0; i < text.size(); ++i) {
-    while (k > 0 && text[i] != pattern[k]) k = border[k - 1];
-    if (text[i] == pattern[k]) ++k;
-    if (k == pattern.size()) return i + 1 - k;
+// Walks the start tag whose "<" is tag[0], gives each attribute to
+// visit(name, rawValue) and returns the position of the ">" that ends the tag
+// (npos when the text ends first). XMLTagEnd, XMLTagAttributes and
+// XMLTagAttribute all read through it, so they agree on where values end.
+// Every "=" begins a value; it also ends a name when a space began the name
+// and no "=" has come since (the tag's first word is the element's). Stopping
+// a quoted value at a raw "<" keeps a missing quote from taking in the tags
+// that follow.
+template <typename Visit>
+std::size_t WalkTag(std::string_view tag, Visit&& visit) {
+  std::size_t nameStart = 0;
+  bool nameOpen = false;
+  std::size_t i = 1;
+  while (i < tag.size()) {
+    const char c = tag[i];
+    if (c == '>') return i;
+    if (c != '=') {
+      if (c == ' ') {
+        nameStart = i + 1;
+        nameOpen = true;
+      }
+      ++i;
+      continue;
+    }
+    const bool named = nameOpen && i > nameStart;
+    const std::string_view name = tag.substr(nameStart, i - nameStart);
+    nameOpen = false;
+    const std::size_t value = i + 1;
+    if (value < tag.size() && IsQuote(tag[value])) {
+      const char stops[] = {tag[value], '<'};
+      const std::size_t close = tag.find_first_of(std::string_view(stops, 2), value + 1);
+      if (close != npos && tag[close] == tag[value]) {
+        if (named) visit(name, tag.substr(value + 1, close - value - 1));
+        i = close + 1;
+        continue;
+      }
+      // Left open: the value runs through the first ">" after the quote.
+      const std::size_t end = tag.find('>', value + 1);
+      if (named) visit(name, tag.substr(value + 1, end == npos ? npos : end - value));
+      return end;
+    }
+    // Unquoted: up to and including the next space, or through the ">".
+    const std::size_t stop = tag.find_first_of(" >", value);
+    if (named) visit(name, tag.substr(value, stop == npos ? npos : stop + 1 - value));
+    if (stop == npos || tag[stop] == '>') return stop;
+    i = stop;  // the space begins the next name
   }
   return npos;
-}
-
-// The value that starts at `start`, just after an "=": the text between the
-// first two quotes, or, when a space comes before any quote, everything up to
-// and including that space. Without either it runs to the end of the tag; a
-// quote left open runs from after it to the end.
-std::string ValueAt(std::string_view tag, std::size_t start) {
-  std::size_t opening = npos;
-  for (std::size_t j = start; j < tag.size(); ++j) {
-    const char c = tag[j];
-    if (IsQuote(c)) {
-      if (opening != npos) return DecodeXMLEntities(tag.substr(opening + 1, j - opening - 1));
-      opening = j;
-    } else if (c == ' ' && opening == npos) {
-      return DecodeXMLEntities(tag.substr(start, j - start + 1));
-    }
-  }
-  if (opening != npos) return DecodeXMLEntities(tag.substr(opening + 1));
-  return DecodeXMLEntities(tag.substr(start));
 }
 
 // The search of XMLFindNext over any document text; `position` as in TXMLScanner.
@@ -74,7 +88,7 @@ bool FindElement(std::string_view data, std::string_view name, std::size_t& posi
   }
   if (start == npos) return false;
 
-  const std::size_t tagEnd = data.find('>', start + open.size());
+  const std::size_t tagEnd = XMLTagEnd(data, start);
   if (tagEnd == npos) return false;
   position = tagEnd + 1;
   if (data[tagEnd - 1] == '/') {
@@ -120,54 +134,26 @@ std::string XMLGetElement(std::string_view document, std::string_view elementNam
   return text;
 }
 
+std::size_t XMLTagEnd(std::string_view document, std::size_t start) {
+  const std::size_t end =
+      WalkTag(document.substr(start), [](std::string_view, std::string_view) {});
+  return end == npos ? npos : start + end;
+}
+
 std::vector<TXMLAttribute> XMLTagAttributes(std::string_view tag) {
   std::vector<TXMLAttribute> attributes;
-  if (tag.size() <= 2) return attributes;
-  const std::size_t firstClose = tag.find('>');
-  bool inQuotes = false;
-  std::size_t nameStart = 1;
-  bool nameOpen = true;  // no "=" has ended the name that began at nameStart
-  for (std::size_t i = 1; i < tag.size(); ++i) {
-    const char c = tag[i];
-    if (IsQuote(c)) {
-      inQuotes = !inQuotes;
-    } else if (inQuotes) {
-      continue;
-    } else if (c == ' ') {
-      nameStart = i + 1;
-      nameOpen = true;
-    } else if (c == '>') {
-      break;
-    } else if (c == '=' && nameOpen) {
-      // One name per space: a further "=" before the next space ("x=a=b")
-      // belongs to the value, so names never overlap.
-      nameOpen = false;
-      const std::string_view name = tag.substr(nameStart, i - nameStart);
-      if (name.empty()) continue;
-      std::string value;
-      if (nameStart == 1) {
-        value = XMLTagAttribute(tag, name);  // no space before it: looked up as a name
-      } else if (firstClose == npos || nameStart - 1 < firstClose) {
-        // Each attribute's value is read where the attribute stands. Looking the
-        // name up again from the start of the tag would give a duplicate the
-        // first one's value, let " name=" inside an earlier quoted value take
-        // over, and cost time in the square of the tag's length.
-        value = ValueAt(tag, i + 1);
-      }
-      attributes.push_back({std::string(name), std::move(value)});
-    }
-  }
+  WalkTag(tag, [&](std::string_view name, std::string_view value) {
+    attributes.push_back({std::string(name), DecodeXMLEntities(value)});
+  });
   return attributes;
 }
 
 std::string XMLTagAttribute(std::string_view tag, std::string_view name) {
-  const std::string pattern = Joined(" ", name, "=");
-  // Only matches that start before the first ">" count.
-  const std::size_t limit = tag.find('>');
-  const std::string_view searched = limit == npos ? tag : tag.substr(0, limit + pattern.size() - 1);
-  const std::size_t at = FindLinear(searched, pattern);
-  if (at == npos) return "";
-  return ValueAt(tag, at + pattern.size());
+  std::optional<std::string_view> found;
+  WalkTag(tag, [&](std::string_view attribute, std::string_view value) {
+    if (!found && attribute == name) found = value;
+  });
+  return found ? DecodeXMLEntities(*found) : std::string();
 }
 
 }  // namespace support

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "support/file_utils.h"
 #include "support/short_string.h"
 #include "support/text_fields.h"
 #include "support/xml_object.h"
@@ -204,18 +205,22 @@ bool LoadLanguage(const std::string& fileName, const TApplicationForms& forms, b
                   support::TMessageTable* table) {
   const std::string name = support::ShortString(fileName);
   if (name.empty()) return false;
+  const std::string content = support::LoadFileToString(name);
+  if (content.empty()) return false;
   TXMLObject root;
-  if (!root.LoadFromFile(name)) return false;
+  // An element left open (an ITEM without its "/") takes in everything after
+  // it: that is reported, though what could be read is still applied.
+  const bool complete = root.ParseXML(content);
 
   const TXMLObject* application = root.FindChild("APPLICATION");
-  if (!application) return true;
+  if (!application) return complete;
   if (const TXMLObject* formsNode = application->FindChild("FORMS"))
-    if (!ApplyForms(*formsNode, forms)) return true;
+    if (!ApplyForms(*formsNode, forms)) return complete;
   if (withStrings) {
     if (const TXMLObject* strings = application->FindChild("STRINGS"))
       if (const TXMLObject* string = strings->FindChild("STRING")) ApplyStrings(*string, table);
   }
-  return true;
+  return complete;
 }
 
 }  // namespace ui

@@ -27,9 +27,10 @@ bool ExportLanguage(const std::string& fileName, const TApplicationForms& forms,
                     const std::string& extraText, support::TMessageTable* table = nullptr);
 
 // Applies the file to the forms and, with withStrings, to the messages. False
-// for an empty file name or a file that cannot be read or is empty; true once
-// the file is parsed. An item that does not fit its control ends the load
-// there; what was applied stays.
+// for an empty file name, a file that cannot be read or is empty, and a
+// damaged file (one that ends inside a tag or with an element left open); what
+// could be read of a damaged file is still applied. An item that does not fit
+// its control ends the load there; what was applied stays.
 bool LoadLanguage(const std::string& fileName, const TApplicationForms& forms, bool withStrings,
                   support::TMessageTable* table = nullptr);
 

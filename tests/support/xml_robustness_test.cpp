@@ -75,6 +75,11 @@ TEST(XmlRobustnessTest, PathologicalShapesStayLinear) {
       "<a x=\"" + std::string(100000, 'v') + "\"" + Repeat(" x=", 300000) + ">";
   EXPECT_EQ(XMLTagAttributes(repeated).size(), 300001u);
 
+  // Quotes left open: each meets the next tag's "<" and ends at its own ">".
+  TXMLObject openQuotes;
+  EXPECT_TRUE(openQuotes.ParseXML(Repeat("<a x=\"v/>", 300000)));
+  EXPECT_EQ(openQuotes.Children().size(), 300000u);
+
   TXMLObject unclosedTags;
   unclosedTags.ParseXML(Repeat("<", 1000000));
   EXPECT_TRUE(unclosedTags.Children().empty());
@@ -114,7 +119,7 @@ TEST(XmlRobustnessTest, WrittenDocumentsReadBackTheSame) {
     first.ParseXML(document);
     const std::string written = first.GetXML(true, false);
     TXMLObject second;
-    second.ParseXML(written);
+    ASSERT_TRUE(second.ParseXML(written)) << "document: " << document;
     ASSERT_EQ(second.GetXML(true, false), written) << "document: " << document;
   }
 }

@@ -53,6 +53,13 @@ TEST(XmlScannerTest, WholeElementsEmptyElementsAndDecoding) {
   EXPECT_EQ(AllMatches("<v>caf\xC3\xA9</v>", "v", false, false), Texts{"caf\xC3\xA9"});
 }
 
+TEST(XmlScannerTest, AGreaterThanInAQuotedValueDoesNotEndTheTag) {
+  const std::string doc = "<i a=\"x > y\">1</i><i b='>' c=\"it's\"/><i>2</i>";
+  EXPECT_EQ(AllMatches(doc, "i", false, false), (Texts{"1", "", "2"}));
+  EXPECT_EQ(AllMatches(doc, "i", true, false),
+            (Texts{"<i a=\"x > y\">1</i>", "<i b='>' c=\"it's\"/>", "<i>2</i>"}));
+}
+
 TEST(XmlScannerTest, NestingAndMissingEndTags) {
   // Nested elements of the same name are not counted.
   EXPECT_EQ(AllMatches("<i><i>x</i></i>", "i", false, false), Texts{"<i>x"});
@@ -121,15 +128,16 @@ TEST(XmlTagAttributeTest, QuotedUnquotedAndMissing) {
   EXPECT_EQ(XMLTagAttribute(tag, "X"), "");
   EXPECT_EQ(XMLTagAttribute(tag, "v"), "");
   EXPECT_EQ(XMLTagAttribute("<a x = \"1\">", "x"), "");  // no blanks around "="
-  EXPECT_EQ(XMLTagAttribute("<a x=\"1'>", "x"), "1");    // either quote closes
-  EXPECT_EQ(XMLTagAttribute("<a x=\"open>", "x"), "open>");
   EXPECT_EQ(XMLTagAttribute("<a x=\"caf\xC3\xA9\">", "x"), "caf\xE9");
-  // Only matches that start before the first ">" count.
+  // A quote without its partner runs through the first ">" after it.
+  EXPECT_EQ(XMLTagAttribute("<a x=\"1'>", "x"), "1'>");
+  EXPECT_EQ(XMLTagAttribute("<a x=\"open>", "x"), "open>");
+  // Only attributes before the ">" that ends the tag count.
   EXPECT_EQ(XMLTagAttribute("<a><b x=\"1\">", "x"), "");
-  EXPECT_EQ(XMLTagAttribute("<a y=\">\" x=\"1\">", "x"), "");
-  // The first " name=" wins, wherever it stands.
+  EXPECT_EQ(XMLTagAttribute("<a y=\">\" x=\"1\">", "x"), "1");
+  // The first attribute of the name wins; " name=" inside another value is none.
   EXPECT_EQ(XMLTagAttribute("<a x=\"1\" x=\"2\">", "x"), "1");
-  EXPECT_EQ(XMLTagAttribute("<a t=\" x=evil\" x=\"good\">", "x"), " x=");
+  EXPECT_EQ(XMLTagAttribute("<a t=\" x=evil\" x=\"good\">", "x"), "good");
 }
 
 TEST(XmlTagAttributeTest, AllAttributesOfATag) {
@@ -147,12 +155,15 @@ TEST(XmlTagAttributeTest, AllAttributesOfATag) {
   EXPECT_EQ(pairs(""), Pairs{});
   EXPECT_EQ(pairs("<a x=\"1\">text y=\"2\"</a>"), (Pairs{{"x", "1"}}));  // ends at ">"
   EXPECT_EQ(pairs("<a x=1=2 y=3>"), (Pairs{{"x", "1=2 "}, {"y", "3>"}}));
-  EXPECT_EQ(pairs("<a x=\"it's\" y=\"2\">"), (Pairs{{"x", "it"}}));
   EXPECT_EQ(pairs("<a  =\"1\" x\t=\"2\">"), (Pairs{{"x\t", "2"}}));
   EXPECT_EQ(pairs("<a x=\"1\" x=\"2\">"), (Pairs{{"x", "1"}, {"x", "2"}}));
-  EXPECT_EQ(pairs("<a y=\">\" x=\"1\">"), (Pairs{{"y", ">"}, {"x", ""}}));
-  // A name that no space precedes is looked up as " name=".
-  EXPECT_EQ(pairs("<x=1 x=\"2\">"), (Pairs{{"x", "2"}, {"x", "2"}}));
+  EXPECT_EQ(pairs("<x=1 x=\"2\">"), (Pairs{{"x", "2"}}));  // the first word is the element's
+  // A quoted value ends only at its own quote character and may hold ">".
+  EXPECT_EQ(pairs("<a x=\"it's\" y='\"2\"' z=\"a > b\">"),
+            (Pairs{{"x", "it's"}, {"y", "\"2\""}, {"z", "a > b"}}));
+  // A raw "<" cannot stand in a value: a quote that meets one first was left
+  // open, and its value runs through the first ">" after it.
+  EXPECT_EQ(pairs("<a x=\"open/><b y=\"2\">"), (Pairs{{"x", "open/>"}}));
 }
 
 }  // namespace

@@ -202,6 +202,46 @@ TEST_F(LanguageFileTest, TranslationChangesCaptionsTextsListsAndMessages) {
   EXPECT_EQ(name, "Orvik & Co");
 }
 
+// Hand-edited files quote either way: a value holds the other quote character
+// and ">" without ending there.
+TEST_F(LanguageFileTest, QuotedValuesHoldTheOtherQuoteAndGreaterThan) {
+  const std::string path = Translation(
+      "<FORM ID=\"TMainForm\" CAPTION=\"Programme d'installation\">"
+      "<ITEM ID=\"NextButton\" CLASS=\"tbutton\" CAPTION=\"&amp;Weiter >\"/>"
+      "<ITEM ID=\"BackButton\" CLASS=\"tbutton\" CAPTION=\"l'\xC3\xA9tape d'avant\" "
+      "HINT=\"Zur\xC3\xBC"
+      "ck\"/>"
+      "<ITEM ID=\"CheckLatest\" CLASS='tcheckbox' CAPTION='Version \"neu\"' HINT='>'/></FORM>"
+      "<FORM ID=\"TWizardForm\" CAPTION=\"Assistant\"/>",
+      "<ITEM ID=\"cname\" VALUE='Serveur \"Orvik\"'/>"
+      "<ITEM ID=\"cdoyouexit\" VALUE=\"Voulez-vous quitter l'installation ?\"/>");
+  ASSERT_TRUE(LoadLanguage(path, Forms(), true, &table));
+  EXPECT_EQ(main->Caption(), "Programme d'installation");
+  EXPECT_EQ(main->Get("NextButton").Caption(), "&Weiter >");
+  EXPECT_EQ(main->Get("BackButton").Caption(), "l'\xE9tape d'avant");
+  EXPECT_EQ(main->Get("BackButton").Hint(),
+            "Zur\xFC"
+            "ck");
+  EXPECT_EQ(main->Get("CheckLatest").Caption(), "Version \"neu\"");
+  EXPECT_EQ(main->Get("CheckLatest").Hint(), ">");
+  EXPECT_EQ(wizard->Caption(), "Assistant");
+  EXPECT_EQ(name, "Serveur \"Orvik\"");
+  EXPECT_EQ(doYouExit, "Voulez-vous quitter l'installation ?");
+}
+
+// An item left open swallows what follows it: the load is no success, though
+// what could be read before it stays applied.
+TEST_F(LanguageFileTest, AnUnclosedItemIsNoSuccess) {
+  const std::string path = Translation(
+      "<FORM ID=\"TMainForm\" CAPTION=\"Eins\">"
+      "<ITEM ID=\"BackButton\" CLASS=\"tbutton\" CAPTION=\"Zur&#252;ck\">"
+      "<ITEM ID=\"NextButton\" CLASS=\"tbutton\" CAPTION=\"Weiter\"/></FORM>",
+      "<ITEM ID=\"cname\" VALUE=\"Anders\"/>");
+  EXPECT_FALSE(LoadLanguage(path, Forms(), true, &table));
+  EXPECT_EQ(main->Caption(), "Eins");
+  EXPECT_EQ(main->Get("NextButton").Caption(), "&Next >");
+}
+
 TEST_F(LanguageFileTest, EmptyMiddleLineFillsOnlyTwoSections) {
   const std::string path = Translation(
       "<FORM ID=\"TClassesForm\" CAPTION=\"Classes\">"
