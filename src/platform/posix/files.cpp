@@ -282,7 +282,9 @@ bool DeleteFile(const std::string& path) {
 bool CreateDirectory(const std::string& path) {
   const std::string native = MapPath(path);
   DirectoryChange change({native});
-  return mkdir(native.c_str(), 0755) == 0;
+  if (mkdir(native.c_str(), 0755) != 0) return false;
+  posix::RememberNewDirectory(native);
+  return true;
 }
 
 bool RemoveDirectory(const std::string& path) {

@@ -25,6 +25,8 @@ class DirectoryChange {
   std::vector<Entry> entries_;
 };
 
+// A directory this process has just made, empty.
+void RememberNewDirectory(const std::string& native);
 // A directory that was removed or renamed: what was remembered of it and below it goes.
 void ForgetDirectory(const std::string& native);
 

@@ -44,17 +44,30 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
 // can pass unseen; only a name in another case than the one asked for is then missed.
 class Listings {
  public:
-  // The entry of dir whose name equals leaf without regard to case, or leaf.
-  std::string Find(const std::string& dir, const std::string& leaf) {
+  // The entry of dir whose name equals leaf without regard to case, or leaf; false when
+  // dir is no directory.
+  bool Find(const std::string& dir, const std::string& leaf, std::string& name) {
     struct stat st;
-    if (stat(dir.empty() ? "." : dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return leaf;
+    if (stat(dir.empty() ? "." : dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
     std::lock_guard<std::mutex> lock(mutex_);
     Listing fresh;
     // A relative folder is read each time: the current directory may change.
     Listing& listing =
         dir.empty() || dir[0] != '/' ? Read(dir, st.st_mtim, fresh) : Current(dir, st.st_mtim);
     auto found = listing.names.find(Lower(leaf));
-    return found == listing.names.end() ? leaf : found->second;
+    name = found == listing.names.end() ? leaf : found->second;
+    return true;
+  }
+
+  // A directory this process has just made: nothing in it to read.
+  void Created(const std::string& dir) {
+    struct stat st;
+    if (dir.empty() || dir[0] != '/' || stat(dir.c_str(), &st) != 0) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (listings_.size() >= kMaxListings) listings_.clear();
+    Listing& listing = listings_[dir];
+    listing.mtime = st.st_mtim;
+    listing.names = {{".", "."}, {"..", ".."}};
   }
 
   // Our own change of dir's entries: the listing follows it when it was current before.
@@ -168,8 +181,7 @@ std::string Cleaned(const std::string& path, bool resolveDots) {
     if (rooted || !out.empty()) out += '/';
     out += part;
   }
-  if ((rooted && out.empty()) || (!out.empty() && !path.empty() && path.back() == '/'))
-    out += '/';
+  if ((rooted && out.empty()) || (!out.empty() && !path.empty() && path.back() == '/')) out += '/';
   return out;
 }
 
@@ -209,8 +221,8 @@ std::string MapPath(const std::string& windowsPath) {
   // another case.
   std::string dir, leaf;
   Split(full, dir, leaf);
-  if (!leaf.empty() && dir.size() >= prefix.size() && (dir.empty() || Exists(dir))) {
-    std::string found = listings.Find(dir, leaf);
+  std::string found;
+  if (!leaf.empty() && dir.size() >= prefix.size() && listings.Find(dir, leaf, found)) {
     return (dir.empty()  ? ""
             : dir == "/" ? "/"
                          : dir + "/") +
@@ -228,11 +240,12 @@ std::string MapPath(const std::string& windowsPath) {
     size_t next = path.find('/', pos);
     if (next == std::string::npos) next = path.size();
     std::string part = path.substr(pos, next - pos);
-    if (!part.empty() && part != "." && part != ".." && !Exists(resolved + part))
-      part = listings.Find(resolved.size() > 1 && resolved.back() == '/'
-                               ? resolved.substr(0, resolved.size() - 1)
-                               : resolved,
-                           part);
+    if (!part.empty() && part != "." && part != ".." && !Exists(resolved + part) &&
+        listings.Find(resolved.size() > 1 && resolved.back() == '/'
+                          ? resolved.substr(0, resolved.size() - 1)
+                          : resolved,
+                      part, found))
+      part = found;
     resolved += part;
     if (next < path.size()) resolved += '/';
     pos = next + 1;
@@ -259,6 +272,12 @@ DirectoryChange::~DirectoryChange() {
       leaves.push_back(entries_[++i].leaf);
     listings.Changed(entries_[i].dir, leaves, entries_[i].before);
   }
+}
+
+void RememberNewDirectory(const std::string& native) {
+  std::string path = native;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  listings.Created(path);
 }
 
 void ForgetDirectory(const std::string& native) {
