@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "names.h"
 #include "platform/system.h"
 #include "serverconfig/config_store.h"
+#include "serverconfig/name_rules.h"
 #include "serverconfig/new_objects.h"
 #include "support/file_utils.h"
 
@@ -111,7 +111,7 @@ int Show(const std::string& configDir) {
 }
 
 int AddDomain(const std::string& configDir, const std::string& name) {
-  if (std::string problem = DomainNameProblem(name); !problem.empty())
+  if (std::string problem = serverconfig::DomainNameProblem(name); !problem.empty())
     return Fail("invalid domain name " + Quoted(name) + ": " + problem);
   LoadedConfig config(configDir);
   if (!config.Loaded()) return config.FailedToLoad();
@@ -126,10 +126,11 @@ int AddDomain(const std::string& configDir, const std::string& name) {
 
 int AddAccount(const std::string& configDir, const std::string& domain, const std::string& alias,
                const std::string& password, uint8_t kind) {
-  if (std::string problem = AliasProblem(alias); !problem.empty())
+  if (std::string problem = serverconfig::AliasProblem(alias); !problem.empty())
     return Fail("invalid alias " + Quoted(alias) + ": " + problem);
-  if (password.size() > kMaxPassword)
-    return Fail("the password is longer than " + std::to_string(kMaxPassword) + " characters");
+  if (password.size() > serverconfig::kMaxPassword)
+    return Fail("the password is longer than " + std::to_string(serverconfig::kMaxPassword) +
+                " characters");
   LoadedConfig config(configDir);
   if (!config.Loaded()) return config.FailedToLoad();
   TConfigStore& store = config.Store();
