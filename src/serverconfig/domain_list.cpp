@@ -81,14 +81,13 @@ std::string TDomainList::DomainName(int index) const {
 
 bool TDomainList::LoadDomains() {
   std::lock_guard<std::recursive_mutex> hold(store_.Lock);
-  bool loaded = LoadFromDatabase();
-  if (!loaded) {
+  if (!LoadFromDatabase()) {
     LoadFromFiles();
     ConvertOldLayouts();
-    loaded = true;
   }
   RebuildIndex();
-  return loaded;
+  loaded_ = true;
+  return true;
 }
 
 bool TDomainList::LoadFromDatabase() {
@@ -100,7 +99,10 @@ bool TDomainList::LoadFromDatabase() {
   entries_.assign(static_cast<std::size_t>(capacity_) * kEntrySize, 0);
   int filled =
       store_.Database.Call(&E::GetDomains, 0, static_cast<void*>(entries_.data()), capacity_);
-  SetCount(std::clamp(filled, 0, capacity_));
+  // A library that names domains but delivers none gave no list: the files
+  // keep theirs, and the count stays what settings.cfg holds.
+  if (filled <= 0) return false;
+  SetCount(std::min(filled, capacity_));
   return true;
 }
 
@@ -174,6 +176,8 @@ void TDomainList::RebuildIndex() {
 
 bool TDomainList::SaveDomains() {
   std::lock_guard<std::recursive_mutex> hold(store_.Lock);
+  // A list never loaded is not the stored one: writing it would empty the file.
+  if (!loaded_) return false;
   std::string bytes(reinterpret_cast<const char*>(entries_.data()),
                     static_cast<std::size_t>(DomainCount()) * kEntrySize);
   return support::ReplaceFileContent(store_.Dirs.ConfigDir + "domains.cfg", bytes);

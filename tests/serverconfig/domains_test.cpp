@@ -168,6 +168,16 @@ TEST_F(DomainListTest, StoredEntriesAreLoadedAndSavedByteForByte) {
   EXPECT_EQ(serverconfig::CreateDomain(*store_, std::string(94, 'n'), record, ""), 3);
 }
 
+TEST_F(DomainListTest, ASettingsOnlyLoadLeavesDomainsCfgAlone) {
+  WriteDomainList({"one.example", "two.example"});
+  WriteSettingsWithCount(2);
+  std::string before = testing_support::ReadFile(Config("domains.cfg"));
+  ASSERT_TRUE(store_->LoadServerConfig(false, true));
+  ASSERT_TRUE(store_->SaveServerConfig(false));
+  EXPECT_EQ(testing_support::ReadFile(Config("domains.cfg")), before);
+  EXPECT_EQ(ReadScrambled(Config("settings.cfg"), s::kRecordSize).DWord(s::kDomainCount), 2u);
+}
+
 TEST_F(DomainListTest, RecordsAreScrambledCachedAndAudited) {
   Load();
   store_->Settings.SetByte(s::kAuditLog, 1);
