@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs the srvcfg tool on configuration folders of its own: show on a folder that does not
 # exist yet, domains and accounts added and read back, the primary domain changed and changed
-# back, the sizes of the files written, names that are refused, the settings a
+# back, the sizes of the files written, names and passwords that are refused, the settings a
 # new configuration starts from, path.dat, settings that cannot be read, and the exit statuses
 # and messages of usage errors.
 # Usage: srvcfg_test.sh SRVCFG [RUNNER]   (RUNNER: scripts/wine-run.sh for srvcfg.exe)
@@ -204,6 +204,16 @@ expect_rc 0 "add-domain in a new folder"
 xor_settings_byte fresh/config/settings.cfg 3633 2
 run show "$(program_path fresh/config)"
 expect_line "Account storage mode: 2" "show of database storage set after srvcfg made the folder"
+
+# With encryption on, a password too long for its encrypted form is refused.
+run add-domain "$(program_path crypt/config)" crypt.test
+xor_settings_byte crypt/config/settings.cfg 187 1
+run add-account "$(program_path crypt/config)" crypt.test long "$(printf '%094d' 0)"
+expect_failure "password is longer than 93 characters, too long to be stored encrypted" \
+  "add-account with a 94-character password, encrypted"
+[ -e crypt/config/crypt.test/users.cfg ] && fail "a refused password made users.cfg"
+run add-account "$(program_path crypt/config)" crypt.test longest "$(printf '%093d' 0)"
+expect_rc 0 "add-account with a 93-character password, encrypted"
 
 # path.dat in the installation folder names the configuration folder, as for the server.
 mkdir -p moved/install

@@ -163,8 +163,9 @@ int AddAccount(const std::string& configDir, const std::string& domain, const st
     return Fail("account " + alias + " already exists in " + name);
   serverconfig::TFixedRecord record = serverconfig::NewAccountRecord(name, alias, password, kind);
   int index = -1;
-  if (!store.Accounts.SaveAccount(name, record, index, kWho))
-    return Fail("account " + alias + " could not be stored in " + name);
+  std::string reason;
+  if (!store.Accounts.SaveAccount(name, record, index, kWho, &reason))
+    return Fail("account " + alias + " could not be stored in " + name + ": " + reason);
   WriteLines({std::to_string(index)});
   return kExitOk;
 }
