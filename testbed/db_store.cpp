@@ -8,7 +8,8 @@
 // Each entry call appends one line to "<library>.calls": the entry's name and
 // its text and number arguments, separated by single spaces ("(null)" for a
 // missing text), e.g. "DBAddDomain example.com". While "<library>.fail" exists
-// every entry fails: 0, -1 or no handle.
+// every entry fails (0, -1 or no handle), or, when the file names entries, one
+// a line ("DBGetDomains"), the entries it names.
 //
 // Records are kept as the caller hands them over; the store reads only the
 // alias list of an account record. Null pointers and indexes out of range are
@@ -104,11 +105,6 @@ bool Exists(const std::string& path) {
 #else
   return access(path.c_str(), F_OK) == 0;
 #endif
-}
-
-bool Failing() {
-  std::string path = Beside(".fail");
-  return path.empty() || Exists(path);
 }
 
 // One argument of a recorded call; made without allocating.
@@ -303,14 +299,31 @@ int Modify(Change change) {
   return 0;
 }
 
-// Runs an entry: records the call, answers failure while the fail file exists,
-// and turns every exception into failure.
+// While the fail file exists every entry fails, or, when it names entries (one
+// a line), those it names.
+bool Failing(const char* entry) {
+  std::string path = Beside(".fail");
+  if (path.empty()) return true;
+  if (!Exists(path)) return false;
+  std::vector<unsigned char> bytes = ReadWhole(path);
+  std::string text(bytes.begin(), bytes.end());
+  if (text.find_first_not_of("\r\n") == std::string::npos) return true;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+    if (text.compare(start, end - start, entry) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// Runs an entry: records the call, answers failure while it is failing, and
+// turns every exception into failure.
 template <typename Result, typename Body>
 Result Run(Result failure, const char* entry, std::initializer_list<Arg> args, Body body) {
   try {
     std::lock_guard<std::mutex> guard(storeMutex);
     RecordCall(entry, args);
-    if (Failing()) return failure;
+    if (Failing(entry)) return failure;
     EnsureLoaded();
     return body();
   } catch (...) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "serverconfig/config_store.h"
+#include "serverconfig/name_rules.h"
 #include "serverconfig/record_cache.h"
 #include "serverconfig/scramble.h"
 #include "support/file_utils.h"
@@ -57,11 +58,6 @@ std::string StoredAliases(const uint8_t* scrambledRecord) {
 void DecryptUserPassword(TFixedRecord& record) {
   if (record.Byte(kKind) != kUser) return;
   record.SetStr(kPassword, kPasswordSize, DecryptPassword(record.Str(kPassword, kPasswordSize)));
-}
-
-// The mailbox path the store derives from an alias: domain\alias\.
-std::string DerivedMailbox(const std::string& domain, const std::string& alias) {
-  return domain + "\\" + alias + "\\";
 }
 
 }  // namespace
@@ -222,8 +218,8 @@ void TAccountStore::CloseAccounts(TAccountIterator& iterator) {
   iterator.Open = false;
 }
 
-std::string TAccountStore::MailboxDir(const TFixedRecord& record) const {
-  std::string path = record.Str(kMailbox, kMailboxSize);
+std::string TAccountStore::MailboxDir(const std::string& mailboxPath) const {
+  std::string path = mailboxPath;
   if (path.empty()) return "";
   if (!support::IsRootedPath(path)) {
     // Until a load derives it, an emptied mail directory field means the
@@ -234,56 +230,85 @@ std::string TAccountStore::MailboxDir(const TFixedRecord& record) const {
   return support::NormalizeDir(path);
 }
 
-void TAccountStore::RenameMailbox(const TFixedRecord& stored, TFixedRecord& record) {
-  std::string old_alias = FirstAlias(stored), new_alias = FirstAlias(record);
-  if (support::SameText(old_alias, new_alias)) return;
+std::string TAccountStore::RenameMailbox(const TFixedRecord& stored, TFixedRecord& record) {
   std::string old_path = stored.Str(kMailbox, kMailboxSize);
   std::string domain = support::GetField(old_path, 0, '\\');
-  if (domain.empty() || !support::SameText(old_path, DerivedMailbox(domain, old_alias))) return;
-  std::string old_dir = MailboxDir(stored);
-  record.SetStr(kMailbox, kMailboxSize, DerivedMailbox(domain, new_alias));
-  std::string new_dir = MailboxDir(record);
-  if (platform::DirectoryExists(old_dir))
-    platform::MoveFile(old_dir.substr(0, old_dir.size() - 1),
-                       new_dir.substr(0, new_dir.size() - 1));
+  if (domain.empty() ||
+      !support::SameText(old_path, DerivedMailbox(domain, stored.Str(kAlias, kAliasSize))))
+    return "";
+  std::string aliases = record.Str(kAlias, kAliasSize);
+  std::string new_path = DerivedMailbox(domain, aliases);
+  if (support::SameText(old_path, new_path)) return "";
+  if (std::string problem = MailboxFolderProblem(aliases); !problem.empty())
+    return "the mailbox cannot follow the alias: " + problem;
+  // The folder moves only to a free place: another account's mail is never
+  // joined, and a failed move leaves the account where its mail is.
+  std::string old_dir = MailboxDir(old_path), new_dir = MailboxDir(new_path);
+  if (platform::GetFileAttributes(new_dir) != platform::kInvalidAttributes)
+    return "the mailbox folder " + new_dir + " already exists";
+  if (platform::DirectoryExists(old_dir) &&
+      !platform::MoveFile(old_dir.substr(0, old_dir.size() - 1),
+                          new_dir.substr(0, new_dir.size() - 1)))
+    return "the mailbox folder could not be moved to " + new_dir;
+  record.SetStr(kMailbox, kMailboxSize, new_path);
+  return "";
 }
 
 bool TAccountStore::SaveAccount(const std::string& domain, TFixedRecord& record, int& index,
+                                const std::string& who, std::string* reason) {
+  std::string problem = Save(domain, record, index, who);
+  if (reason) *reason = problem;
+  return problem.empty();
+}
+
+std::string TAccountStore::Save(const std::string& domain, TFixedRecord& record, int& index,
                                 const std::string& who) {
-  if (record.Str(kAlias, kAliasSize).empty()) return false;
+  if (record.Str(kAlias, kAliasSize).empty()) return "the alias is empty";
+  Storage storage = store_.AccountStorage();
+  if (storage == Storage::Unavailable) return "the database library is not available";
+  // Cutting the encrypted form would lose the password for good, and keeping
+  // it plain would store in clear what the settings want encrypted.
+  if (storage == Storage::Files && record.Byte(kKind) == kUser &&
+      store_.Settings.Byte(settings::kEncryptPasswords) != 0 &&
+      record.Str(kPassword, kPasswordSize).size() > kMaxEncryptedPassword)
+    return "the password is longer than " + std::to_string(kMaxEncryptedPassword) +
+           " characters, too long to be stored encrypted";
   bool is_new = index == -1;
   if (!is_new) {
     TFixedRecord stored(kRecordSize);
-    if (ReadAccount(domain, stored, index) > index) RenameMailbox(stored, record);
+    if (ReadAccount(domain, stored, index) > index)
+      if (std::string problem = RenameMailbox(stored, record); !problem.empty()) return problem;
   }
 
-  bool stored_ok = false;
-  Storage storage = store_.AccountStorage();
   if (storage == Storage::Database) {
     int count =
         store_.Database.Call(&Entries::GetTotalUsers, 0, support::LowerCase(domain).c_str());
     if (index == -1 || index == count) is_new = true;
-    stored_ok = store_.Database.Call(&Entries::SaveUsers, 0, support::LowerCase(domain).c_str(),
-                                     static_cast<const void*>(record.Data()), &index) != 0;
-  } else if (storage == Storage::Files) {
-    stored_ok = SaveToFile(domain, record, index, is_new);
+    if (store_.Database.Call(&Entries::SaveUsers, 0, support::LowerCase(domain).c_str(),
+                             static_cast<const void*>(record.Data()), &index) == 0)
+      return "the database library did not store it";
+  } else if (std::string problem = SaveToFile(domain, record, index, is_new); !problem.empty()) {
+    return problem;
   }
-  if (!stored_ok) return false;
 
   store_.Audit(who, is_new, FirstAlias(record) + "@" + support::LowerCase(domain));
   if (record.Byte(kKind) == kUser) AfterSave(domain, record, is_new);
-  return true;
+  return "";
 }
 
-bool TAccountStore::SaveToFile(const std::string& domain, TFixedRecord& record, int& index,
-                               bool& isNew) {
+std::string TAccountStore::SaveToFile(const std::string& domain, TFixedRecord& record, int& index,
+                                      bool& isNew) {
   std::string name = UsersFile(domain);
-  if (name.empty()) return false;
+  if (name.empty()) return "the domain name is no folder name";
   std::lock_guard<std::recursive_mutex> hold(store_.Lock);
   platform::File file;
   if (!file.Open(name, platform::File::Mode::ReadWrite)) {
+    // Created only where nothing is: a file that would not open is never
+    // truncated.
+    if (platform::GetFileAttributes(name) != platform::kInvalidAttributes)
+      return name + " exists but could not be opened for writing";
     support::CreateDirectoryPath(name.substr(0, name.rfind('\\') + 1));
-    if (!file.Open(name, platform::File::Mode::Create)) return false;
+    if (!file.Open(name, platform::File::Mode::Create)) return name + " could not be created";
   }
   int64_t count = file.Size() / kRecord;
   if (isNew || index == count) {
@@ -291,26 +316,22 @@ bool TAccountStore::SaveToFile(const std::string& domain, TFixedRecord& record, 
     index = static_cast<int>(count);
   }
   // A record beyond the end would leave a gap of undefined accounts.
-  if (index < 0 || index > count || !file.Seek(index * kRecord)) return false;
+  if (index < 0 || index > count || !file.Seek(index * kRecord))
+    return "there is no account " + std::to_string(index);
 
   std::string password = record.Str(kPassword, kPasswordSize);
-  bool user = record.Byte(kKind) == kUser;
-  if (user && store_.Settings.Byte(settings::kEncryptPasswords) != 0) {
-    std::string encrypted = EncryptPassword(password);
-    // A password too long for its encrypted form to fit the field is kept
-    // plain rather than cut into something that no longer decrypts.
-    if (DecryptPassword(encrypted) == password) record.SetStr(kPassword, kPasswordSize, encrypted);
-  }
+  if (record.Byte(kKind) == kUser && store_.Settings.Byte(settings::kEncryptPasswords) != 0)
+    record.SetStr(kPassword, kPasswordSize, EncryptPassword(password));
   ScrambleBytes(record.Data(), record.Size());
   bool written = file.Write(record.Data(), kRecord);
   ScrambleBytes(record.Data(), record.Size());
   record.SetStr(kPassword, kPasswordSize, password);
   if (cache_) cache_->ClearAndFree();
-  return written;
+  return written ? "" : name + " could not be written";
 }
 
 void TAccountStore::AfterSave(const std::string& domain, const TFixedRecord& record, bool isNew) {
-  std::string mailbox = MailboxDir(record);
+  std::string mailbox = MailboxDir(record.Str(kMailbox, kMailboxSize));
   if (mailbox.empty()) return;
   if (store_.Settings.Byte(settings::kWelcomeMessages) != 0 && isNew &&
       record.Byte(kNoWelcome) == 0)
@@ -338,7 +359,7 @@ void TAccountStore::PlaceWelcomeMessage(const std::string& domain, const TFixedR
     std::string message =
         support::LoadFileToString(support::TrimBlanks(line.substr(line.find('=') + 1)));
     if (message.empty()) return;
-    std::string mailbox = MailboxDir(record);
+    std::string mailbox = MailboxDir(record.Str(kMailbox, kMailboxSize));
     std::string file =
         record.Byte(kImapInbox) != 0 ? mailbox + "inbox\\welcome.imap" : mailbox + "welcome.tmp";
     support::SaveStringToFile(message, file);

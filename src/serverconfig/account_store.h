@@ -28,6 +28,9 @@ constexpr std::size_t kMailbox = 1028, kMailboxSize = 128;
 constexpr std::size_t kOptions = 1293;  // bit value 2 keeps respond.dat
 constexpr std::size_t kNoWelcome = 1295;
 constexpr uint8_t kUser = 0, kGroup = 7;
+// Longest password stored encrypted: "~#1" and the Base64 form of its
+// enciphered bytes (as many as the password has) fill the field's 127 characters.
+constexpr std::size_t kMaxEncryptedPassword = (kPasswordSize - 1 - 3) / 4 * 3;
 }  // namespace account
 
 // A walk over one domain's accounts (OpenAccounts, NextAccount, CloseAccounts).
@@ -72,9 +75,13 @@ class TAccountStore {
   void CloseAccounts(TAccountIterator& iterator);
 
   // Stores the record at the index, or appends it when the index is -1 or the
-  // number of records; index is then the one used. True when stored.
+  // number of records; index is then the one used. True when stored;
+  // otherwise the record was not stored and reason, when given, tells why. Refused:
+  // with encryption on, a user's password longer than kMaxEncryptedPassword;
+  // a new first alias whose mailbox would move to a folder that is no usable
+  // name (MailboxFolderProblem) or that already exists, or could not move.
   bool SaveAccount(const std::string& domain, TFixedRecord& record, int& index,
-                   const std::string& who);
+                   const std::string& who, std::string* reason = nullptr);
 
   // The cache lives while the configuration is fully loaded.
   void CreateCache();
@@ -82,11 +89,14 @@ class TAccountStore {
 
  private:
   std::string UsersFile(const std::string& domain) const;
-  bool SaveToFile(const std::string& domain, TFixedRecord& record, int& index, bool& isNew);
-  std::string MailboxDir(const TFixedRecord& record) const;
+  std::string MailboxDir(const std::string& mailboxPath) const;
+  // These return "" on success, else why not.
+  std::string Save(const std::string& domain, TFixedRecord& record, int& index,
+                   const std::string& who);
+  std::string SaveToFile(const std::string& domain, TFixedRecord& record, int& index, bool& isNew);
+  std::string RenameMailbox(const TFixedRecord& stored, TFixedRecord& record);
   void AfterSave(const std::string& domain, const TFixedRecord& record, bool isNew);
   void PlaceWelcomeMessage(const std::string& domain, const TFixedRecord& record);
-  void RenameMailbox(const TFixedRecord& stored, TFixedRecord& record);
   bool AcceptedByFilter(const TAccountIterator& iterator) const;
 
   TConfigStore& store_;

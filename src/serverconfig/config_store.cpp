@@ -20,7 +20,7 @@ using namespace settings;
 
 // Lines of path.dat.
 enum PathLine {
-  kConfigLine = 0,
+  kConfigLine = kConfigDirLine,
   kHtmlLine = 1,
   kNetworkLine = 4,
   kOutgoingLine = 7,
@@ -168,7 +168,7 @@ bool TConfigStore::LoadServerConfig(bool keepResult, bool settingsOnly) {
       ScrambleBytes(Settings.Data(), Settings.Size());
       if (got < 0) settingsUnreadable_ = true;
       result = got >= 0;
-    } else if (platform::FileExists(file)) {
+    } else if (platform::GetFileAttributes(file) != platform::kInvalidAttributes) {
       settingsUnreadable_ = true;
     }
 

@@ -27,7 +27,8 @@ struct ServerDirectories {
 };
 
 // The positional lines of path.dat, comments stripped and trimmed ("" = unset).
-constexpr std::size_t kPathLines = 13;
+// Line 0 names the configuration directory.
+constexpr std::size_t kPathLines = 13, kConfigDirLine = 0;
 using PathLines = std::array<std::string, kPathLines>;
 PathLines ParsePathLines(const std::string& text);
 
@@ -61,6 +62,10 @@ class TConfigStore {
   // settings.cfg was written. A settings.cfg that exists but could not be read
   // is never overwritten.
   bool SaveServerConfig(bool settingsOnly);
+  // The last load found something at settings.cfg's place that it could not
+  // read (a file held by another process, a folder): the values are defaults
+  // and nothing based on them should be written.
+  bool SettingsUnreadable() const { return settingsUnreadable_; }
   // The first entry of the local address list, or "localhost".
   std::string WebAdminHost() const;
 

@@ -17,9 +17,10 @@ namespace {
 using namespace settings;
 using domain::kEntrySize;
 
-// The name field's last byte is the bind flag, so a name that filled the field
-// would lose its last character to the flag: names keep at most 94.
-constexpr std::size_t kMaxName = domain::kBindFlag - 1;
+// A name fills at most the whole field; the field's last byte is also the bind
+// flag, so a name of 95 characters has its last character there. New domains
+// keep clear of it (kMaxNewDomainName), stored ones are kept as they are.
+constexpr std::size_t kMaxName = domain::kEntrySize - 1;
 constexpr uint32_t kOldTableEntries = 100;
 constexpr std::size_t kOldEntrySize = 32;
 constexpr int kDatabaseDomainLimit = 1 << 20;
@@ -37,9 +38,16 @@ std::string EntryName(const uint8_t* entry) {
   return std::string(reinterpret_cast<const char*>(entry + 1), length);
 }
 
+// True when the name fills the field, its last character taking the flag's byte.
+bool NameHoldsFlag(const uint8_t* entry) {
+  return entry[0] >= kMaxName;
+}
+
 void SetEntryName(uint8_t* entry, std::string_view name) {
+  // The last character of a name that filled the field was no bind flag.
+  if (NameHoldsFlag(entry)) entry[domain::kBindFlag] = 0;
   std::size_t length = std::min(name.size(), kMaxName);
-  std::memset(entry + 1, 0, kMaxName);  // the bind flag stays
+  std::memset(entry + 1, 0, domain::kBindFlag - 1);  // the bind flag stays
   entry[0] = static_cast<uint8_t>(length);
   std::memcpy(entry + 1, name.data(), length);
 }
@@ -73,14 +81,13 @@ std::string TDomainList::DomainName(int index) const {
 
 bool TDomainList::LoadDomains() {
   std::lock_guard<std::recursive_mutex> hold(store_.Lock);
-  bool loaded = LoadFromDatabase();
-  if (!loaded) {
+  if (!LoadFromDatabase()) {
     LoadFromFiles();
     ConvertOldLayouts();
-    loaded = true;
   }
   RebuildIndex();
-  return loaded;
+  loaded_ = true;
+  return true;
 }
 
 bool TDomainList::LoadFromDatabase() {
@@ -92,7 +99,10 @@ bool TDomainList::LoadFromDatabase() {
   entries_.assign(static_cast<std::size_t>(capacity_) * kEntrySize, 0);
   int filled =
       store_.Database.Call(&E::GetDomains, 0, static_cast<void*>(entries_.data()), capacity_);
-  SetCount(std::clamp(filled, 0, capacity_));
+  // A library that names domains but delivers none gave no list: the files
+  // keep theirs, and the count stays what settings.cfg holds.
+  if (filled <= 0) return false;
+  SetCount(std::min(filled, capacity_));
   return true;
 }
 
@@ -156,8 +166,9 @@ void TDomainList::ConvertOldLayouts() {
 void TDomainList::RebuildIndex() {
   index_.ClearAndFree();
   for (int i = 0; i < DomainCount(); ++i) {
+    // Lower-cased in place: every other byte of the entry stays as stored.
     std::string name = support::LowerCase(EntryName(Entry(i)));
-    SetEntryName(Entry(i), name);
+    std::memcpy(Entry(i) + 1, name.data(), name.size());
     // A name listed twice is found at its first place.
     if (IndexOf(name) < 0) index_.Add(name, new TIndexEntry(i + 1));
   }
@@ -165,6 +176,8 @@ void TDomainList::RebuildIndex() {
 
 bool TDomainList::SaveDomains() {
   std::lock_guard<std::recursive_mutex> hold(store_.Lock);
+  // A list never loaded is not the stored one: writing it would empty the file.
+  if (!loaded_) return false;
   std::string bytes(reinterpret_cast<const char*>(entries_.data()),
                     static_cast<std::size_t>(DomainCount()) * kEntrySize);
   return support::ReplaceFileContent(store_.Dirs.ConfigDir + "domains.cfg", bytes);
@@ -339,7 +352,9 @@ void TDomainList::SetDomainBind(int index, const std::string& addresses) {
   if (store_.UsesDatabase())
     store_.Database.Call(&TDatabaseLibrary::Entries::SetDomainIP, 0, DomainName(index).c_str(),
                          addresses.c_str());
-  Entry(index)[domain::kBindFlag] = addresses.empty() ? 0 : 1;
+  // A name that fills the field keeps its last character; bind.dat alone then
+  // tells whether the domain has addresses of its own.
+  if (!NameHoldsFlag(Entry(index))) Entry(index)[domain::kBindFlag] = addresses.empty() ? 0 : 1;
 }
 
 void TDomainList::CreateRecordCache() {

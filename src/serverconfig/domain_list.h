@@ -38,7 +38,8 @@ class TDomainList {
 
   // Part of loading the server configuration: true when a list was read.
   bool LoadDomains();
-  // Writes domains.cfg (count x 96 bytes); part of saving the configuration.
+  // Writes domains.cfg (count x 96 bytes) once the list has been loaded; part
+  // of saving the configuration. Entries are written as loaded, names lower-cased.
   bool SaveDomains();
 
   int DomainCount() const;
@@ -85,6 +86,7 @@ class TDomainList {
   TConfigStore& store_;
   std::vector<uint8_t> entries_;  // capacity x 96 bytes
   int capacity_ = 0;
+  bool loaded_ = false;
   support::THashObjectCollection index_;  // lower-case name -> index plus one
   std::unique_ptr<support::TExpireHashObjectCollection> cache_;
 };

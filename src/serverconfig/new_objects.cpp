@@ -1,6 +1,7 @@
 #include "serverconfig/new_objects.h"
 
 #include "serverconfig/config_store.h"
+#include "serverconfig/name_rules.h"
 #include "support/text_fields.h"
 
 namespace serverconfig {
@@ -11,13 +12,6 @@ TFixedRecord NewDomainRecord(const std::string& adminAddress) {
                 "postmaster;admin;administrator;supervisor;hostmaster;webmaster;abuse");
   record.SetStr(domain::kAdminAddress, domain::kFieldSize, adminAddress);
   return record;
-}
-
-std::string MailboxFolderName(const std::string& aliases) {
-  std::string folder;
-  for (char c : support::GetField(aliases, 0, ';', true))
-    if (std::string_view("\"*/<>?|").find(c) == std::string_view::npos) folder += c;
-  return folder;
 }
 
 TFixedRecord NewAccountRecord(const std::string& domain, const std::string& user,
@@ -31,13 +25,13 @@ TFixedRecord NewAccountRecord(const std::string& domain, const std::string& user
   std::string full_name = user;
   if (!full_name.empty() && full_name[0] >= 'a' && full_name[0] <= 'z') full_name[0] -= 'a' - 'A';
   record.SetStr(kFullName, kFullNameSize, full_name);
-  record.SetStr(kMailbox, kMailboxSize, domain + "\\" + MailboxFolderName(user) + "\\");
+  record.SetStr(kMailbox, kMailboxSize, DerivedMailbox(domain, user));
   return record;
 }
 
 int CreateDomain(TConfigStore& store, const std::string& name, const TFixedRecord& record,
                  const std::string& who) {
-  if (DomainFolder(store.Dirs.ConfigDir, name).empty()) return -1;
+  if (!DomainNameProblem(name).empty()) return -1;
   std::lock_guard<std::recursive_mutex> hold(store.Lock);
   store.Domains.AddDomain(name);
   if (store.BindDatabase())

@@ -2,6 +2,7 @@
 // password encryption and what a save does in the mailbox.
 #include <gtest/gtest.h>
 
+#include "common/directory_link.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "serverconfig/config_fixture.h"
@@ -28,6 +29,11 @@ TEST(PasswordCipherTest, RoundTripAndStoredForms) {
   EXPECT_EQ(serverconfig::DecryptPassword("plain"), "plain");
   EXPECT_EQ(serverconfig::DecryptPassword("~#1not base64!"), "~#1not base64!");
   EXPECT_EQ(serverconfig::EncryptPassword(std::string(200, 'x')).size(), 127u);
+  // The longest password whose encrypted form fits the field, and one more.
+  std::string longest(a::kMaxEncryptedPassword, 'x');
+  EXPECT_EQ(serverconfig::DecryptPassword(serverconfig::EncryptPassword(longest)), longest);
+  EXPECT_NE(serverconfig::DecryptPassword(serverconfig::EncryptPassword(longest + "x")),
+            longest + "x");
 }
 
 class AccountStoreTest : public ConfigTest {
@@ -120,17 +126,28 @@ TEST_F(AccountStoreTest, PasswordsAreEncryptedWhenTheSettingsAskForIt) {
   Accounts().ReadAccount("acc.example", read, 1);
   EXPECT_EQ(read.Str(a::kPassword, a::kPasswordSize), "group secret");  // groups stay plain
 
-  // A password whose encrypted form would not fit is kept plain, not cut.
-  std::string long_password(120, 'p');
-  Add("long", long_password);
+  // A password whose encrypted form would not fit is refused: neither cut
+  // (lost for good) nor kept plain.
+  std::string long_password(a::kMaxEncryptedPassword + 1, 'p');
+  TFixedRecord record = NewAccountRecord("acc.example", "long", long_password, a::kUser);
+  int index = -1;
+  std::string reason;
+  EXPECT_FALSE(Accounts().SaveAccount("acc.example", record, index, "", &reason));
+  EXPECT_NE(reason.find("longer than 93 characters, too long to be stored encrypted"),
+            std::string::npos)
+      << reason;
+  long_password.pop_back();
+  Add("longest", long_password);
   Accounts().ReadAccount("acc.example", read, 2);
   EXPECT_EQ(read.Str(a::kPassword, a::kPasswordSize), long_password);
 
   store_->Settings.SetByte(s::kEncryptPasswords, 0);
-  Add("plain", "open");
+  Add("plain", std::string(127, 'p'));
   Add("short", "~#");
   Accounts().ReadAccount("acc.example", read, 4);
   EXPECT_EQ(read.Str(a::kPassword, a::kPasswordSize), "~#");
+  Accounts().ReadAccount("acc.example", read, 3);
+  EXPECT_EQ(read.Str(a::kPassword, a::kPasswordSize), std::string(127, 'p'));
   EXPECT_EQ(platform::FileSize(UsersFile()), 5 * 2848);
 }
 
@@ -221,6 +238,51 @@ TEST_F(AccountStoreTest, RenamingTheFirstAliasMovesADerivedMailbox) {
   EXPECT_EQ(testing_support::ReadFile(mail + "acc.example\\renamed\\1.imap"), "mail");
   EXPECT_FALSE(platform::DirectoryExists(mail + "acc.example\\old"));
   EXPECT_EQ(Accounts().AccountCount("acc.example"), 1);
+}
+
+TEST_F(AccountStoreTest, AMailboxMovesOnlyToAFreeFolderOfItsOwn) {
+  Add("old");
+  Add("taken");
+  Add("new");  // no mailbox folder yet
+  std::string mail = store_->Dirs.MailDir;
+  ASSERT_TRUE(support::SaveStringToFile("mine", mail + "acc.example\\old\\1.imap"));
+  ASSERT_TRUE(support::SaveStringToFile("theirs", mail + "acc.example\\taken\\1.imap"));
+  std::string before = testing_support::ReadFile(UsersFile());
+  // Another account's folder, a folder outside the mail directory, no folder.
+  const struct {
+    int index;
+    const char* alias;
+  } refused[] = {{0, "Taken"}, {2, "taken"}, {0, "..\\..\\escaped;old"},
+                 {0, ".."},    {0, "con"},   {0, "*;old"}};
+  for (const auto& rename : refused) {
+    TFixedRecord record(a::kRecordSize);
+    Accounts().ReadAccount("acc.example", record, rename.index);
+    std::string mailbox = record.Str(a::kMailbox, a::kMailboxSize);
+    record.SetStr(a::kAlias, a::kAliasSize, rename.alias);
+    int index = rename.index;
+    std::string reason;
+    EXPECT_FALSE(Accounts().SaveAccount("acc.example", record, index, "", &reason)) << rename.alias;
+    EXPECT_FALSE(reason.empty()) << rename.alias;
+    EXPECT_EQ(record.Str(a::kMailbox, a::kMailboxSize), mailbox) << rename.alias;
+  }
+  EXPECT_EQ(testing_support::ReadFile(UsersFile()), before);
+  EXPECT_EQ(testing_support::ReadFile(mail + "acc.example\\old\\1.imap"), "mine");
+  EXPECT_EQ(testing_support::ReadFile(mail + "acc.example\\taken\\1.imap"), "theirs");
+  EXPECT_FALSE(platform::DirectoryExists(dir_.Path() + "escaped"));
+}
+
+// Something at users.cfg's place that does not open, here a link whose target
+// is gone, is never replaced by a new file.
+TEST_F(AccountStoreTest, UsersCfgIsCreatedOnlyWhereNothingIs) {
+  ASSERT_TRUE(support::CreateDirectoryPath(Config("acc.example\\")));
+  if (!testing_support::MakeDirectoryLink(UsersFile(), Config("acc.example\\gone")))
+    GTEST_SKIP() << "no symbolic links here";
+  TFixedRecord record = NewAccountRecord("acc.example", "one", "pw", a::kUser);
+  int index = -1;
+  std::string reason;
+  EXPECT_FALSE(Accounts().SaveAccount("acc.example", record, index, "", &reason));
+  EXPECT_NE(reason.find("exists but could not be opened"), std::string::npos) << reason;
+  EXPECT_EQ(platform::GetFileAttributes(Config("acc.example\\gone")), platform::kInvalidAttributes);
 }
 
 }  // namespace

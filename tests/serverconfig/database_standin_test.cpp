@@ -311,7 +311,7 @@ TEST_F(DatabaseStandinTest, EveryCallIsRecorded) {
             "DBDoneConnection\n");
 }
 
-TEST_F(DatabaseStandinTest, EveryEntryFailsWhileTheFailFileExists) {
+TEST_F(DatabaseStandinTest, EntriesFailWhileTheFailFileExists) {
   db.Save("mail.com", Account("anna"));
   ASSERT_TRUE(WriteFile(path + ".fail", ""));
   Bytes record(kAccountSize);
@@ -329,6 +329,13 @@ TEST_F(DatabaseStandinTest, EveryEntryFailsWhileTheFailFileExists) {
   EXPECT_EQ(db.InitUsers("mail.com", "", 0, 0), nullptr);
   EXPECT_EQ(db.SaveUsers("mail.com", record.data(), &index), 0);
   db.DoneConnection();
+
+  // A fail file that names entries fails those alone.
+  ASSERT_TRUE(WriteFile(path + ".fail", "DBGetUsers\r\nDBGetDomains\r\n"));
+  EXPECT_EQ(db.GetDomainCount(), 1);
+  EXPECT_EQ(db.GetDomains(record.data(), 1), 0);
+  EXPECT_EQ(db.GetUsers("mail.com", record.data(), 0), 0);
+  EXPECT_EQ(db.GetTotalUsers(""), 1);
 
   ASSERT_TRUE(platform::DeleteFile(path + ".fail"));
   EXPECT_EQ(db.Domains(), (std::vector<std::string>{"mail.com"}));

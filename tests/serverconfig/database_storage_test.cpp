@@ -80,6 +80,25 @@ TEST_F(DatabaseStorageTest, DomainsAndAccountsLiveInTheLibrary) {
   EXPECT_FALSE(platform::FileExists(Config("second.example\\users.cfg")));
 }
 
+TEST_F(DatabaseStorageTest, ALibraryThatNamesDomainsButDeliversNoneLeavesTheListAlone) {
+  InstallLibrary();
+  Load();
+  for (std::string name : {"first.example", "second.example"})
+    ASSERT_GE(serverconfig::CreateDomain(*store_, name, serverconfig::NewDomainRecord(""), ""), 0);
+  ASSERT_TRUE(store_->SaveServerConfig(false));
+  store_->Database.ReleaseDatabase();
+  std::string list = testing_support::ReadFile(Config("domains.cfg"));
+  ASSERT_EQ(list.size(), 2 * 96u);
+
+  ASSERT_TRUE(testing_support::WriteFile(dir_.Path() + "db.dll.fail", "DBGetDomains\r\n"));
+  Load();
+  EXPECT_EQ(store_->Domains.DomainCount(), 2);
+  EXPECT_EQ(store_->Domains.FindDomain("second.example"), 1);
+  ASSERT_TRUE(store_->SaveServerConfig(false));
+  EXPECT_EQ(testing_support::ReadFile(Config("domains.cfg")), list);
+  EXPECT_EQ(ReadScrambled(Config("settings.cfg"), s::kRecordSize).DWord(s::kDomainCount), 2u);
+}
+
 TEST_F(DatabaseStorageTest, TheLibraryIsFoundInLibAndItsFailuresAreNoSuccess) {
   InstallLibrary("lib\\");
   Load();

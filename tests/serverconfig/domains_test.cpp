@@ -128,11 +128,54 @@ TEST_F(DomainListTest, AddedNamesAreLowerCaseAndFoundInAnyCase) {
   EXPECT_EQ(Domains().FindDomain("second.example"), -1);
   EXPECT_EQ(Domains().FindDomain("renamed.example"), 1);
   Domains().SetDomainName(7, "ignored.example");
-  // A name as long as the field keeps clear of the bind flag in its last byte.
+  // A name fills at most the field, its last character taking the bind flag's
+  // byte; clearing the bind keeps that character.
   Domains().SetDomainName(1, std::string(120, 'n'));
-  EXPECT_EQ(Domains().DomainName(1), std::string(94, 'n'));
+  EXPECT_EQ(Domains().DomainName(1), std::string(95, 'n'));
+  Domains().SetDomainBind(1, "");
+  EXPECT_EQ(Domains().DomainName(1), std::string(95, 'n'));
   EXPECT_EQ(Domains().DomainBind(1), "");
   EXPECT_EQ(Domains().DomainCount(), 2);
+}
+
+TEST_F(DomainListTest, StoredEntriesAreLoadedAndSavedByteForByte) {
+  // A name of 95 characters (its last one in the bind flag's byte), one with
+  // bytes left after it in the field and its bind flag set, and a plain one.
+  const std::string long_name(95, 'l');
+  WriteDomainList({long_name, "junk.example", "short.example"});
+  std::string bytes = testing_support::ReadFile(Config("domains.cfg"));
+  bytes[96 + 60] = 'x';
+  bytes[96 + d::kBindFlag] = 1;
+  ASSERT_TRUE(support::SaveStringToFile(bytes, Config("domains.cfg")));
+  WriteSettingsWithCount(3);
+  Load();
+  EXPECT_EQ(Names(), (std::vector<std::string>{long_name, "junk.example", "short.example"}));
+  EXPECT_EQ(Domains().FindDomain(long_name), 0);
+  ASSERT_TRUE(store_->SaveServerConfig(false));
+  EXPECT_EQ(testing_support::ReadFile(Config("domains.cfg")), bytes);
+
+  // Made primary and back, the long name moves whole.
+  Domains().MakePrimaryDomain(2);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"short.example", "junk.example", long_name}));
+  EXPECT_EQ(Domains().FindDomain(long_name), 2);
+  Domains().MakePrimaryDomain(2);
+  ASSERT_TRUE(store_->SaveServerConfig(false));
+  EXPECT_EQ(testing_support::ReadFile(Config("domains.cfg")), bytes);
+
+  // New domains keep clear of the flag.
+  TFixedRecord record = serverconfig::NewDomainRecord("");
+  EXPECT_EQ(serverconfig::CreateDomain(*store_, std::string(95, 'n'), record, ""), -1);
+  EXPECT_EQ(serverconfig::CreateDomain(*store_, std::string(94, 'n'), record, ""), 3);
+}
+
+TEST_F(DomainListTest, ASettingsOnlyLoadLeavesDomainsCfgAlone) {
+  WriteDomainList({"one.example", "two.example"});
+  WriteSettingsWithCount(2);
+  std::string before = testing_support::ReadFile(Config("domains.cfg"));
+  ASSERT_TRUE(store_->LoadServerConfig(false, true));
+  ASSERT_TRUE(store_->SaveServerConfig(false));
+  EXPECT_EQ(testing_support::ReadFile(Config("domains.cfg")), before);
+  EXPECT_EQ(ReadScrambled(Config("settings.cfg"), s::kRecordSize).DWord(s::kDomainCount), 2u);
 }
 
 TEST_F(DomainListTest, RecordsAreScrambledCachedAndAudited) {

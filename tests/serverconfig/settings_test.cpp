@@ -262,16 +262,27 @@ TEST_F(SettingsFileTest, SettingsThatCannotBeReadAreNeverOverwritten) {
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(store_->LoadServerConfig(true, false));  // not read
+  EXPECT_TRUE(store_->SettingsUnreadable());
   CloseHandle(held);
   EXPECT_FALSE(store_->SaveServerConfig(false));
   EXPECT_EQ(testing_support::ReadFile(Config("settings.cfg")), before);
   // Once readable again, it loads and saves as usual.
   ResetStore();
   ASSERT_TRUE(store_->LoadServerConfig(false, false));
+  EXPECT_FALSE(store_->SettingsUnreadable());
   EXPECT_EQ(store_->Settings.Str(s::kHostName, s::kHostNameSize), "kept.example");
   EXPECT_TRUE(store_->SaveServerConfig(false));
 }
 #endif
+
+TEST_F(SettingsFileTest, AFolderInPlaceOfTheSettingsIsUnreadable) {
+  ASSERT_TRUE(support::CreateDirectoryPath(Config("settings.cfg\\")));
+  store_->LoadServerConfig(false, false);
+  EXPECT_TRUE(store_->SettingsUnreadable());
+  EXPECT_FALSE(store_->SaveServerConfig(false));
+  EXPECT_TRUE(platform::DirectoryExists(Config("settings.cfg")));
+  EXPECT_FALSE(platform::FileExists(Config("domains.cfg")));
+}
 
 TEST(PathLinesTest, EveryLineCountsAndCommentsGo) {
   serverconfig::PathLines lines = serverconfig::ParsePathLines("a\n\n /* x */ c \n#d\nf//g// h\n");

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs the srvcfg tool on configuration folders of its own: show on a folder that does not
 # exist yet, domains and accounts added and read back, the primary domain changed and changed
-# back, the sizes of the files written, names that are refused, a configuration that cannot be
-# saved, and the exit statuses and messages of usage errors.
+# back, the sizes of the files written, names and passwords that are refused, the settings a
+# new configuration starts from, path.dat, settings that cannot be read, and the exit statuses
+# and messages of usage errors.
 # Usage: srvcfg_test.sh SRVCFG [RUNNER]   (RUNNER: scripts/wine-run.sh for srvcfg.exe)
 TOOL_NAME=srvcfg
 . "$(dirname "$0")/tool_test_lib.sh"
@@ -35,15 +36,23 @@ expect_size() {
   size=$(wc -c <"$1" 2>/dev/null || echo missing)
   [ "$size" = "$2" ] || fail "$1: $size bytes, expected $2"
 }
+# XORs a byte of a settings.cfg: the file is the record XORed with a fixed key, so this XORs
+# the plain byte alike, and sets bits whose plain value is known without knowing the key.
+xor_settings_byte() {
+  old=$(od -An -tu1 -j"$2" -N1 "$1" | tr -d ' ')
+  printf "$(printf '\\%03o' $((old ^ $3)))" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null
+}
 
 # show on a folder that does not exist: the defaults, no domains, and nothing written.
 run show "$CONFIG"
 expect_rc 0 "show of a missing folder"
-for line in "Host name:" "Config directory: $CONFIG$BS" "Install directory: $CONFIG$BS..$BS" \
-  "Temp directory: $CONFIG$BS..${BS}temp$BS" "Mail directory: $CONFIG$BS..${BS}mail$BS" \
-  "Logs directory: $CONFIG$BS..${BS}logs$BS" "SMTP port: 25" "SMTP SSL port: 465" \
+INSTALL=$(program_path "")
+for line in "Host name:" "Config directory: $CONFIG$BS" "Install directory: $INSTALL" \
+  "Temp directory: ${INSTALL}temp$BS" "Mail directory: ${INSTALL}mail$BS" \
+  "Logs directory: ${INSTALL}logs$BS" "SMTP port: 25" "SMTP SSL port: 465" \
   "POP3 port: 110" "POP3 SSL port: 995" "IMAP port: 143" "IMAP SSL port: 993" \
-  "Web administration port: 32000" "Web administration SSL port: 32001" "Domains: 0"; do
+  "Web administration port: 32000" "Web administration SSL port: 32001" "Domains: 0" \
+  "Account storage mode: 0"; do
   expect_line "$line" "show of a missing folder"
 done
 [ -z "$(domain_lines)" ] || fail "show of a missing folder lists domains: $(domain_lines)"
@@ -91,6 +100,7 @@ cp config/domains.cfg domains-before-show
 run show "$CONFIG"
 expect_rc 0 "show of two domains"
 expect_line "Domains: 2" "show of two domains"
+expect_line "Account storage mode: 0" "show of a configuration srvcfg made"
 printf 'Domain 1: example.com (primary), 2 accounts\nDomain 2: other.org, 1 account\n' >expected
 domain_lines | cmp -s - expected || fail "show of two domains: $(domain_lines)"
 cmp -s settings-before-show config/settings.cfg || fail "show changed settings.cfg"
@@ -176,10 +186,44 @@ expect_rc 0 "add-domain in a relative folder"
 expect_size relative/config/domains.cfg 96
 [ -f relative/config/relative.test/domain.cfg ] || fail "relative folder: no domain record"
 
-# A configuration that cannot be saved: settings.cfg is a folder.
-mkdir -p unsaved/config/settings.cfg
-run add-domain "$(program_path unsaved/config)" unsaved.test
-expect_failure "could not be saved" "add-domain where settings.cfg is a folder"
+# Settings that cannot be read (a folder in place of settings.cfg): nothing is written.
+mkdir -p unread/config/settings.cfg
+run add-domain "$(program_path unread/config)" unread.test
+expect_failure "settings.cfg exists but could not be read" "add-domain with unreadable settings"
+cp config/domains.cfg unread/config/domains.cfg
+run add-account "$(program_path unread/config)" example.com zoe pw
+expect_failure "settings.cfg exists but could not be read" "add-account with unreadable settings"
+[ "$(find unread | sort | tr '\n' ' ')" = \
+  "unread unread/config unread/config/domains.cfg unread/config/settings.cfg " ] ||
+  fail "unreadable settings: written anyway: $(find unread)"
+
+# A new configuration starts from the settings the setup writes, so that a storage mode set
+# later sticks.
+run add-domain "$(program_path fresh/config)" fresh.test
+expect_rc 0 "add-domain in a new folder"
+xor_settings_byte fresh/config/settings.cfg 3633 2
+run show "$(program_path fresh/config)"
+expect_line "Account storage mode: 2" "show of database storage set after srvcfg made the folder"
+
+# With encryption on, a password too long for its encrypted form is refused.
+run add-domain "$(program_path crypt/config)" crypt.test
+xor_settings_byte crypt/config/settings.cfg 187 1
+run add-account "$(program_path crypt/config)" crypt.test long "$(printf '%094d' 0)"
+expect_failure "password is longer than 93 characters, too long to be stored encrypted" \
+  "add-account with a 94-character password, encrypted"
+[ -e crypt/config/crypt.test/users.cfg ] && fail "a refused password made users.cfg"
+run add-account "$(program_path crypt/config)" crypt.test longest "$(printf '%093d' 0)"
+expect_rc 0 "add-account with a 93-character password, encrypted"
+
+# path.dat in the installation folder names the configuration folder, as for the server.
+mkdir -p moved/install
+printf '%s\r\n' "$(program_path moved/elsewhere)" >moved/install/path.dat
+run add-domain "$(program_path moved/install/config)" moved.test
+expect_rc 0 "add-domain where path.dat moves the configuration"
+expect_size moved/elsewhere/domains.cfg 96
+[ -e moved/install/config ] && fail "path.dat: the folder it replaces was written"
+run show "$(program_path moved/install/config)"
+expect_line "Config directory: $(program_path moved/elsewhere)$BS" "show where path.dat moves it"
 
 # Natively a drive path lies below the drive root, itself below TMPDIR.
 if [ -z "$RUNNER" ]; then

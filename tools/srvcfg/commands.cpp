@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "names.h"
 #include "platform/system.h"
 #include "serverconfig/config_store.h"
+#include "serverconfig/name_rules.h"
 #include "serverconfig/new_objects.h"
 #include "support/file_utils.h"
 
@@ -20,13 +20,28 @@ namespace settings = serverconfig::settings;
 
 constexpr char kWho[] = "srvcfg";  // the audit log's name for the changes made here
 
-// The configuration of one directory. The installation directory is left empty, so that the
-// load takes the configuration directory's parent.
+// The parent of a directory that ends in "\": the path cut before its last name. A "." or ".."
+// there is no name to cut, and a single relative name has the current directory as parent.
+std::string ParentDirectory(const std::string& dir) {
+  const std::size_t cut = dir.find_last_of("\\/:", dir.size() - 2);
+  const std::size_t start = cut == std::string::npos ? 0 : cut + 1;
+  const std::string leaf = dir.substr(start, dir.size() - 1 - start);
+  if (leaf == "." || leaf == "..") return dir + "..\\";
+  return cut == std::string::npos ? ".\\" : dir.substr(0, cut + 1);
+}
+
+// The configuration of one directory, set up as the setup sets up an installation's: the
+// installation directory is the configuration directory's parent, whose path.dat may name
+// another configuration directory; settings the file does not hold are those the setup starts
+// from. Loaded is false when settings.cfg is there but could not be read: nothing may then be
+// written from the defaults that stand in for it.
 class LoadedConfig {
  public:
   explicit LoadedConfig(const std::string& configDir) : dir_(support::NormalizeDir(configDir)) {
-    store_.Dirs.ConfigDir = dir_;
-    loaded_ = store_.LoadServerConfig(false, false);
+    store_.Dirs.InstallDir = ParentDirectory(dir_);
+    store_.InitServerPaths();
+    if (store_.PathOverrides[serverconfig::kConfigDirLine].empty()) store_.Dirs.ConfigDir = dir_;
+    loaded_ = store_.LoadServerConfig(false, false) && !store_.SettingsUnreadable();
   }
   ~LoadedConfig() { store_.Database.ReleaseDatabase(); }
   LoadedConfig(const LoadedConfig&) = delete;
@@ -34,8 +49,13 @@ class LoadedConfig {
 
   bool Loaded() const { return loaded_; }
   TConfigStore& Store() { return store_; }
-  int FailedToLoad() const { return Fail(dir_ + "settings.cfg could not be read"); }
-  int FailedToSave() const { return Fail("the configuration in " + dir_ + " could not be saved"); }
+  int FailedToLoad() const {
+    return Fail(store_.Dirs.ConfigDir +
+                "settings.cfg exists but could not be read; nothing changed");
+  }
+  int FailedToSave() const {
+    return Fail("the configuration in " + store_.Dirs.ConfigDir + " could not be saved");
+  }
 
  private:
   std::string dir_;
@@ -94,6 +114,8 @@ int Show(const std::string& configDir) {
   lines.push_back("Temp directory: " + dirs.TempDir);
   lines.push_back("Mail directory: " + dirs.MailDir);
   lines.push_back("Logs directory: " + dirs.LogsDir);
+  lines.push_back("Account storage mode: " +
+                  std::to_string(store.Settings.Byte(settings::kStorageMode)));
   for (const PortField& port : kPorts)
     lines.push_back(std::string(port.name) +
                     " port: " + std::to_string(store.Settings.Word(port.offset)));
@@ -111,7 +133,7 @@ int Show(const std::string& configDir) {
 }
 
 int AddDomain(const std::string& configDir, const std::string& name) {
-  if (std::string problem = DomainNameProblem(name); !problem.empty())
+  if (std::string problem = serverconfig::DomainNameProblem(name); !problem.empty())
     return Fail("invalid domain name " + Quoted(name) + ": " + problem);
   LoadedConfig config(configDir);
   if (!config.Loaded()) return config.FailedToLoad();
@@ -126,10 +148,11 @@ int AddDomain(const std::string& configDir, const std::string& name) {
 
 int AddAccount(const std::string& configDir, const std::string& domain, const std::string& alias,
                const std::string& password, uint8_t kind) {
-  if (std::string problem = AliasProblem(alias); !problem.empty())
+  if (std::string problem = serverconfig::AliasProblem(alias); !problem.empty())
     return Fail("invalid alias " + Quoted(alias) + ": " + problem);
-  if (password.size() > kMaxPassword)
-    return Fail("the password is longer than " + std::to_string(kMaxPassword) + " characters");
+  if (password.size() > serverconfig::kMaxPassword)
+    return Fail("the password is longer than " + std::to_string(serverconfig::kMaxPassword) +
+                " characters");
   LoadedConfig config(configDir);
   if (!config.Loaded()) return config.FailedToLoad();
   TConfigStore& store = config.Store();
@@ -140,8 +163,9 @@ int AddAccount(const std::string& configDir, const std::string& domain, const st
     return Fail("account " + alias + " already exists in " + name);
   serverconfig::TFixedRecord record = serverconfig::NewAccountRecord(name, alias, password, kind);
   int index = -1;
-  if (!store.Accounts.SaveAccount(name, record, index, kWho))
-    return Fail("account " + alias + " could not be stored in " + name);
+  std::string reason;
+  if (!store.Accounts.SaveAccount(name, record, index, kWho, &reason))
+    return Fail("account " + alias + " could not be stored in " + name + ": " + reason);
   WriteLines({std::to_string(index)});
   return kExitOk;
 }

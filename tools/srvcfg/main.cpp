@@ -23,7 +23,8 @@ const char kUsage[] =
     "  make-primary CONFIGDIR NAME       make a domain the primary one\n"
     "\n"
     "CONFIGDIR is the server's configuration directory (C:\\Orvik\\config); the installation\n"
-    "directory is its parent.\n"
+    "directory is its parent. A path.dat there that names another configuration directory is\n"
+    "followed, as the server follows it.\n"
 #ifndef _WIN32
     "Here a path with a drive letter lies below the drive root, $TMPDIR/orvik-drives (C: is\n"
     "its folder c); a path without one is a path of this system.\n"
