@@ -238,4 +238,9 @@ if [ -z "$RUNNER" ]; then
   done
 fi
 
+# A configuration folder of one letter, relative to the current folder, is made like any other.
+run add-domain c one.example
+expect_rc 0 "add-domain into the relative folder c"
+[ -f c/domains.cfg ] && [ -f c/one.example/domain.cfg ] || fail "add-domain into c: $(find c)"
+
 finish
