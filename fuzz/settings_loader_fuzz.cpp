@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (static_cast<uint64_t>(store.Domains.DomainCount()) > std::max<uint64_t>(inline_entries, 100))
     std::abort();
   for (int i = 0; i < store.Domains.DomainCount(); ++i)
-    if (store.Domains.DomainName(i).size() > 94) std::abort();
+    if (store.Domains.DomainName(i).size() > 95) std::abort();  // a stored name fills its field
   if (!store.SaveServerConfig(false)) std::abort();
   if (platform::FileSize(store.Dirs.ConfigDir + "settings.cfg") != s::kRecordSize) std::abort();
   return 0;
