@@ -307,7 +307,7 @@ std::string TAccountStore::SaveToFile(const std::string& domain, TFixedRecord& r
     // truncated.
     if (platform::GetFileAttributes(name) != platform::kInvalidAttributes)
       return name + " exists but could not be opened for writing";
-    support::CreateDirectoryPath(name.substr(0, name.rfind('\\') + 1));
+    support::CreateFileDirectory(name);
     if (!file.Open(name, platform::File::Mode::Create)) return name + " could not be created";
   }
   int64_t count = file.Size() / kRecord;

@@ -138,10 +138,15 @@ class Listings {
 
 Listings listings;
 
+// A native directory path as the listings are keyed: without trailing slashes.
+std::string DirectoryKey(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
 // The parent directory and leaf of a native path ("" for the current directory).
 void Split(const std::string& native, std::string& dir, std::string& leaf) {
-  std::string path = native;
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const std::string path = DirectoryKey(native);
   const size_t cut = path.rfind('/');
   dir = cut == std::string::npos ? "" : path.substr(0, cut == 0 ? 1 : cut);
   leaf = cut == std::string::npos ? path : path.substr(cut + 1);
@@ -275,15 +280,11 @@ DirectoryChange::~DirectoryChange() {
 }
 
 void RememberNewDirectory(const std::string& native) {
-  std::string path = native;
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  listings.Created(path);
+  listings.Created(DirectoryKey(native));
 }
 
 void ForgetDirectory(const std::string& native) {
-  std::string path = native;
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  listings.Forget(path);
+  listings.Forget(DirectoryKey(native));
 }
 
 }  // namespace platform::posix
