@@ -72,6 +72,8 @@ uint32_t QueryServiceStatus(const std::string& name, ServiceStatus& status);
 uint32_t QueryServiceConfig(const std::string& name, ServiceConfig& config);
 // Changes the start type only; every other setting is kept.
 uint32_t ChangeServiceStartType(const std::string& name, uint32_t startType);
+// Changes the command line the manager runs; every other setting is kept.
+uint32_t ChangeServiceBinaryPath(const std::string& name, const std::string& binaryPath);
 // Description and failure actions go through ChangeServiceConfig2A, looked up
 // at run time; kErrorCallNotImplemented where the system has none.
 uint32_t SetServiceDescription(const std::string& name, const std::string& description);

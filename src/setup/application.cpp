@@ -1,8 +1,8 @@
 #include "setup/application.h"
 
 #include "platform/system.h"
+#include "setup/core/product.h"
 #include "setup/language_step.h"
-#include "setup/product.h"
 #include "support/system_utils.h"
 #include "ui/forms.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "setup/setup_state.h"
+#include "setup/core/setup_state.h"
 #include "ui/form.h"
 #include "ui/language_file.h"
 

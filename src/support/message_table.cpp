@@ -41,3 +41,22 @@ void ClearMessages(TMessageTable* table) {
 }
 
 }  // namespace support
+
+namespace support {
+
+std::string FillMessage(const std::string& pattern, const std::vector<std::string>& args) {
+  std::string out;
+  size_t next = 0;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's') {
+      if (next < args.size()) out += args[next];
+      ++next;
+      ++i;
+    } else {
+      out += pattern[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace support

@@ -37,3 +37,13 @@ void ClearMessages(TMessageTable* table = nullptr);
 std::string MessageIdentifier(const std::string& identifier);
 
 }  // namespace support
+
+namespace support {
+
+// A message filled with its arguments: each "%s" takes the next argument in
+// order (a missing one gives ""), and every other "%" stays as it stands.
+// Messages come from a file the user may edit, so they never reach a
+// printf-style function.
+std::string FillMessage(const std::string& pattern, const std::vector<std::string>& args);
+
+}  // namespace support

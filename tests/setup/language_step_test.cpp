@@ -6,7 +6,7 @@
 #include "common/scratch_dir.h"
 #include "platform/files.h"
 #include "setup/application.h"
-#include "setup/messages.h"
+#include "setup/core/messages.h"
 #include "ui/forms.h"
 
 namespace setup {

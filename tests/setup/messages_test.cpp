@@ -1,5 +1,5 @@
 // The setup messages: registration order, defaults, and the service warning.
-#include "setup/messages.h"
+#include "setup/core/messages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The setup state and the component flags in the product key (natively the
 // registry stand-in, under Wine the real registry).
-#include "setup/setup_state.h"
+#include "setup/core/setup_state.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/system.h"
 #include "setup/application.h"
-#include "setup/product.h"
+#include "setup/core/product.h"
 #include "support/system_utils.h"
 
 namespace {

@@ -73,3 +73,20 @@ TEST(MessageTableTest, DefaultTableServesCallsWithoutTable) {
 
 }  // namespace
 }  // namespace support
+
+TEST(FillMessageTest, OnlyPercentSTakesArguments) {
+  struct Case {
+    const char* pattern;
+    std::vector<std::string> args;
+    const char* filled;
+  };
+  const Case cases[] = {
+      {"%s Setup", {"Orvik"}, "Orvik Setup"},
+      {"There is new %s %s version", {"Orvik", "8.9.1"}, "There is new Orvik 8.9.1 version"},
+      {"%s and %s", {"one"}, "one and "},            // missing argument
+      {"%d%% %n %x %", {"unused"}, "%d%% %n %x %"},  // no printf sequence is read
+      {"%s", {"100%s done"}, "100%s done"},          // arguments are not scanned
+      {"trailing %", {}, "trailing %"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(support::FillMessage(c.pattern, c.args), c.filled);
+}

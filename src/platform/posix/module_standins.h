@@ -43,8 +43,8 @@ void AddService(StandinService service);
 bool FindService(const std::string& name, StandinService& service);
 // One line per call that changed something or failed: "Start OrvikSMTP",
 // "Stop OrvikSMTP", "Create OrvikSMTP", "Delete OrvikSMTP", "StartType OrvikSMTP 4",
-// "Description OrvikSMTP", "FailureActions OrvikSMTP", "Terminate 1002",
-// each failure followed by " -> <code>".
+// "BinaryPath OrvikSMTP <path>", "Description OrvikSMTP", "FailureActions OrvikSMTP", "Terminate
+// 1002", each failure followed by " -> <code>".
 std::vector<std::string> ServiceCallLog();
 void ClearServiceCallLog();
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/system.h"
-#include "setup/messages.h"
+#include "setup/core/messages.h"
 #include "support/file_utils.h"
 #include "support/xml_object.h"
 #include "ui/forms.h"

@@ -2,9 +2,12 @@
 // what the install run computed. It lives as long as the process.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "platform/services.h"
 #include "support/advanced_registry.h"
+#include "support/server_modules.h"
 
 namespace setup {
 
@@ -42,6 +45,13 @@ struct TSetupState {
   bool IsUpgrade = false;
   std::string ExtractDir;  // short
   bool WebMailDeployed = false;
+  // Service control, per module of the module table.
+  bool MustCreate[support::kModuleCount] = {};  // the service has to be created
+  // A start type to write back after the run; -1 leaves it unchanged.
+  int SavedStartTypes[support::kModuleCount] = {-1, -1, -1, -1, -1};
+  // The failure actions a service had before setup stopped it; they are
+  // cleared meanwhile so that the manager does not restart what setup stopped.
+  std::optional<platform::FailureActions> SavedFailureActions[support::kModuleCount];
 };
 
 // The product key's registry component, as the main window carries it once

@@ -1,6 +1,6 @@
-#include "setup/setup_state.h"
+#include "setup/core/setup_state.h"
 
-#include "setup/product.h"
+#include "setup/core/product.h"
 
 namespace setup {
 

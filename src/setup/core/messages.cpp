@@ -1,4 +1,4 @@
-#include "setup/messages.h"
+#include "setup/core/messages.h"
 
 #include "platform/system.h"
 

@@ -1,0 +1,322 @@
+#include "engine/service_control.h"
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/services.h"
+#include "platform/shell.h"
+#include "setup/core/messages.h"
+#include "support/file_utils.h"
+#include "support/log_writer.h"
+#include "support/message_table.h"
+#include "support/server_modules.h"
+#include "support/system_utils.h"
+#include "support/text_fields.h"
+#include "support/versions.h"
+#include "upgrade/com_registration.h"
+
+namespace engine {
+namespace {
+
+using support::kServerModules;
+
+constexpr uint32_t kPollMs = 10;
+constexpr uint32_t kStopDeadlineMs = 10000;
+constexpr uint32_t kAfterTerminateMs = 2000;
+constexpr uint32_t kSettleMs = 1500;
+constexpr char kIISSMTPService[] = "SMTPSVC";
+constexpr char kGroupWareBefore[] = "8.1.7";
+
+// Polls every 10 ms until done() or the deadline; the last answer of done().
+template <typename Done>
+bool PollUntil(Done done) {
+  support::Deadline deadline = support::SetDeadline(kStopDeadlineMs);
+  for (;;) {
+    if (done()) return true;
+    if (support::DeadlineReached(deadline)) return false;
+    platform::Sleep(kPollMs);
+  }
+}
+
+bool ServiceGone(const std::string& name) {
+  platform::ServiceStatus status;
+  return platform::QueryServiceStatus(name, status) == platform::kErrorServiceDoesNotExist;
+}
+
+std::string Quoted(const std::string& path) {
+  return "\"" + path + "\"";
+}
+
+}  // namespace
+
+bool TServiceControl::Selected(int index) const {
+  const setup::ComponentFlags& c = state_.Components;
+  switch (kServerModules[index].Component) {
+    case support::ModuleComponent::Mail:
+      return !c.NoInstallMail;
+    case support::ModuleComponent::Control:
+      return !c.NoInstallControl;
+    case support::ModuleComponent::IM:
+      return !c.NoInstallIM;
+    case support::ModuleComponent::GroupWare:
+      return !c.NoInstallCalendar;
+  }
+  return false;
+}
+
+bool TServiceControl::QueryServerState(int index, uint32_t& state) {
+  if (!support::ServiceMode) return support::FindModuleWindow(index) != 0;
+  return QueryServiceStateByName(kServerModules[index].ServiceName, state);
+}
+
+bool TServiceControl::QueryServiceStateByName(const std::string& name, uint32_t& state) {
+  return support::QueryServiceState(name, state);
+}
+
+int TServiceControl::ServiceStartType(const std::string& name, bool change, int newType) {
+  if (change && newType == -1) return -1;
+  platform::ServiceConfig config;
+  if (platform::QueryServiceConfig(name, config) != 0) return -1;
+  if (change) platform::ChangeServiceStartType(name, static_cast<uint32_t>(newType));
+  return static_cast<int>(config.StartType);
+}
+
+void TServiceControl::StartServer(int index) {
+  const support::ServerModule& module = kServerModules[index];
+  if (support::ServiceMode) {
+    uint32_t error = platform::StartService(module.ServiceName);
+    if (error != 0) setup::ShowServiceWarning(ui_, error);
+    return;
+  }
+  std::string file = state_.InstallDir + module.Executable;
+  if (platform::FileExists(file))
+    support::RunProgram(0, "", file, platform::kShowNormal, state_.InstallDir, "");
+}
+
+// Before setup stops a module it takes away the manager's order to restart it
+// after a failure: ending a module that does not stop counts as one.
+void TServiceControl::HoldFailureActions(int index) {
+  if (state_.SavedFailureActions[index]) return;  // the second stop pass keeps the first reading
+  const char* name = kServerModules[index].ServiceName;
+  platform::FailureActions actions;
+  if (platform::QueryServiceFailureActions(name, actions) != 0) return;
+  state_.SavedFailureActions[index] = actions;
+  if (!actions.Actions.empty()) platform::SetServiceFailureActions(name, {});
+}
+
+void TServiceControl::RestoreFailureActions() {
+  for (int i = 0; i < support::kModuleCount; ++i) {
+    std::optional<platform::FailureActions>& saved = state_.SavedFailureActions[i];
+    if (saved && !saved->Actions.empty())
+      platform::SetServiceFailureActions(kServerModules[i].ServiceName, *saved);
+    saved.reset();
+  }
+}
+
+// Ends the module's own process: the one the manager reports for the service,
+// or else the module's file in the installation folder. Never another program
+// of the same name.
+void TServiceControl::EndModuleProcess(int index, uint32_t processId) {
+  support::EnablePrivilege("SeDebugPrivilege", true);
+  if (processId != 0) {
+    platform::TerminateProcess(processId);
+    return;
+  }
+  std::vector<platform::ProcessInfo> processes;
+  if (!platform::ListProcesses(processes)) return;
+  std::string file = state_.InstallDir + kServerModules[index].Executable;
+  for (const platform::ProcessInfo& p : processes)
+    if (support::SameText(p.ImagePath, file)) platform::TerminateProcess(p.Id);
+}
+
+bool TServiceControl::StopServer(int index, const std::string& name) {
+  if (!support::ServiceMode) {
+    platform::WindowHandle window = support::FindModuleWindow(index);
+    if (window == 0) return false;
+    platform::PostWindowMessage(window, platform::kCloseMessage, 0, 0);
+    return PollUntil([&] { return !platform::WindowExists(window); });
+  }
+  bool own = name.empty();
+  std::string service = own ? kServerModules[index].ServiceName : name;
+  if (own) HoldFailureActions(index);
+  uint32_t error = platform::StopService(service);
+  if (error == platform::kErrorServiceNotActive) return true;
+  // A service that is already stopping takes no control: wait for it.
+  if (error != 0 && error != platform::kErrorServiceCannotAcceptControl) {
+    setup::ShowServiceWarning(ui_, error);
+    return false;
+  }
+  platform::ServiceStatus status;
+  bool stopped = PollUntil([&] {
+    uint32_t e = platform::QueryServiceStatus(service, status);
+    return e == platform::kErrorServiceDoesNotExist ||
+           (e == 0 && status.State == platform::kServiceStopped);
+  });
+  if (stopped) return true;
+  // Another product's service is never ended by force.
+  if (!own) return false;
+  EndModuleProcess(index, status.ProcessId);
+  platform::Sleep(kAfterTerminateMs);
+  return false;
+}
+
+void TServiceControl::InstallService(int index) {
+  const support::ServerModule& module = kServerModules[index];
+  std::string path = Quoted(state_.InstallDir + module.Executable);
+  uint32_t error = platform::CreateService({module.ServiceName, module.DisplayName, path});
+  if (error == platform::kErrorServiceExists) {
+    // Kept with the administrator's settings; only a path into another
+    // folder is put right.
+    platform::ServiceConfig config;
+    if (platform::QueryServiceConfig(module.ServiceName, config) == 0 &&
+        !support::SameText(config.BinaryPath, path) &&
+        platform::ChangeServiceBinaryPath(module.ServiceName, path) == 0)
+      support::SetupLog(std::string("Service ") + module.ServiceName + " now runs " + path);
+    return;
+  }
+  if (error != 0) {
+    setup::ShowServiceWarning(ui_, error);
+    return;
+  }
+  platform::SetServiceDescription(module.ServiceName, module.Description);
+  platform::SetServiceFailureActions(module.ServiceName,
+                                     {0, "", "", {{platform::kActionRestart, 0}}});
+}
+
+void TServiceControl::RemoveService(const std::string& name) {
+  uint32_t error = platform::DeleteService(name);
+  if (error == platform::kErrorServiceDoesNotExist) return;  // nothing to open
+  if (error != 0) {
+    setup::ShowServiceWarning(ui_, error);
+    return;
+  }
+  // The manager removes the name once every handle to it is closed; a service
+  // created under it before then would fail.
+  PollUntil([&] { return ServiceGone(name); });
+}
+
+void TServiceControl::DisableService(const std::string& name) {
+  platform::ChangeServiceStartType(name, platform::kStartDisabled);
+}
+
+bool TServiceControl::Runs(int index) {
+  uint32_t state = 0;
+  if (!QueryServerState(index, state)) return false;
+  return !support::ServiceMode || state != platform::kServiceStopped;
+}
+
+bool TServiceControl::StopOne(int index) {
+  uint32_t state = 0;
+  if (QueryServerState(index, state) &&
+      (!support::ServiceMode || state == platform::kServiceRunning)) {
+    StopServer(index);
+    if (Runs(index)) StopServer(index);
+  }
+  return !Runs(index);
+}
+
+bool TServiceControl::ExistsStopped(const std::string& name) {
+  uint32_t state = 0;
+  return QueryServiceStateByName(name, state) && state == platform::kServiceStopped;
+}
+
+bool TServiceControl::StopRunningServices() {
+  ui_.ShowStatus(setup::cChecking);
+  for (bool& must : state_.MustCreate) must = true;
+  bool result = true;
+  for (int index : {support::kModuleControl, support::kModuleSMTP, support::kModulePOP3,
+                    support::kModuleIM, support::kModuleGroupWare})
+    if (!StopOne(index)) result = false;
+  ui_.ProcessMessages();
+  platform::Sleep(kSettleMs);
+  if (!support::ServiceMode) return result;
+
+  for (int index = 0; index < support::kModuleGroupWare; ++index) {
+    const char* name = kServerModules[index].ServiceName;
+    if (!Selected(index) && ExistsStopped(name)) RemoveService(name);
+  }
+  const char* groupWare = kServerModules[support::kModuleGroupWare].ServiceName;
+  bool oldGroupWare = !state_.PreviousVersion.empty() &&
+                      !support::VersionAtLeast(state_.PreviousVersion, kGroupWareBefore);
+  if ((!Selected(support::kModuleGroupWare) || oldGroupWare) && ExistsStopped(groupWare)) {
+    RemoveService(groupWare);
+    if (oldGroupWare) platform::DeleteFile(state_.InstallDir + "calendar.exe");
+  }
+  // Services of another folder are made anew for this one, once per run.
+  if (!state_.PreviousInstallDir.empty() &&
+      !support::SameText(support::NormalizeDir(state_.PreviousInstallDir, true, true),
+                         support::NormalizeDir(state_.InstallDir, true, true))) {
+    RemoveAllStoppedServices();
+    state_.PreviousInstallDir.clear();
+  }
+  for (int index = 0; index < support::kModuleCount; ++index)
+    if (ExistsStopped(kServerModules[index].ServiceName)) state_.MustCreate[index] = false;
+  return result;
+}
+
+void TServiceControl::RemoveAllStoppedServices() {
+  for (int index = 0; index < support::kModuleCount; ++index) {
+    uint32_t state = 0;
+    if (QueryServerState(index, state) && state == platform::kServiceStopped)
+      RemoveService(kServerModules[index].ServiceName);
+  }
+}
+
+void TServiceControl::InstallServices() {
+  if (support::ServiceMode) {
+    ui_.ShowStatus(setup::cInstalling);
+    for (int index = 0; index < support::kModuleCount; ++index)
+      if (state_.MustCreate[index] && Selected(index)) InstallService(index);
+  }
+  for (const char* library : upgrade::kComServerLibraries)
+    upgrade::RegisterComServer(state_.InstallDir + library);
+  ui_.ShowStatus(setup::cStarting);
+  for (int index : {support::kModuleSMTP, support::kModulePOP3, support::kModuleIM,
+                    support::kModuleGroupWare, support::kModuleControl})
+    if (Selected(index) && state_.SavedStartTypes[index] != platform::kStartDisabled)
+      StartServer(index);
+  if (support::ServiceMode) RestoreFailureActions();
+  ui_.ShowStatus(setup::cFinishing);
+}
+
+// A module still starting is not judged yet.
+void TServiceControl::WaitWhileStarting() {
+  PollUntil([&] {
+    for (int index = 0; index < support::kModuleGroupWare; ++index) {
+      uint32_t state = 0;
+      if (Selected(index) && QueryServiceStateByName(kServerModules[index].ServiceName, state) &&
+          state == platform::kServiceStartPending)
+        return false;
+    }
+    return true;
+  });
+}
+
+void TServiceControl::CheckStartedServices() {
+  if (support::ServiceMode) {
+    WaitWhileStarting();
+    // Only when OrvikSMTP is truly stopped is IIS's SMTP service in its way.
+    uint32_t iis = 0;
+    if (ExistsStopped(kServerModules[support::kModuleSMTP].ServiceName) &&
+        QueryServiceStateByName(kIISSMTPService, iis) && iis == platform::kServiceRunning) {
+      StopServer(support::kModuleSMTP, kIISSMTPService);
+      DisableService(kIISSMTPService);
+      StartServer(support::kModuleSMTP);
+      platform::Sleep(kSettleMs);
+      WaitWhileStarting();
+    }
+  }
+  std::string notUp;
+  for (int index = 0; index < support::kModuleGroupWare; ++index) {
+    uint32_t state = 0;
+    bool up = !Selected(index) || state_.SavedStartTypes[index] == platform::kStartDisabled ||
+              (QueryServerState(index, state) &&
+               (!support::ServiceMode || state == platform::kServiceRunning));
+    if (!up) notUp += std::string(kServerModules[index].DisplayName) + "\r\n";
+  }
+  if (notUp.empty()) return;
+  ui_.MessageBox(support::FillMessage(setup::cNotRunning, {notUp}), "Warning",
+                 ui::kOk | ui::kIconWarning | ui::kTaskModal);
+}
+
+}  // namespace engine

@@ -1,0 +1,59 @@
+// Service control: stops the server's modules before their files are
+// replaced, creates the services that are missing, starts them again and
+// resolves the conflict with IIS's SMTP service. In service mode the modules
+// are Windows services; otherwise desktop programs with one main window each.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "setup/core/setup_state.h"
+#include "ui/ui.h"
+
+namespace engine {
+
+class TServiceControl {
+ public:
+  TServiceControl(setup::TSetupState& state, ui::UserInterface& ui) : state_(state), ui_(ui) {}
+
+  // Services: true when the state was read. Desktop: true when the module's
+  // window exists; state is then not written.
+  bool QueryServerState(int index, uint32_t& state);
+  bool QueryServiceStateByName(const std::string& name, uint32_t& state);
+  // The start type read, or -1 when the service cannot be read; with change,
+  // also sets newType. change with newType -1 does nothing and gives -1.
+  int ServiceStartType(const std::string& name, bool change, int newType);
+
+  void StartServer(int index);
+  // name, when given, overrides the module's service name. True when the module
+  // stopped.
+  bool StopServer(int index, const std::string& name = "");
+  void InstallService(int index);
+  void RemoveService(const std::string& name);
+  void DisableService(const std::string& name);
+
+  // The stop step of the install run; false when a module could not be stopped.
+  bool StopRunningServices();
+  void RemoveAllStoppedServices();
+  // Creates what is missing, registers the COM libraries and starts the
+  // selected modules.
+  void InstallServices();
+  // The IIS SMTP conflict, then a warning naming the modules that are not up.
+  void CheckStartedServices();
+  // Puts back the failure actions read before the modules were stopped.
+  void RestoreFailureActions();
+
+ private:
+  bool Selected(int index) const;
+  bool Runs(int index);
+  bool StopOne(int index);
+  bool ExistsStopped(const std::string& name);
+  void HoldFailureActions(int index);
+  void EndModuleProcess(int index, uint32_t processId);
+  void WaitWhileStarting();
+
+  setup::TSetupState& state_;
+  ui::UserInterface& ui_;
+};
+
+}  // namespace engine
