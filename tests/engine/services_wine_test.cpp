@@ -1,0 +1,213 @@
+// Service control on Wine's real service control manager, with the module
+// stand-in of testbed/ running as the five services.
+#ifdef _WIN32
+#include <gtest/gtest.h>
+
+#include "common/scratch_dir.h"
+#include "engine/service_control.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/services.h"
+#include "support/file_utils.h"
+#include "support/server_modules.h"
+#include "support/system_utils.h"
+#include "ui/headless.h"
+#include "upgrade/module_notification.h"
+
+namespace {
+
+using support::kServerModules;
+
+constexpr char kIIS[] = "SMTPSVC";
+
+// Waits at most ten seconds, polling every 20 ms.
+template <typename Done>
+bool WaitFor(Done done) {
+  for (int i = 0; i < 500; ++i, platform::Sleep(20))
+    if (done()) return true;
+  return done();
+}
+
+uint32_t StateOf(const std::string& name) {
+  platform::ServiceStatus status;
+  return platform::QueryServiceStatus(name, status) == 0 ? status.State : 0;
+}
+
+// Stops, ends and deletes a service left by an earlier run.
+void RemoveLeftover(const std::string& name) {
+  platform::ServiceStatus status;
+  if (platform::QueryServiceStatus(name, status) != 0) return;
+  if (status.State != platform::kServiceStopped) {
+    platform::StopService(name);
+    if (!WaitFor([&] { return StateOf(name) == platform::kServiceStopped; }) &&
+        platform::QueryServiceStatus(name, status) == 0 && status.ProcessId != 0)
+      platform::TerminateProcess(status.ProcessId);
+  }
+  platform::DeleteService(name);
+  WaitFor([&] { return platform::QueryServiceStatus(name, status) != 0; });
+}
+
+std::string StandinFolder() {
+  std::string path = "Z:" + std::string(ORVIK_MODULES_DIR) + "/";
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+class WineServicesTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    support::InitServiceMode();
+    ASSERT_TRUE(support::ServiceMode);
+    Cleanup();
+    state_.InstallDir = scratch_.Path() + "Orvik Test\\";
+    ASSERT_TRUE(Deploy(state_.InstallDir));
+  }
+  void TearDown() override { Cleanup(); }
+  static void Cleanup() {
+    for (const auto& module : kServerModules) RemoveLeftover(module.ServiceName);
+    RemoveLeftover(kIIS);
+  }
+  // The five stand-ins and the IIS one into a folder.
+  static bool Deploy(const std::string& folder) {
+    if (!support::CreateDirectoryPath(folder)) return false;
+    for (const char* exe : {"smtp.exe", "pop3.exe", "control.exe", "im.exe", "cal.exe", "smtpsvc.exe"})
+      if (!platform::CopyFile(StandinFolder() + exe, folder + exe, false)) return false;
+    return true;
+  }
+  void Behave(const std::string& exe, const std::string& behaviour) {
+    ASSERT_TRUE(testing_support::WriteFile(state_.InstallDir + exe + ".behaviour", behaviour));
+  }
+  std::string Log(const std::string& exe) {
+    return testing_support::ReadFile(state_.InstallDir + exe + ".log");
+  }
+  static std::string Path(const std::string& folder, int index) {
+    return "\"" + folder + kServerModules[index].Executable + "\"";
+  }
+  static std::string BinaryPath(const std::string& name) {
+    platform::ServiceConfig config;
+    return platform::QueryServiceConfig(name, config) == 0 ? config.BinaryPath : "";
+  }
+  bool AllRunning() {
+    for (const auto& module : kServerModules)
+      if (StateOf(module.ServiceName) != platform::kServiceRunning) return false;
+    return true;
+  }
+
+  testing_support::ScratchDir scratch_;
+  setup::TSetupState state_;
+  ui::HeadlessUI ui_;
+  engine::TServiceControl control_{state_, ui_};
+};
+
+TEST_F(WineServicesTest, FiveServicesAreCreatedQuotedStartedNotifiedAndStopped) {
+  EXPECT_TRUE(control_.StopRunningServices());
+  for (bool must : state_.MustCreate) EXPECT_TRUE(must);
+  control_.InstallServices();
+  for (int i = 0; i < support::kModuleCount; ++i)
+    EXPECT_EQ(BinaryPath(kServerModules[i].ServiceName), Path(state_.InstallDir, i));
+  ASSERT_TRUE(WaitFor([&] { return AllRunning(); }));
+  control_.CheckStartedServices();
+  EXPECT_TRUE(ui_.Boxes().empty());
+
+  ASSERT_TRUE(upgrade::NotifyModule(support::kModuleControl, 0x500, 3, 7));
+  EXPECT_TRUE(WaitFor([&] {
+    return Log("control.exe").find("pipe 0010000000050000030000000700000000000000") !=
+           std::string::npos;
+  })) << Log("control.exe");
+
+  EXPECT_TRUE(control_.StopRunningServices());
+  for (const auto& module : kServerModules)
+    EXPECT_EQ(StateOf(module.ServiceName), platform::kServiceStopped) << module.ServiceName;
+  for (bool must : state_.MustCreate) EXPECT_FALSE(must);
+  EXPECT_FALSE(upgrade::NotifyModule(support::kModuleControl, 0x500, 3, 7));  // stopped
+  control_.RemoveAllStoppedServices();
+  for (const auto& module : kServerModules) EXPECT_EQ(StateOf(module.ServiceName), 0u);
+  EXPECT_TRUE(ui_.Boxes().empty());
+}
+
+TEST_F(WineServicesTest, AModuleThatIgnoresStopIsEndedAndNoOtherControlExe) {
+  // Another control.exe, of another folder, runs as a service of its own.
+  std::string other = scratch_.Path() + "Other Folder\\";
+  ASSERT_TRUE(Deploy(other));
+  ASSERT_EQ(platform::CreateService({kIIS, "Other", "\"" + other + "control.exe\""}), 0u);
+  ASSERT_EQ(platform::StartService(kIIS), 0u);
+  Behave("control.exe", "ignore-stop\r\n");
+  control_.InstallService(support::kModuleControl);
+  control_.StartServer(support::kModuleControl);
+  ASSERT_TRUE(WaitFor([] { return StateOf("OrvikControl") == platform::kServiceRunning; }));
+  platform::ServiceStatus status;
+  ASSERT_EQ(platform::QueryServiceStatus("OrvikControl", status), 0u);
+
+  EXPECT_FALSE(control_.StopServer(support::kModuleControl));
+  EXPECT_TRUE(WaitFor([] { return StateOf("OrvikControl") == platform::kServiceStopped; }));
+  std::vector<platform::ProcessInfo> processes;
+  ASSERT_TRUE(platform::ListProcesses(processes));
+  for (const platform::ProcessInfo& p : processes) EXPECT_NE(p.Id, status.ProcessId);
+  EXPECT_EQ(StateOf(kIIS), platform::kServiceRunning);
+  EXPECT_TRUE(ui_.Boxes().empty());
+}
+
+TEST_F(WineServicesTest, ComponentsVersionAndStartTypesDecideWhatIsMadeAndStarted) {
+  for (int i = 0; i < support::kModuleCount; ++i)
+    ASSERT_EQ(platform::CreateService({kServerModules[i].ServiceName, kServerModules[i].DisplayName,
+                                       Path(state_.InstallDir, i)}),
+              0u);
+  ASSERT_TRUE(testing_support::WriteFile(state_.InstallDir + "calendar.exe", "old"));
+  state_.Components.NoInstallMail = true;
+  state_.PreviousVersion = "8.1.6";
+  state_.SavedStartTypes[support::kModuleIM] = platform::kStartDisabled;
+  Behave("control.exe", "exit-at-start\r\n");
+
+  EXPECT_TRUE(control_.StopRunningServices());
+  for (const char* gone : {"OrvikSMTP", "OrvikPOP3", "OrvikCalendar"}) EXPECT_EQ(StateOf(gone), 0u);
+  EXPECT_FALSE(platform::FileExists(state_.InstallDir + "calendar.exe"));
+  control_.InstallServices();
+  EXPECT_EQ(StateOf("OrvikSMTP"), 0u);
+  EXPECT_EQ(StateOf("OrvikPOP3"), 0u);
+  EXPECT_TRUE(WaitFor([] { return StateOf("OrvikCalendar") == platform::kServiceRunning; }));
+  EXPECT_EQ(StateOf("OrvikIM"), platform::kServiceStopped);  // disabled before the upgrade
+  size_t before = ui_.Boxes().size();
+  control_.CheckStartedServices();
+  ASSERT_EQ(ui_.Boxes().size(), before + 1);
+  EXPECT_NE(ui_.Boxes().back().text.find("\r\nOrvik Control / Web / FTP\r\n\r\n"), std::string::npos)
+      << ui_.Boxes().back().text;
+  EXPECT_EQ(ui_.Boxes().back().text.find("Orvik IM"), std::string::npos);
+}
+
+TEST_F(WineServicesTest, AnotherRegisteredFolderMakesAllFiveAnew) {
+  std::string old = scratch_.Path() + "Old Orvik\\";
+  for (int i = 0; i < support::kModuleCount; ++i)
+    ASSERT_EQ(platform::CreateService({kServerModules[i].ServiceName, kServerModules[i].DisplayName,
+                                       Path(old, i)}),
+              0u);
+  state_.PreviousInstallDir = old;
+  EXPECT_TRUE(control_.StopRunningServices());
+  for (bool must : state_.MustCreate) EXPECT_TRUE(must);
+  control_.InstallServices();
+  for (int i = 0; i < support::kModuleCount; ++i)
+    EXPECT_EQ(BinaryPath(kServerModules[i].ServiceName), Path(state_.InstallDir, i));
+  EXPECT_TRUE(ui_.Boxes().empty());
+}
+
+TEST_F(WineServicesTest, IISSMTPIsStoppedAndDisabledWhenOrvikSMTPCannotStart) {
+  ASSERT_EQ(platform::CreateService({kIIS, "IIS SMTP", "\"" + state_.InstallDir + "smtpsvc.exe\""}),
+            0u);
+  ASSERT_EQ(platform::StartService(kIIS), 0u);
+  ASSERT_TRUE(WaitFor([] { return StateOf(kIIS) == platform::kServiceRunning; }));
+  Behave("smtp.exe", "exit-at-start\r\n");
+  control_.InstallService(support::kModuleSMTP);
+  control_.StartServer(support::kModuleSMTP);
+  ASSERT_TRUE(WaitFor([] { return StateOf("OrvikSMTP") == platform::kServiceStopped; }));
+
+  control_.CheckStartedServices();
+  EXPECT_EQ(StateOf(kIIS), platform::kServiceStopped);
+  EXPECT_EQ(control_.ServiceStartType(kIIS, false, 0), 4);
+  // OrvikSMTP was started once more after IIS gave way.
+  std::string log = Log("smtp.exe");
+  EXPECT_NE(log.find("start"), log.rfind("start")) << log;
+}
+
+}  // namespace
+#endif
