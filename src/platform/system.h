@@ -44,6 +44,11 @@ void WriteStandardOutput(const std::string& text);
 // Whether standard error is a terminal (a console on Windows) rather than a file or pipe.
 bool StandardErrorIsTerminal();
 
+// The Windows error code of this thread's last failed call to the platform
+// layer. Read it right after that call, before a log line or a message box can
+// change it.
+uint32_t LastError();
+
 // The system's text for a Windows error code, without the trailing line break;
 // "" when the system has none.
 std::string SystemErrorText(uint32_t code);

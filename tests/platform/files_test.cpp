@@ -1,6 +1,7 @@
 // The Windows file semantics the core relies on: natively against the posix
 // layer, under Wine against the real file API.
 #include "platform/files.h"
+#include "platform/system.h"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,21 @@ TEST(FileOperations, CopyHonoursFailIfExistsAndKeepsTheSourceTime) {
 
   EXPECT_FALSE(platform::CopyFile(dir.Path() + "missing.txt", b, false));
   EXPECT_EQ(ReadFile(b), "second, longer");
+}
+
+TEST(FileOperations, AFailedCopyLeavesItsWindowsErrorCode) {
+  ScratchDir dir;
+  std::string a = dir.Path() + "a.txt", b = dir.Path() + "b.txt";
+  ASSERT_TRUE(WriteFile(a, "A"));
+  ASSERT_TRUE(WriteFile(b, "B"));
+  EXPECT_FALSE(platform::CopyFile(dir.Path() + "missing.txt", b, false));
+  EXPECT_EQ(platform::LastError(), 2u);
+  EXPECT_FALSE(platform::CopyFile(a, b, true));
+  EXPECT_EQ(platform::LastError(), 80u);
+  ASSERT_TRUE(platform::SetFileAttributes(b, platform::kAttrReadOnly));
+  EXPECT_FALSE(platform::CopyFile(a, b, false));
+  EXPECT_EQ(platform::LastError(), 5u);
+  platform::SetFileAttributes(b, platform::kAttrNormal);
 }
 
 TEST(FileOperations, CopyOntoItselfFailsAndKeepsTheFile) {

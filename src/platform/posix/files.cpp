@@ -22,6 +22,12 @@
 namespace platform {
 namespace {
 
+// Sets errno for a failure that no system call reported.
+bool Fail(int error) {
+  errno = error;
+  return false;
+}
+
 using posix::DirectoryChange;
 using posix::MapPath;
 
@@ -203,12 +209,14 @@ bool SetFileAttributes(const std::string& path, uint32_t attributes) {
 bool CopyFile(const std::string& source, const std::string& target, bool failIfExists) {
   std::string from = MapPath(source), to = MapPath(target);
   struct stat st;
-  if (stat(from.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-  if (IsReadOnly(to)) return false;  // Windows refuses to replace a read-only file
+  if (stat(from.c_str(), &st) != 0) return false;
+  // The failures that are no system call's get the errno of Windows' answer.
+  if (S_ISDIR(st.st_mode)) return Fail(EACCES);
+  if (IsReadOnly(to)) return Fail(EACCES);  // Windows refuses to replace a read-only file
   struct stat existing;
   if (stat(to.c_str(), &existing) == 0 && existing.st_dev == st.st_dev &&
       existing.st_ino == st.st_ino)
-    return false;  // onto itself: truncating the target would lose the source
+    return Fail(EBUSY);  // onto itself: truncating the target would lose the source
   int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   DirectoryChange change({to});

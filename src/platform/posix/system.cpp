@@ -1,6 +1,7 @@
 // The native process, and the stand-in system directories and platform identifier.
 #include "platform/system.h"
 
+#include <errno.h>
 #include <sched.h>
 #include <strings.h>
 #include <sys/syscall.h>
@@ -146,6 +147,25 @@ std::string WindowsDirectory() {
 std::string SystemDirectory() {
   std::lock_guard<std::mutex> lock(stateMutex);
   return systemDir;
+}
+
+// errno in the Windows codes that callers show.
+uint32_t LastError() {
+  switch (errno) {
+    case 0: return 0;
+    case ENOENT: return 2;
+    case ENOTDIR: return 3;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS: return 5;
+    case EBUSY:
+    case ETXTBSY: return 32;
+    case EEXIST: return 80;
+    case ENOSPC: return 112;
+    case ENAMETOOLONG: return 206;
+    default: return 87;
+  }
 }
 
 // The Windows texts of the error codes that the stand-ins report.

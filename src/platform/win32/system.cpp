@@ -125,6 +125,10 @@ void WriteStandardOutput(const std::string& text) {
   }
 }
 
+uint32_t LastError() {
+  return GetLastError();
+}
+
 std::string SystemErrorText(uint32_t code) {
   char* buffer = nullptr;
   DWORD n = FormatMessageA(
