@@ -69,6 +69,7 @@ class File {
     Read,       // existing file, read only
     ReadWrite,  // existing file, read and write
     Create,     // create or truncate, read and write
+    CreateNew,  // create, read and write; fails when the name exists (a link included)
   };
   File() = default;
   ~File();
@@ -93,6 +94,11 @@ class File {
  private:
   intptr_t handle_ = -1;
 };
+
+// The process's current directory, without a trailing backslash unless it is a
+// root; "" when it cannot be read.
+std::string CurrentDirectory();
+bool SetCurrentDirectory(const std::string& path);
 
 // The directories the system names, as it gives them (the temporary directory
 // usually with a trailing "\", the others without); empty when it names none.

@@ -33,6 +33,12 @@ void ClearShellExecuteLog();
 // The directories the stand-in system reports (empty = none).
 void SetSystemDirectories(const std::string& temp, const std::string& windows,
                           const std::string& system);
+// The special folders the stand-in shell reports (empty = none).
+void SetSpecialFolders(const std::string& desktop, const std::string& commonPrograms,
+                       const std::string& programs);
+// A shell link of the stand-in shell is a small text file of three lines:
+// "Target=...", "Arguments=...", "IconIndex=n", each ended by CR LF.
+
 // The platform identifier the stand-in reports (2 by default).
 void SetPlatformId(int id);
 
