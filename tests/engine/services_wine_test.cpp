@@ -72,7 +72,8 @@ class WineServicesTest : public testing::Test {
   // The five stand-ins and the IIS one into a folder.
   static bool Deploy(const std::string& folder) {
     if (!support::CreateDirectoryPath(folder)) return false;
-    for (const char* exe : {"smtp.exe", "pop3.exe", "control.exe", "im.exe", "cal.exe", "smtpsvc.exe"})
+    for (const char* exe :
+         {"smtp.exe", "pop3.exe", "control.exe", "im.exe", "cal.exe", "smtpsvc.exe"})
       if (!platform::CopyFile(StandinFolder() + exe, folder + exe, false)) return false;
     return true;
   }
@@ -171,7 +172,8 @@ TEST_F(WineServicesTest, ComponentsVersionAndStartTypesDecideWhatIsMadeAndStarte
   size_t before = ui_.Boxes().size();
   control_.CheckStartedServices();
   ASSERT_EQ(ui_.Boxes().size(), before + 1);
-  EXPECT_NE(ui_.Boxes().back().text.find("\r\nOrvik Control / Web / FTP\r\n\r\n"), std::string::npos)
+  EXPECT_NE(ui_.Boxes().back().text.find("\r\nOrvik Control / Web / FTP\r\n\r\n"),
+            std::string::npos)
       << ui_.Boxes().back().text;
   EXPECT_EQ(ui_.Boxes().back().text.find("Orvik IM"), std::string::npos);
 }
@@ -179,8 +181,8 @@ TEST_F(WineServicesTest, ComponentsVersionAndStartTypesDecideWhatIsMadeAndStarte
 TEST_F(WineServicesTest, AnotherRegisteredFolderMakesAllFiveAnew) {
   std::string old = scratch_.Path() + "Old Orvik\\";
   for (int i = 0; i < support::kModuleCount; ++i)
-    ASSERT_EQ(platform::CreateService({kServerModules[i].ServiceName, kServerModules[i].DisplayName,
-                                       Path(old, i)}),
+    ASSERT_EQ(platform::CreateService(
+                  {kServerModules[i].ServiceName, kServerModules[i].DisplayName, Path(old, i)}),
               0u);
   state_.PreviousInstallDir = old;
   EXPECT_TRUE(control_.StopRunningServices());

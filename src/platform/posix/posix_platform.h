@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/registry.h"
+
 namespace platform::posix {
 
 // Drive letters map to directories under this root: "C:\x" is <root>/c/x.
@@ -16,6 +18,9 @@ std::string MapPath(const std::string& windowsPath);
 
 // The in-memory registry.
 void ClearRegistry();
+// Makes the values of a key (created when missing) unwritable, as a key whose
+// access list denies writing would be.
+void SetRegistryKeyReadOnly(RegRoot root, const std::string& path, bool readOnly);
 // Replaces the registry with the contents of a REGEDIT4-style file. On failure
 // the registry is unchanged and error says why.
 bool LoadRegistryFile(const std::string& nativePath, std::string& error);

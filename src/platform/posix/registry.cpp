@@ -38,6 +38,7 @@ struct Key {
   std::map<std::string, std::shared_ptr<Key>, NoCase> subkeys;
   std::map<std::string, StoredValue, NoCase> values;
   bool deleted = false;
+  bool readOnly = false;  // values cannot be written, as under a denying access list
 };
 
 struct Tree {
@@ -369,7 +370,7 @@ bool Parse(const std::string& text, Tree& out, std::string& error) {
 
 bool Store(Key& key, const std::string& name, uint32_t type, const std::string& bytes) {
   std::lock_guard<std::recursive_mutex> lock(treeMutex);
-  if (key.deleted || name.size() > kMaxValueName) return false;
+  if (key.deleted || key.readOnly || name.size() > kMaxValueName) return false;
   StoredValue& v = key.values[name];
   v.type = type;
   v.bytes = bytes;
@@ -501,6 +502,11 @@ bool RegDeleteKeyTree(RegRoot root, const std::string& path) {
 }
 
 namespace posix {
+
+void SetRegistryKeyReadOnly(RegRoot root, const std::string& path, bool readOnly) {
+  std::lock_guard<std::recursive_mutex> lock(treeMutex);
+  if (std::shared_ptr<Key> key = Find(tree, root, path, true)) key->readOnly = readOnly;
+}
 
 void ClearRegistry() {
   std::lock_guard<std::recursive_mutex> lock(treeMutex);

@@ -1,0 +1,357 @@
+#include "engine/file_deployment.h"
+
+#include <vector>
+
+#include "archive/extract.h"
+#include "engine/antivirus_setup.h"
+#include "platform/files.h"
+#include "platform/library.h"
+#include "platform/system.h"
+#include "setup/core/messages.h"
+#include "support/file_utils.h"
+#include "support/log_writer.h"
+#include "support/message_table.h"
+#include "support/short_string.h"
+#include "support/text_fields.h"
+#include "upgrade/odbc_data_sources.h"
+
+namespace engine {
+namespace {
+
+// Files of the LDAP server that an installation keeps.
+constexpr char kLdapKeepList[] =
+    ";slapd.conf;schema\\corba.schema;schema\\core.schema;schema\\cosine.schema;"
+    "schema\\inetorgperson.schema;schema\\java.schema;schema\\krb5-kdc.schema;schema\\misc.schema;"
+    "schema\\nadf.schema;schema\\nis.schema;schema\\openldap.schema;ldbm\\dn2id.dbb;"
+    "ldbm\\id2entry.dbb;ldbm\\nextid.dbb;ldbm\\objectClass.dbb;";
+constexpr char kAntivirusPartner[] = "Kestrun";
+constexpr int32_t kAntivirusMode = 2;
+constexpr uint32_t kErrorFilenameTooLong = 206;
+
+std::string FolderOf(const std::string& path) {
+  size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? "" : path.substr(0, cut + 1);
+}
+
+std::string LeafOf(const std::string& path) {
+  return path.substr(FolderOf(path).size());
+}
+
+// Loads setiface.dll of the folder with that folder as the current directory,
+// where the engine's setup library looks for its own files.
+bool LoadAntivirusSetup(const std::string& folder, platform::Library& library) {
+  std::string previous = platform::CurrentDirectory();
+  platform::SetCurrentDirectory(folder);
+  bool loaded = library.Load(folder + "setiface.dll");
+  platform::SetCurrentDirectory(previous);
+  return loaded;
+}
+
+void EnsureDataSource(const upgrade::AccessDataSource& source, const std::string& installDir) {
+  if (!upgrade::DataSourceExists(source.name))
+    upgrade::CreateAccessDataSource(source.name, false, installDir + source.file);
+}
+
+}  // namespace
+
+// Runs a step that may end the deployment; its end is passed on.
+#define ORVIK_TRY(step)                                                        \
+  do {                                                                         \
+    if (Outcome outcome_ = (step); outcome_ != Outcome::Done) return outcome_; \
+  } while (false)
+
+TFileDeployment::TFileDeployment(setup::TSetupState& state, ui::UserInterface& ui,
+                                 std::string setupProgram)
+    : state_(state),
+      ui_(ui),
+      setupProgram_(std::move(setupProgram)),
+      setupFolder_(FolderOf(setupProgram_)) {}
+
+Outcome TFileDeployment::EnsureInstallDir() {
+  const std::string& dir = state_.InstallDir;
+  if (support::DirExists(dir) || support::CreateDirectoryPath(dir)) return Outcome::Done;
+  // The reason is that of creating the folder itself, read before anything is
+  // logged or shown.
+  uint32_t error = kErrorFilenameTooLong;
+  if (dir.size() <= support::kShortStringMax) {
+    platform::CreateDirectory(dir);
+    error = platform::LastError();
+  }
+  std::string text = setup::cErrorDir + platform::SystemErrorText(error);
+  ui_.MessageBox(text, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
+  support::SetupLog("Error: Setup aborted - " + text);
+  return Outcome::Fatal;
+}
+
+Outcome TFileDeployment::CopyOneFile(const std::string& name, const std::string& sourceDir,
+                                     const std::string& targetDir) {
+  std::string source = sourceDir + name, target = targetDir + name;
+  // Started from the installation folder: the file is already in place.
+  if (platform::SameFile(source, target)) return Outcome::Done;
+  for (;;) {
+    if (platform::GetFileAttributes(target) != platform::kInvalidAttributes)
+      platform::SetFileAttributes(target, platform::kAttrNormal);
+    if (support::CopyFileTo(source, target, false)) return Outcome::Done;
+    std::string reason = platform::SystemErrorText(platform::LastError());
+    support::SetupLog("Error: File \"" + target + "\" - " + reason);
+    int answer = ui_.MessageBox(support::FillMessage(setup::cErrorFile, {name, reason}),
+                                setup::cError, ui::kRetryCancel | ui::kIconError | ui::kTaskModal);
+    if (answer != ui::kIdRetry) {
+      support::SetupLog("Error: Setup aborted");
+      return Outcome::Cancelled;
+    }
+  }
+}
+
+Outcome TFileDeployment::CopyIfPresent(const std::string& name, const std::string& sourceDir,
+                                       const std::string& targetDir) {
+  if (!platform::FileExists(sourceDir + name)) return Outcome::Done;
+  return CopyOneFile(name, sourceDir, targetDir);
+}
+
+Outcome TFileDeployment::CopyTree(const std::string& sourceRoot, const std::string& sub,
+                                  const std::string& targetRoot) {
+  // Folders still to copy; a list, not recursion, whatever the tree's depth.
+  std::vector<std::string> pending{sub};
+  while (!pending.empty()) {
+    std::string folder = pending.back();
+    pending.pop_back();
+    std::vector<platform::DirEntry> entries;
+    if (!platform::ListDirectory(sourceRoot + folder + "*.*", entries)) continue;
+    std::vector<std::string> subfolders;
+    for (const platform::DirEntry& entry : entries) {
+      if (entry.name == "." || entry.name == "..") continue;
+      // A link or junction could lead anywhere on the machine: never followed.
+      if (entry.attributes & platform::kAttrReparsePoint) continue;
+      if (entry.attributes & platform::kAttrDirectory) {
+        subfolders.push_back(folder + entry.name + "\\");
+        continue;
+      }
+      support::CreateDirectoryPath(targetRoot + folder);
+      ORVIK_TRY(CopyOneFile(entry.name, sourceRoot + folder, targetRoot + folder));
+    }
+    pending.insert(pending.end(), subfolders.rbegin(), subfolders.rend());
+  }
+  return Outcome::Done;
+}
+
+Outcome TFileDeployment::CopyTrees(std::initializer_list<const char*> subs) {
+  for (const char* sub : subs) ORVIK_TRY(CopyTree(state_.ExtractDir, sub, state_.InstallDir));
+  return Outcome::Done;
+}
+
+void TFileDeployment::WriteWithPaths(const std::string& sourceFile, const std::string& targetDir) {
+  support::CreateDirectoryPath(targetDir);
+  std::string tempPath = support::GetWindowsDirectoryPath() + "temp\\";
+  support::CreateDirectoryPath(tempPath + "cache\\");
+  std::string source =
+      support::IsRootedPath(sourceFile) ? sourceFile : state_.ExtractDir + sourceFile;
+  std::string text;
+  if (!support::ReadWholeFile(source, text)) return;
+  std::string out;
+  for (std::string line : support::SplitLines(text)) {
+    support::ReplaceText(line, "%%installpath%%", state_.InstallDir, false);
+    support::ReplaceText(line, "%%temppath%%", tempPath, false);
+    out += line + "\r\n";
+  }
+  // Written beside the target and renamed over it: never left half written.
+  support::ReplaceFileContent(targetDir + LeafOf(source), out);
+}
+
+Outcome TFileDeployment::ExtractRequired(const std::string& name, const std::string& destination) {
+  archive::ArchiveStatus status;
+  if (archive::ExtractArchive(setupFolder_ + name, destination, status, true, "", "", ""))
+    return Outcome::Done;
+  ui_.MessageBox(setup::cErrorDataFile, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
+  support::SetupLog("Error: Setup aborted - " + setup::cErrorDataFile + " " + name);
+  return Outcome::Fatal;
+}
+
+Outcome TFileDeployment::DeployFiles() {
+  ORVIK_TRY(EnsureInstallDir());
+  ui_.ShowStatus(setup::cInstallFiles);
+  const std::string& dir = state_.InstallDir;
+  const std::string& extracted = state_.ExtractDir;
+  for (const char* sub : {"config\\", "xml\\", "doc\\"}) support::CreateDirectoryPath(dir + sub);
+  ORVIK_TRY(CopyIfPresent("info.xml", setupFolder_, dir + "xml\\"));
+  ORVIK_TRY(CopyIfPresent("setup.lng", setupFolder_, dir));
+
+  for (const char* name : kCoreFiles) ORVIK_TRY(CopyOneFile(name, extracted, dir));
+  ORVIK_TRY(CopyOneFile("kestruncom.dll", extracted, dir));
+  ORVIK_TRY(CopyIfPresent("im.exe", extracted, dir));
+  ORVIK_TRY(CopyIfPresent("cal.exe", extracted, dir));
+  // Older versions kept these in the installation folder itself.
+  for (const char* name : {"cert.pem", "cert.dat", "default.ini", "db.ini"})
+    if (platform::FileExists(dir + name)) support::MoveFileTo(dir + name, dir + "config\\" + name);
+  if (!platform::FileExists(dir + "config\\cert.pem"))
+    ORVIK_TRY(CopyOneFile("cert.pem", extracted, dir + "config\\"));
+
+  ORVIK_TRY(DeployComponentData());
+  // The documents beside the setup program are optional.
+  for (const char* name : {"readme.txt", "releasenotes.txt", "license.txt"})
+    ORVIK_TRY(CopyIfPresent(name, setupFolder_, dir + "doc\\"));
+  if (!platform::FileExists(dir + "config\\webserver.dat"))
+    WriteWithPaths(extracted + "webserver.dat", dir + "config\\");
+  // The uninstall runs this copy.
+  ORVIK_TRY(CopyOneFile(LeafOf(setupProgram_), setupFolder_, dir));
+
+  archive::ArchiveStatus status;
+  if (platform::FileExists(setupFolder_ + "setupldap.dat"))
+    archive::ExtractArchive(setupFolder_ + "setupldap.dat", dir + "ldap\\", status, false,
+                            kLdapKeepList, "", "");
+  if (platform::FileExists(setupFolder_ + "setupphp.dat")) {
+    archive::ExtractArchive(setupFolder_ + "setupphp.dat", dir + "php\\", status, true, "", "", "");
+    WriteWithPaths(dir + "php\\wmi.ini", support::GetWindowsDirectoryPath());
+    platform::DeleteFile(dir + "php\\wmi.ini");
+  }
+
+  ui_.StepProgress();
+  state_.WebMailDeployed = true;
+  ui_.ShowStatus(setup::cInstallingWeb);
+  platform::File local;
+  local.Open(dir + "control.exe.local", platform::File::Mode::Create);
+  local.Close();
+
+  std::string webmail = extracted + "webmail\\";
+  ORVIK_TRY(ExtractRequired("setupweb.dat", webmail));
+  if (!platform::FileExists(dir + "webmail\\config\\settings.dat"))
+    WriteWithPaths("webmail\\settings.dat", dir + "webmail\\config\\");
+  platform::DeleteFile(webmail + "settings.dat");
+  ORVIK_TRY(CopyTree(webmail + "html\\", "", dir + "html\\mail\\"));
+  archive::DeleteExtracted(webmail + "html\\");
+  support::DeleteDirectory(dir + "webmail\\projects\\", "", true);
+  ORVIK_TRY(CopyTree(extracted, "webmail\\", dir));
+  archive::DeleteExtracted(webmail);
+
+  if (platform::FileExists(setupFolder_ + "other.dat"))
+    archive::ExtractArchive(setupFolder_ + "other.dat", dir, status, true, "", "", "");
+  return Outcome::Done;
+}
+
+Outcome TFileDeployment::DeployComponentData() {
+  const std::string& dir = state_.InstallDir;
+  const std::string& extracted = state_.ExtractDir;
+  ORVIK_TRY(CopyTrees({"doc\\", "modules\\", "html\\", "wizards\\"}));
+
+  // Anti-spam: the challenge database and the local rules are the installation's.
+  if (!support::DirExists(dir + "spam\\")) ORVIK_TRY(CopyTrees({"spam\\"}));
+  ORVIK_TRY(CopyTrees({"spam\\template\\"}));
+  if (!platform::FileExists(dir + "spam\\challenge.mdb"))
+    ORVIK_TRY(CopyOneFile("challenge.mdb", extracted + "spam\\", dir + "spam\\"));
+  EnsureDataSource(upgrade::kAccessDataSources[0], dir);
+  if (support::DirExists(dir + "spam\\rules\\")) {
+    for (char n = '1'; n <= '6'; ++n)
+      support::DeleteDirectory(dir + "spam\\rules\\", std::string(1, n) + "*.*", false);
+    platform::DeleteFile(extracted + "spam\\rules\\local.cf");
+  }
+  ORVIK_TRY(CopyTrees({"spam\\rules\\"}));
+
+  // GroupWare: its database and settings are the installation's.
+  if (!support::DirExists(dir + "calendar\\")) {
+    ORVIK_TRY(CopyTrees({"calendar\\"}));
+  } else {
+    ORVIK_TRY(CopyOneFile("calendar.xml", extracted + "calendar\\", dir + "calendar\\"));
+    ORVIK_TRY(CopyTrees({"calendar\\holidays\\", "calendar\\doc\\"}));
+  }
+  if (!platform::FileExists(dir + "calendar\\calendar.mdb"))
+    ORVIK_TRY(CopyOneFile("calendar.mdb", extracted + "calendar\\", dir + "calendar\\"));
+  EnsureDataSource(upgrade::kAccessDataSources[1], dir);
+
+  ORVIK_TRY(CopyTrees({"api\\", "tutorial\\", "examples\\", "xml\\"}));
+  ui_.StepProgress();
+  // setupav.dat is not even opened when anti-virus is not chosen.
+  if (platform::FileExists(setupFolder_ + "setupav.dat") && !state_.Components.NoInstallAV)
+    return InstallAntivirus();
+  return Outcome::Done;
+}
+
+Outcome TFileDeployment::InstallAntivirus() {
+  const std::string& dir = state_.InstallDir;
+  ui_.ShowStatus(setup::cInstallingAV);
+  std::string extracted = state_.ExtractDir + "avast\\";
+  ORVIK_TRY(ExtractRequired("setupav.dat", extracted));
+  if (support::DirExists(dir + "avast") && state_.UpgradeFromPre827)
+    support::DeleteDirectory(dir + "avast\\", "", true);
+
+  int32_t status = 0;
+  std::string installed = dir + "avast\\setup\\";
+  {
+    platform::Library library;
+    SetifaceInstallProgram* install = nullptr;
+    bool installedBefore = platform::FileExists(installed + "setiface.dll");
+    if (LoadAntivirusSetup(extracted, library) && !installedBefore &&
+        library.Bind("setifaceInstallProgram", install))
+      install(kAntivirusPartner, (extracted + "avastoem.exe").c_str(), (dir + "avast").c_str(),
+              "/minicore /noreboot /forceinstall", kAntivirusMode, &status);
+  }
+  {
+    platform::Library library;
+    SetifaceUpdateFiles* update = nullptr;
+    if (LoadAntivirusSetup(installed, library) && library.Bind("setifaceUpdateFiles", update))
+      update(kAntivirusPartner, "/overwrite", kAntivirusMode, &status);
+  }
+  archive::DeleteExtracted(extracted);
+  return Outcome::Done;
+}
+
+namespace {
+
+// Where the first empty line after `from` begins, or npos.
+size_t FirstEmptyLine(const std::string& text, size_t from) {
+  for (size_t lf = text.find('\n', from); lf != std::string::npos; lf = text.find('\n', lf + 1)) {
+    size_t next = lf + 1;
+    if (text.compare(next, 1, "\n") == 0 || text.compare(next, 2, "\r\n") == 0) return next;
+  }
+  return std::string::npos;
+}
+
+// The position of a section header (lower case) in the text, appending the
+// section when there is none.
+size_t FindOrAppendSection(std::string& text, const std::string& lowerHeader,
+                           const std::string& header) {
+  size_t at = support::LowerCase(text).find(lowerHeader);
+  if (at != std::string::npos) return at;
+  text = support::TrimWhite(text) + "\r\n\r\n";
+  at = text.size();
+  text += header + "\r\n";
+  return at;
+}
+
+void AppendLine(std::string& text, const std::string& line) {
+  if (!text.empty() && text.back() != '\n') text += "\r\n";
+  text += line;
+}
+
+}  // namespace
+
+void TFileDeployment::RegisterWebFilter() {
+  std::string file = state_.InstallDir + "config\\webserver.cfg";
+  std::string text;
+  if (!platform::FileExists(file) || !support::ReadWholeFile(file, text)) return;
+  std::string original = text;
+  if (text.find("wcs.dll") == std::string::npos) {
+    // The filter goes last in its section: before the empty line that ends it,
+    // or at the end of the file when the section runs to it.
+    size_t filter = FindOrAppendSection(text, "[filter]", "[Filter]");
+    const std::string filterLine = "=modules\\wcs.dll|[wcs]\r\n";
+    size_t end = FirstEmptyLine(text, filter);
+    if (end == std::string::npos)
+      AppendLine(text, filterLine);
+    else
+      text.insert(end, filterLine);
+    // The virtual folder goes first in its section.
+    size_t host = FindOrAppendSection(text, "[virtual-host]", "[Virtual-Host]");
+    const std::string hostLine = "/wcs/=[wcs]\r\n";
+    size_t lineEnd = text.find('\n', host);
+    if (lineEnd == std::string::npos)
+      AppendLine(text, hostLine);
+    else
+      text.insert(lineEnd + 1, hostLine);
+  }
+  support::ReplaceText(text, "webmail\\web.dll", "php\\php.dll", true, false);
+  if (text != original) support::ReplaceFileContent(file, text);
+}
+
+#undef ORVIK_TRY
+
+}  // namespace engine

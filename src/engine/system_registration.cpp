@@ -1,0 +1,177 @@
+#include "engine/system_registration.h"
+
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/shell.h"
+#include "setup/core/messages.h"
+#include "setup/core/product.h"
+#include "support/advanced_registry.h"
+#include "support/file_utils.h"
+#include "support/log_writer.h"
+#include "support/server_modules.h"
+#include "support/system_utils.h"
+#include "support/text_fields.h"
+
+namespace engine {
+namespace {
+
+constexpr char kExplorerKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
+constexpr char kUninstallKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr char kUninstallSection[] = "Orvik";
+constexpr char kPublisher[] = "Kestrun";
+constexpr char kMakerAddress[] = "https://www.kestrun.example/";
+constexpr int kUninstallIcon = 1;
+constexpr int kWebLogOnIcon = 2;
+
+// The size of the files below a folder in KiB, for the list of installed
+// programs.
+uint32_t FolderKiB(const std::string& root) {
+  uint64_t bytes = 0;
+  std::vector<std::string> pending{root};
+  while (!pending.empty()) {
+    std::string folder = pending.back();
+    pending.pop_back();
+    std::vector<platform::DirEntry> entries;
+    if (!platform::ListDirectory(folder + "*.*", entries)) continue;
+    for (const platform::DirEntry& e : entries) {
+      if (e.name == "." || e.name == ".." || (e.attributes & platform::kAttrReparsePoint)) continue;
+      if (e.attributes & platform::kAttrDirectory)
+        pending.push_back(folder + e.name + "\\");
+      else
+        bytes += static_cast<uint64_t>(e.size);
+    }
+  }
+  return static_cast<uint32_t>((bytes + 1023) / 1024);
+}
+
+}  // namespace
+
+std::string LinkDescLine(int index) {
+  return support::GetField(setup::LinkDesc, index, '\n');
+}
+
+bool IsSafeName(const std::string& name) {
+  return !name.empty() && name.find_first_of("\\/:") == std::string::npos &&
+         name.find("..") == std::string::npos;
+}
+
+std::string GetDesktopFolder() {
+  std::string folder = platform::SpecialFolderPath(platform::SpecialFolder::Desktop);
+  return folder.empty() ? "" : support::NormalizeDir(folder);
+}
+
+std::string GetQuickLaunchFolder() {
+  std::string folder = support::GetTempDirectory();
+  support::TAdvancedRegistry shellFolders(support::hkCURRENT_USER, kExplorerKey, "Shell Folders");
+  std::string appData = shellFolders.ReadString("AppData");
+  if (!appData.empty()) folder = appData;
+  return support::NormalizeDir(folder) + "Microsoft\\Internet Explorer\\Quick Launch\\";
+}
+
+TSystemRegistration::TSystemRegistration(setup::TSetupState& state, ui::UserInterface& ui,
+                                         std::string setupProgram)
+    : state_(state), ui_(ui) {
+  size_t cut = setupProgram.find_last_of("\\/");
+  setupFile_ = cut == std::string::npos ? setupProgram : setupProgram.substr(cut + 1);
+}
+
+void TSystemRegistration::CreateProgramGroup() {
+  // The group's name comes from a translation: a name that could leave its
+  // folder deletes and creates nothing.
+  if (!IsSafeName(setup::cName)) return;
+  support::TAdvancedRegistry shellFolders(support::hkCURRENT_USER, kExplorerKey, "Shell Folders");
+  std::string programs = shellFolders.ReadString("Programs");
+  if (!programs.empty())  // an older per-user group
+    support::DeleteDirectory(programs + "\\" + setup::cName + "\\", "", true);
+
+  shellFolders.RegistryRootKey = support::hkLOCAL_MACHINE;
+  std::string common = shellFolders.ReadString("Common Programs");
+  if (common.empty()) common = platform::SpecialFolderPath(platform::SpecialFolder::CommonPrograms);
+  if (common.empty()) common = platform::SpecialFolderPath(platform::SpecialFolder::Programs);
+  if (common.empty()) return;
+  std::string group = common + "\\" + setup::cName + "\\";
+  support::DeleteDirectory(group, "", true);  // one group, whatever earlier runs left
+  support::CreateDirectoryPath(group);
+
+  const std::string& dir = state_.InstallDir;
+  std::string setupCopy = dir + setupFile_;
+  auto link = [&](const std::string& name, const std::string& target,
+                  const std::string& arguments = "", int icon = 0) {
+    if (IsSafeName(name)) platform::CreateShellLink(target, group + name + ".lnk", arguments, icon);
+  };
+  const char* const linkTargets[] = {"config.exe", "doc\\readme.txt", "doc\\manual.chm",
+                                     "dnsquery.exe", "tutorial\\index.html"};
+  for (int i = 0; i < 5; ++i) link(LinkDescLine(i), dir + linkTargets[i]);
+  link(setup::UninstallDesc, setupCopy, "/UNINSTALL", kUninstallIcon);
+  if (state_.WebMailDeployed) link(setup::cWebMailManual, dir + setup::cWebMailManualFile);
+  if (!support::ServiceMode) {
+    const std::string* const names[] = {&setup::OrvikSMTPLinkDesc, &setup::OrvikPOP3LinkDesc,
+                                        &setup::OrvikControlLinkDesc, &setup::OrvikIMLinkDesc,
+                                        &setup::OrvikGWLinkDesc};
+    for (int i = 0; i < support::kModuleCount; ++i)
+      link(*names[i], dir + support::kServerModules[i].Executable);
+  }
+  link(setup::cOrvikWebmail, setupCopy, "/WEBMAILLOGON", kWebLogOnIcon);
+  link(setup::cOrvikWebAdmin, setupCopy, "/WEBADMINLOGON", kWebLogOnIcon);
+}
+
+bool TSystemRegistration::WriteUninstallEntry() {
+  const std::string& dir = state_.InstallDir;
+  support::TAdvancedRegistry entry(support::hkLOCAL_MACHINE, kUninstallKey, kUninstallSection);
+  support::TAdvancedRegistry product = setup::ProductRegistry();
+  bool failed = false;
+  entry.OnError = product.OnError = [&](support::TAdvancedRegistry&) { failed = true; };
+  auto report = [&](const support::TAdvancedRegistry& key, const std::string& name) {
+    std::string reason = "cannot write \"" + name + "\" of HKEY_LOCAL_MACHINE" + key.KeyPath();
+    support::SetupLog("Error: " + setup::cRegistryError + reason);
+    ui_.MessageBox(setup::cRegistryError + reason + setup::cErrorText, setup::cError,
+                   ui::kOk | ui::kIconError | ui::kTaskModal);
+    return false;
+  };
+  const std::pair<const char*, std::string> entryValues[] = {
+      {"DisplayName", setup::cName + " " + setup::kProductVersion},
+      // Quoted: the shell reads it as a command line.
+      {"UninstallString", "\"" + dir + setupFile_ + "\" /UNINSTALL"},
+      {"DisplayIcon", dir + "config.exe"},
+      {"DisplayVersion", setup::kProductVersion},
+      {"InstallLocation", dir},
+      {"NoModify", "1"},
+      {"NoRepair", "1"},
+      {"Publisher", kPublisher},
+      {"URLInfoAbout", kMakerAddress},
+  };
+  for (const auto& [name, value] : entryValues) {
+    entry.WriteString(name, value);
+    if (failed) return report(entry, name);
+  }
+  entry.WriteInteger("EstimatedSize", static_cast<int32_t>(FolderKiB(dir)));
+  if (failed) return report(entry, "EstimatedSize");
+  const std::pair<const char*, std::string> productValues[] = {{"InstallDir", dir},
+                                                               {"Version", setup::kProductVersion}};
+  for (const auto& [name, value] : productValues) {
+    product.WriteString(name, value);
+    if (failed) return report(product, name);
+  }
+  return true;
+}
+
+Outcome TSystemRegistration::RegisterSystem() {
+  ui_.ShowStatus(setup::cCreatingIcons);
+  CreateProgramGroup();
+  const std::string& dir = state_.InstallDir;
+  std::string firstLink = LinkDescLine(0);
+  if (IsSafeName(firstLink)) {
+    if (state_.AddDesktop) {
+      std::string desktop = GetDesktopFolder();
+      if (!desktop.empty())
+        platform::CreateShellLink(dir + "config.exe", desktop + firstLink + ".lnk", "", 0);
+    }
+    if (state_.AddQuickLaunch)
+      platform::CreateShellLink(dir + "config.exe", GetQuickLaunchFolder() + firstLink + ".lnk", "",
+                                0);
+  }
+  return WriteUninstallEntry() ? Outcome::Done : Outcome::Fatal;
+}
+
+}  // namespace engine

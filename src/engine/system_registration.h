@@ -1,0 +1,44 @@
+// System registration: the program group and its shortcuts, the desktop and
+// quick-launch shortcuts, the entry in the list of installed programs, and the
+// installation folder and version in the product key.
+#pragma once
+
+#include <string>
+
+#include "engine/outcome.h"
+#include "setup/core/setup_state.h"
+#include "ui/ui.h"
+
+namespace engine {
+
+// Line index (from 0) of LinkDesc, lines separated by LF, each trimmed (a CR
+// before the LF goes).
+std::string LinkDescLine(int index);
+// The current user's desktop, with a trailing "\"; "" when the shell names none.
+std::string GetDesktopFolder();
+// The current user's quick-launch folder, with a trailing "\"; not created.
+std::string GetQuickLaunchFolder();
+// A name from a translation that may name a file or folder: not empty, and
+// neither a path separator, ":" nor "..", so that it stays inside its folder.
+bool IsSafeName(const std::string& name);
+
+class TSystemRegistration {
+ public:
+  // setupProgram is the running setup program; the shortcuts point at its copy
+  // in the installation folder.
+  TSystemRegistration(setup::TSetupState& state, ui::UserInterface& ui, std::string setupProgram);
+
+  // Fatal when the uninstall entry or the product key could not be written
+  // (shown and logged); the install run goes on and ends with that code.
+  Outcome RegisterSystem();
+
+ private:
+  void CreateProgramGroup();
+  bool WriteUninstallEntry();
+
+  setup::TSetupState& state_;
+  ui::UserInterface& ui_;
+  std::string setupFile_;  // the setup program's file name
+};
+
+}  // namespace engine

@@ -1,0 +1,195 @@
+// System registration on the stand-in shell and the in-memory registry.
+#ifndef _WIN32
+#include "engine/system_registration.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "common/scratch_dir.h"
+#include "platform/files.h"
+#include "platform/posix/posix_platform.h"
+#include "platform/registry.h"
+#include "setup/core/messages.h"
+#include "support/file_utils.h"
+#include "support/log_writer.h"
+#include "support/system_utils.h"
+#include "ui/headless.h"
+
+namespace {
+
+using testing_support::ReadFile;
+
+constexpr char kShellFolders[] =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr char kUninstall[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik";
+
+class SystemRegistrationTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    platform::posix::ClearRegistry();
+    support::ServiceMode = true;
+    root_ = scratch_.Path();
+    state_.InstallDir = root_ + "Program Files\\Orvik\\";
+    state_.WebMailDeployed = true;
+    state_.AddDesktop = state_.AddQuickLaunch = false;
+    for (const char* folder : {"Common\\", "User\\", "Desktop\\", "AppData\\"})
+      ASSERT_TRUE(support::CreateDirectoryPath(root_ + folder));
+    SetShellFolder(platform::RegRoot::LocalMachine, "Common Programs", root_ + "Common");
+    platform::posix::SetSpecialFolders(root_ + "Desktop", "", "");
+    support::InitLog(root_ + "setup.log", nullptr, 0, 0);
+  }
+  void TearDown() override {
+    support::ServiceMode = false;
+    setup::RestoreDefaultMessages();
+    platform::posix::SetSpecialFolders("", "", "");
+    support::InitLog("", nullptr, 0, 0);
+  }
+  static void SetShellFolder(platform::RegRoot root, const std::string& name,
+                             const std::string& value) {
+    platform::RegKey key;
+    ASSERT_TRUE(key.Open(root, kShellFolders, true));
+    ASSERT_TRUE(key.WriteString(name, value));
+  }
+  engine::Outcome Register() {
+    return engine::TSystemRegistration(state_, ui_, root_ + "package\\setup.exe").RegisterSystem();
+  }
+  // The links of a folder, sorted.
+  static std::vector<std::string> Links(const std::string& folder) {
+    std::vector<platform::DirEntry> entries;
+    std::vector<std::string> names;
+    if (platform::ListDirectory(folder + "*.lnk", entries))
+      for (const auto& e : entries) names.push_back(e.name);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  std::string Link(const std::string& target, const std::string& arguments = "", int icon = 0) {
+    return "Target=" + state_.InstallDir + target + "\r\nArguments=" + arguments +
+           "\r\nIconIndex=" + std::to_string(icon) + "\r\n";
+  }
+  std::string Group() const { return root_ + "Common\\Orvik Mail Server\\"; }
+
+  testing_support::ScratchDir scratch_;
+  std::string root_;
+  setup::TSetupState state_;
+  ui::HeadlessUI ui_;
+};
+
+TEST_F(SystemRegistrationTest, OneProgramGroupWithItsLinks) {
+  ASSERT_TRUE(support::CreateDirectoryPath(Group()));
+  ASSERT_TRUE(testing_support::WriteFile(Group() + "stale.lnk", "left by an old version"));
+  setup::LinkDesc = "Administration\nReadme\r\nHelp\nDNS Query Tool\nTutorial";  // LF alone too
+  EXPECT_EQ(Register(), engine::Outcome::Done);
+  EXPECT_EQ(Register(), engine::Outcome::Done);
+  EXPECT_EQ(Links(Group()),
+            (std::vector<std::string>{"Administration.lnk", "DNS Query Tool.lnk", "Help.lnk",
+                                      "Kestrun WebMail Documentation.lnk",
+                                      "Orvik Mail Server Web Administration.lnk",
+                                      "Orvik Mail Server Web Mail.lnk", "Readme.lnk",
+                                      "Tutorial.lnk", "Uninstall Orvik Mail Server.lnk"}));
+  EXPECT_EQ(ReadFile(Group() + "Readme.lnk"), Link("doc\\readme.txt"));
+  EXPECT_EQ(ReadFile(Group() + "Uninstall Orvik Mail Server.lnk"),
+            Link("setup.exe", "/UNINSTALL", 1));
+  EXPECT_EQ(ReadFile(Group() + "Orvik Mail Server Web Mail.lnk"),
+            Link("setup.exe", "/WEBMAILLOGON", 2));
+  EXPECT_EQ(ReadFile(Group() + "Kestrun WebMail Documentation.lnk"),
+            Link("html\\mail\\help\\index.htm"));
+  EXPECT_EQ(ui_.StatusHistory().front(), setup::cCreatingIcons);
+  EXPECT_TRUE(Links(root_ + "Desktop\\").empty());
+
+  // Desktop programs get a link each; the desktop link when ticked.
+  support::ServiceMode = false;
+  state_.AddDesktop = true;
+  EXPECT_EQ(Register(), engine::Outcome::Done);
+  EXPECT_EQ(Links(Group()).size(), 14u);
+  EXPECT_EQ(ReadFile(Group() + "Start Orvik GroupWare Service.lnk"), Link("cal.exe"));
+  EXPECT_EQ(ReadFile(root_ + "Desktop\\Administration.lnk"), Link("config.exe"));
+}
+
+TEST_F(SystemRegistrationTest, TheGroupFolderFallsBackToTheShellsFolders) {
+  struct Case {
+    std::string commonPrograms, shellCommon, shellUser, group;
+  };
+  const Case cases[] = {
+      {"", root_ + "Common", root_ + "User", root_ + "Common\\Orvik Mail Server\\"},
+      {"", "", root_ + "User", root_ + "User\\Orvik Mail Server\\"},
+      {"", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    support::DeleteDirectory(root_ + "Common\\Orvik Mail Server\\", "", true);
+    support::DeleteDirectory(root_ + "User\\Orvik Mail Server\\", "", true);
+    SetShellFolder(platform::RegRoot::LocalMachine, "Common Programs", c.commonPrograms);
+    platform::posix::SetSpecialFolders("", c.shellCommon, c.shellUser);
+    EXPECT_EQ(Register(), engine::Outcome::Done);
+    for (const char* folder : {"Common\\", "User\\"}) {
+      std::string group = root_ + folder + "Orvik Mail Server\\";
+      EXPECT_EQ(Links(group).size(), group == c.group ? 9u : 0u) << group;
+    }
+  }
+}
+
+TEST_F(SystemRegistrationTest, NamesThatLeaveTheirFolderDeleteAndCreateNothing) {
+  ASSERT_TRUE(testing_support::WriteFile(root_ + "Common\\keep.txt", "other program"));
+  ASSERT_TRUE(support::CreateDirectoryPath(root_ + "User\\"));
+  SetShellFolder(platform::RegRoot::CurrentUser, "Programs", root_ + "User\\x");
+  for (const char* name : {"", "..", "..\\Common", "a\\b", "C:"}) {
+    setup::cName = name;
+    EXPECT_EQ(Register(), engine::Outcome::Done) << name;
+    EXPECT_EQ(ReadFile(root_ + "Common\\keep.txt"), "other program") << name;
+    EXPECT_TRUE(Links(root_ + "Common\\").empty()) << name;
+  }
+  setup::RestoreDefaultMessages();
+  setup::UninstallDesc = "..\\..\\Startup\\evil";
+  setup::LinkDesc = "Administration\n\nHelp";
+  state_.AddDesktop = true;
+  EXPECT_EQ(Register(), engine::Outcome::Done);
+  EXPECT_EQ(Links(Group()).size(), 5u);  // 2 of LinkDesc, manual, web mail, web admin
+  EXPECT_TRUE(Links(root_).empty());
+}
+
+TEST_F(SystemRegistrationTest, TheUninstallEntryAndProductKeyAreWrittenInOrder) {
+  EXPECT_EQ(Register(), engine::Outcome::Done);
+  platform::RegKey entry;
+  ASSERT_TRUE(entry.Open(platform::RegRoot::LocalMachine, kUninstall, false));
+  std::vector<std::string> names;
+  ASSERT_TRUE(entry.ValueNames(names));
+  EXPECT_EQ(names.size(), 10u);
+  const std::pair<const char*, std::string> expected[] = {
+      {"DisplayName", "Orvik Mail Server 8.9.1"},
+      {"UninstallString", "\"" + state_.InstallDir + "setup.exe\" /UNINSTALL"},
+      {"DisplayIcon", state_.InstallDir + "config.exe"},
+      {"DisplayVersion", "8.9.1"},
+      {"InstallLocation", state_.InstallDir},
+      {"NoModify", "1"},
+      {"NoRepair", "1"},
+      {"Publisher", "Kestrun"},
+      {"URLInfoAbout", "https://www.kestrun.example/"}};
+  for (const auto& [name, value] : expected) {
+    platform::RegValue read;
+    ASSERT_TRUE(entry.ReadValue(name, read)) << name;
+    EXPECT_EQ(read.type, platform::RegType::String) << name;
+    EXPECT_EQ(read.data, value) << name;
+  }
+  platform::RegValue size;
+  ASSERT_TRUE(entry.ReadValue("EstimatedSize", size));
+  EXPECT_EQ(size.type, platform::RegType::DWord);
+  support::TAdvancedRegistry product = setup::ProductRegistry();
+  EXPECT_EQ(product.ReadString("InstallDir"), state_.InstallDir);
+  EXPECT_EQ(product.ReadString("Version"), "8.9.1");
+}
+
+TEST_F(SystemRegistrationTest, AFailedRegistryWriteIsReportedAndFatal) {
+  platform::posix::SetRegistryKeyReadOnly(platform::RegRoot::LocalMachine,
+                                          "\\Software\\Kestrun\\Orvik Mail Server", true);
+  EXPECT_EQ(Register(), engine::Outcome::Fatal);
+  ASSERT_EQ(ui_.Boxes().size(), 1u);
+  EXPECT_EQ(ui_.Boxes()[0].caption, setup::cError);
+  EXPECT_EQ(ui_.Boxes()[0].text.rfind(setup::cRegistryError, 0), 0u);
+  EXPECT_NE(ui_.Boxes()[0].text.find("\"InstallDir\""), std::string::npos);
+  EXPECT_NE(ReadFile(root_ + "setup.log").find("Error: " + setup::cRegistryError),
+            std::string::npos);
+  EXPECT_EQ(Links(Group()).size(), 9u);  // the links are made all the same
+}
+
+}  // namespace
+#endif
