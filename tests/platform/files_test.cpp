@@ -1,7 +1,6 @@
 // The Windows file semantics the core relies on: natively against the posix
 // layer, under Wine against the real file API.
 #include "platform/files.h"
-#include "platform/system.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +11,13 @@
 #include "common/scratch_dir.h"
 #include "platform/clock.h"
 #include "platform/datetime.h"
+#include "platform/system.h"
 
 #ifdef _WIN32
 #include "platform/win32/windows_api.h"
 #else
+#include <unistd.h>
+
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -462,6 +464,27 @@ TEST(FileHandle, DirectoriesDoNotOpenAsFiles) {
   EXPECT_EQ(platform::FileSize(dir.Path() + "d"), -1);
 }
 
+TEST(FileHandle, CreateNewNeverOpensAnExistingName) {
+  ScratchDir dir;
+  const std::string existing = dir.Path() + "kept.txt", fresh = dir.Path() + "fresh.txt";
+  ASSERT_TRUE(WriteFile(existing, "kept"));
+  File f;
+  EXPECT_FALSE(f.Open(existing, File::Mode::CreateNew));
+  EXPECT_EQ(ReadFile(existing), "kept");
+  ASSERT_TRUE(f.Open(fresh, File::Mode::CreateNew));
+  EXPECT_TRUE(f.Write("new", 3));
+  f.Close();
+  EXPECT_EQ(ReadFile(fresh), "new");
+#ifndef _WIN32
+  // Nor through a symbolic link, even one to nothing: its target is never made.
+  const std::string link = dir.Path() + "link.txt", target = dir.Path() + "target.txt";
+  ASSERT_EQ(
+      symlink(platform::posix::MapPath(target).c_str(), platform::posix::MapPath(link).c_str()), 0);
+  EXPECT_FALSE(f.Open(link, File::Mode::CreateNew));
+  EXPECT_EQ(platform::GetFileAttributes(target), platform::kInvalidAttributes);
+#endif
+}
+
 // ---- directories ----
 
 TEST(Directories, CreateOneLevelAndRemoveOnlyWhenEmpty) {
@@ -483,6 +506,28 @@ TEST(Directories, CreateOneLevelAndRemoveOnlyWhenEmpty) {
   EXPECT_TRUE(platform::RemoveDirectory(a + "\\"));
   EXPECT_FALSE(platform::DirectoryExists(a));
   EXPECT_FALSE(platform::RemoveDirectory(a));
+}
+
+TEST(Directories, CurrentDirectoryIsSetReadAndRestored) {
+  ScratchDir dir;
+  const std::string saved = platform::CurrentDirectory();
+  ASSERT_FALSE(saved.empty());
+  ASSERT_TRUE(platform::SetCurrentDirectory(dir.Path()));
+  const std::string current = platform::CurrentDirectory();
+  EXPECT_TRUE(platform::SameFile(current, dir.Path())) << current;
+  // A relative name is taken in the current directory.
+  EXPECT_TRUE(WriteFile("relative.txt", "here"));
+  EXPECT_EQ(ReadFile(dir.Path() + "relative.txt"), "here");
+  EXPECT_FALSE(platform::SetCurrentDirectory(dir.Path() + "missing"));
+  EXPECT_TRUE(platform::SameFile(platform::CurrentDirectory(), dir.Path()));
+#ifndef _WIN32
+  // Below the drive root the directory reads as a Windows path.
+  EXPECT_EQ(current + "\\", dir.Path());
+  EXPECT_TRUE(platform::SetCurrentDirectory("C:\\"));
+  EXPECT_EQ(platform::CurrentDirectory(), "C:\\");
+#endif
+  EXPECT_TRUE(platform::SetCurrentDirectory(saved));
+  EXPECT_EQ(platform::CurrentDirectory(), saved);
 }
 
 TEST(Directories, ReadOnlyDirectoryStillTakesNewFiles) {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <ctime>
 #include <optional>
@@ -380,9 +381,13 @@ bool File::Open(const std::string& path, Mode mode) {
     case Mode::Create:
       flags |= O_RDWR | O_CREAT | O_TRUNC;
       break;
+    case Mode::CreateNew:
+      // O_EXCL also refuses a symbolic link, even one to nothing.
+      flags |= O_RDWR | O_CREAT | O_EXCL;
+      break;
   }
   std::optional<DirectoryChange> change;
-  if (!exists && mode == Mode::Create) change.emplace({native});
+  if (!exists && (mode == Mode::Create || mode == Mode::CreateNew)) change.emplace({native});
   int fd = open(native.c_str(), flags, 0644);
   if (fd < 0) return false;
   handle_ = fd;
@@ -442,6 +447,29 @@ int64_t File::Size() {
 
 bool File::Flush() {
   return handle_ >= 0 && fsync(static_cast<int>(handle_)) == 0;
+}
+
+std::string CurrentDirectory() {
+  char buffer[PATH_MAX], root[PATH_MAX];
+  if (!getcwd(buffer, sizeof buffer)) return {};
+  const std::string native = buffer;
+  // Below the drive root a folder has its drive's Windows path: <root>/c/x is "C:\x".
+  if (!realpath(posix::DriveRoot().c_str(), root)) return native;
+  const std::string prefix = std::string(root) + "/";
+  if (native.compare(0, prefix.size(), prefix) != 0) return native;
+  const std::string rest = native.substr(prefix.size());  // "c" or "c/x"
+  if (rest.empty() || !std::isalpha(static_cast<unsigned char>(rest[0])) ||
+      (rest.size() > 1 && rest[1] != '/'))
+    return native;
+  std::string path =
+      std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(rest[0])))) + ":" +
+      (rest.size() > 1 ? rest.substr(1) : "/");
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+bool SetCurrentDirectory(const std::string& path) {
+  return chdir(MapPath(path).c_str()) == 0;
 }
 
 }  // namespace platform

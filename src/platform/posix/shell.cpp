@@ -1,4 +1,5 @@
-// The shell stand-in records what it is asked to open.
+// The shell stand-in records what it is asked to open, writes shell links as
+// small text files and reports the special folders a test gives it.
 #include "platform/shell.h"
 
 #include <cctype>
@@ -14,6 +15,9 @@ namespace {
 std::mutex logMutex;
 std::vector<std::string> executed;
 
+std::mutex foldersMutex;
+std::string desktopFolder, commonProgramsFolder, programsFolder;
+
 }  // namespace
 
 bool ShellExecute(uintptr_t, const std::string& verb, const std::string& file,
@@ -28,7 +32,36 @@ bool ShellExecute(uintptr_t, const std::string& verb, const std::string& file,
   return true;
 }
 
+bool CreateShellLink(const std::string& target, const std::string& linkFile,
+                     const std::string& arguments, int iconIndex) {
+  const std::string text = "Target=" + target + "\r\nArguments=" + arguments +
+                           "\r\nIconIndex=" + std::to_string(iconIndex) + "\r\n";
+  File link;
+  return link.Open(linkFile, File::Mode::Create) && link.Write(text.data(), text.size());
+}
+
+std::string SpecialFolderPath(SpecialFolder folder) {
+  std::lock_guard<std::mutex> lock(foldersMutex);
+  switch (folder) {
+    case SpecialFolder::Desktop:
+      return desktopFolder;
+    case SpecialFolder::CommonPrograms:
+      return commonProgramsFolder;
+    case SpecialFolder::Programs:
+      return programsFolder;
+  }
+  return {};
+}
+
 namespace posix {
+
+void SetSpecialFolders(const std::string& desktop, const std::string& commonPrograms,
+                       const std::string& programs) {
+  std::lock_guard<std::mutex> lock(foldersMutex);
+  desktopFolder = desktop;
+  commonProgramsFolder = commonPrograms;
+  programsFolder = programs;
+}
 
 std::vector<std::string> ShellExecuteLog() {
   std::lock_guard<std::mutex> lock(logMutex);

@@ -154,6 +154,7 @@ bool File::Open(const std::string& path, Mode mode) {
   DWORD access = GENERIC_READ, disposition = OPEN_EXISTING;
   if (mode != Mode::Read) access |= GENERIC_WRITE;
   if (mode == Mode::Create) disposition = CREATE_ALWAYS;
+  if (mode == Mode::CreateNew) disposition = CREATE_NEW;
   HANDLE h =
       CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                   nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -228,8 +229,8 @@ bool File::Flush() {
 
 namespace {
 
-// The system's directory functions: the length without the terminator, or
-// the size needed when the buffer is too small.
+// The directory functions (temporary, Windows, system, current): the length without the terminator,
+// or the size needed when the buffer is too small.
 template <typename Query>
 std::string SystemPath(Query query) {
   std::string buffer(MAX_PATH + 1, '\0');
@@ -246,6 +247,14 @@ std::string SystemPath(Query query) {
 }
 
 }  // namespace
+
+std::string CurrentDirectory() {
+  return SystemPath([](char* b, UINT n) { return static_cast<UINT>(GetCurrentDirectoryA(n, b)); });
+}
+
+bool SetCurrentDirectory(const std::string& path) {
+  return SetCurrentDirectoryA(path.c_str()) != 0;
+}
 
 std::string TempDirectory() {
   return SystemPath([](char* b, UINT n) { return static_cast<UINT>(GetTempPathA(n, b)); });

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <bcrypt.h>
 #include <shellapi.h>
+#include <shlobj.h>  // shell links and special folders; brings ole2.h and shobjidl.h
 #include <winnetwk.h>
 // clang-format on
 
@@ -20,6 +21,7 @@
 #undef DeleteFile
 #undef CreateDirectory
 #undef RemoveDirectory
+#undef SetCurrentDirectory
 #undef GetFileAttributes
 #undef SetFileAttributes
 #undef ShellExecute
