@@ -10,6 +10,7 @@
 #include "archive/archive_builder.h"
 #include "common/scratch_dir.h"
 #include "platform/files.h"
+#include "platform/system.h"
 #include "setup/core/messages.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
@@ -149,6 +150,7 @@ TEST_F(FileDeploymentTest, ACopyErrorAsksRetryOrCancel) {
   EXPECT_EQ(Installed("pop3.exe"), "new pop3.exe");
 
   ASSERT_TRUE(platform::DeleteFile(state_.InstallDir + "pop3.exe"));
+  ASSERT_TRUE(platform::DeleteFile(state_.InstallDir + "control.exe.local"));
   ASSERT_TRUE(support::CreateDirectoryPath(blocker));
   ui.onBox = [] { return ui::kIdCancel; };
   EXPECT_EQ(Deployment(ui).DeployFiles(), engine::Outcome::Cancelled);

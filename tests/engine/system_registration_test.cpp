@@ -101,7 +101,8 @@ TEST_F(SystemRegistrationTest, OneProgramGroupWithItsLinks) {
   support::ServiceMode = false;
   state_.AddDesktop = true;
   EXPECT_EQ(Register(), engine::Outcome::Done);
-  EXPECT_EQ(Links(Group()).size(), 14u);
+  // Three of the default names hold "/", which no file name may: they are skipped.
+  EXPECT_EQ(Links(Group()).size(), 11u);
   EXPECT_EQ(ReadFile(Group() + "Start Orvik GroupWare Service.lnk"), Link("cal.exe"));
   EXPECT_EQ(ReadFile(root_ + "Desktop\\Administration.lnk"), Link("config.exe"));
 }
