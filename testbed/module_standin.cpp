@@ -10,13 +10,15 @@
 // main window. Either way it serves the pipe "\\.\pipe\<service name>".
 //
 // It appends one line per event to "<exe>.log" beside it:
-//   start service pid=<id> | start desktop pid=<id>
+//   start service pid=<id> | start desktop pid=<id> | exit at start pid=<id>
 //   pipe <hex of each 20-byte message>
 //   message 0x500 <wParam> <lParam>
 //   stop ignored | stop
 // "<exe>.behaviour" beside it holds one word a line (services do not inherit a
-// test's environment): ignore-stop, exit-at-start, stop-slowly=<ms>,
-// start-pending=<ms>, hang (the window's thread stops answering).
+// test's environment): ignore-stop; exit-at-start (ends with code 1 before it
+// reaches the service manager, so the start fails: 1053 under Wine);
+// stop-slowly=<ms>, start-pending=<ms> (that long in the pending state); hang
+// (the window's thread stops answering once the window exists).
 // It never runs longer than ten minutes on its own.
 #include <windows.h>
 
@@ -184,7 +186,6 @@ void WINAPI ServiceMain(DWORD, char**) {
   if (!statusHandle) return;
   Log("start service pid=" + std::to_string(GetCurrentProcessId()));
   Report(SERVICE_START_PENDING, behaviour.StartPendingMs + 1000);
-  if (behaviour.ExitAtStart) ExitProcess(1);
   Sleep(behaviour.StartPendingMs);
   StartPipeServer();
   Report(SERVICE_RUNNING, 0);
@@ -250,6 +251,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   ReadBehaviour();
+  if (behaviour.ExitAtStart) {
+    Log("exit at start pid=" + std::to_string(GetCurrentProcessId()));
+    return 1;
+  }
   if (argc > 1 && lstrcmpiA(argv[1], "/desktop") == 0) return RunDesktop();
 
   stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <thread>
 
 #include "common/scratch_dir.h"
 #include "platform/clock.h"
@@ -174,6 +175,32 @@ TEST_F(ModulesTest, CallsOnAMissingServiceOrPipeGiveTheirErrorCodes) {
   EXPECT_EQ(platform::DeleteService("SMTPSVC"), missing);
   EXPECT_EQ(platform::WritePipeMessage("OrvikNoSuchModule", std::string(20, '\0')),
             platform::kErrorFileNotFound);
+}
+
+TEST_F(ModulesTest, BusyPipeIsWaitedForOnce) {
+  Create("OrvikSMTP", "smtp.exe");
+  ServiceStatus status;
+  StartRunning("OrvikSMTP", status);
+  // The stand-in serves one client at a time: this one keeps the pipe busy.
+  auto holdPipe = [] {
+    return CreateFileA("\\\\.\\pipe\\OrvikSMTP", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+  };
+  HANDLE holder;
+  ASSERT_TRUE(Eventually([&] { return (holder = holdPipe()) != INVALID_HANDLE_VALUE; }));
+  uint32_t started = platform::Tick();
+  EXPECT_EQ(platform::WritePipeMessage("OrvikSMTP", std::string(20, 'a')),
+            platform::kErrorPipeBusy);
+  EXPECT_LT(platform::Tick() - started, 4000u);
+  std::thread release([&] {
+    platform::Sleep(500);
+    CloseHandle(holder);
+  });
+  EXPECT_EQ(platform::WritePipeMessage("OrvikSMTP", std::string(20, 'b')), 0u);
+  release.join();
+  std::string logged = "pipe ";
+  for (int i = 0; i < 20; ++i) logged += "62";  // 'b'
+  EXPECT_TRUE(Logged("smtp.exe", logged));
 }
 
 TEST_F(ModulesTest, StartTypeChangesKeepTheDescription) {
