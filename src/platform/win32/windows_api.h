@@ -23,6 +23,9 @@
 #undef GetFileAttributes
 #undef SetFileAttributes
 #undef ShellExecute
+#undef CreateService
+#undef StartService
+#undef QueryServiceConfig
 
 namespace platform::win32 {
 
