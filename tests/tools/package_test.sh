@@ -55,7 +55,7 @@ for folder in modules wizards 'spam\template' 'calendar\holidays' 'calendar\doc'
   grep -qiF "$folder\\" names.txt || fail "setup.Dat has no folder $folder"
 done
 for n in 1 2 3 4 5 6; do
-  grep -qi "^spam.rules.$n[^.]*\.cf$" names.txt || fail "setup.Dat has no rule file $n*"
+  grep -qi "^spam.rules.${n}[^.]*\.cf$" names.txt || fail "setup.Dat has no rule file $n*"
 done
 expect_names demo/setupweb.dat settings.dat 'html\index.html'
 expect_names demo/setupav.dat setiface.dll avastoem.exe

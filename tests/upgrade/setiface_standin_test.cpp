@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -54,10 +53,6 @@ TEST(SetifaceStandinTest, LogsEveryCallAndInstallsWhereDeploymentLooks) {
   ASSERT_TRUE(platform::CopyFile(upgrade_tests::TestbedLibrary("setiface"),
                                  extracted + "setiface.dll", true));
   ASSERT_TRUE(testing_support::WriteFile(extracted + "avastoem.exe", "engine"));
-#ifndef _WIN32
-  // Where the stand-in finds the drive letters of this process's file layer.
-  setenv("ORVIK_DRIVE_ROOT", platform::posix::DriveRoot().c_str(), 1);
-#endif
   CurrentDirectory current(extracted);
 
   platform::Library library;
