@@ -17,7 +17,9 @@ echo "== fuzz targets: their corpora, then 30 seconds of fuzzing each"
 echo "== Windows tests under Wine"
 WINEPREFIX="$ROOT/build/windows/wineprefix"
 export WINEPREFIX
-(cd "$ROOT/build/windows" && ctest --output-on-failure --no-tests=error -j 2) || status=1
+# Windows need a display under Wine: the tests run on a virtual one.
+(cd "$ROOT/build/windows" && xvfb-run -a ctest --output-on-failure --no-tests=error -j 2) ||
+  status=1
 wineserver -k 2>/dev/null || true
 
 if [ "$status" -ne 0 ]; then

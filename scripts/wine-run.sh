@@ -6,7 +6,12 @@ set -eu
 export WINEPREFIX
 export WINEDEBUG=-all
 export LANG=en_US.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installer, and no menu entries written into the host.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Wine links the prefix's desktop and documents to the home folder: the prefix
+# gets a home of its own in the build tree, for its creation and every run.
+export HOME="$WINEPREFIX.home"
+mkdir -p "$HOME"
 # Create the prefix once; parallel test runs wait for the first to finish.
 mkdir -p "$WINEPREFIX"
 (

@@ -1,5 +1,6 @@
 // Entry of every test executable. Natively, drive letters are mapped into a
-// fresh directory so that tests can use Windows paths such as "C:\x\".
+// fresh directory so that tests can use Windows paths such as "C:\x\"; the
+// directory is exported as ORVIK_DRIVE_ROOT for the stand-in libraries.
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/orvik-test-XXXXXX";
   if (!mkdtemp(pattern.data())) return 2;
   platform::posix::SetDriveRoot(pattern);
+  setenv("ORVIK_DRIVE_ROOT", pattern.c_str(), 1);
 #endif
   int result = RUN_ALL_TESTS();
 #ifndef _WIN32

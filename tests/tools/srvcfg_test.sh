@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs the srvcfg tool on configuration folders of its own: show on a folder that does not
 # exist yet, domains and accounts added and read back, the primary domain changed and changed
-# back, the sizes of the files written, names and passwords that are refused, the settings a
+# back, the path fields cleared, the sizes of the files written, names and passwords that are refused, the settings a
 # new configuration starts from, path.dat, settings that cannot be read, and the exit statuses
 # and messages of usage errors.
 # Usage: srvcfg_test.sh SRVCFG [RUNNER]   (RUNNER: scripts/wine-run.sh for srvcfg.exe)
@@ -159,7 +159,7 @@ for args in "" "frobnicate $CONFIG" "show" "show $CONFIG extra" "add-domain $CON
   "add-account $CONFIG example.com zed pw --kind x7" \
   "add-account $CONFIG example.com zed pw --kind -1" \
   "add-account $CONFIG example.com zed pw --kind=" "add-account $CONFIG example.com zed pw --kind" \
-  "make-primary $CONFIG" "show --bogus $CONFIG"; do
+  "make-primary $CONFIG" "show --bogus $CONFIG" "clear-paths $CONFIG extra"; do
   # shellcheck disable=SC2086
   run $args
   expect_rc 2 "usage error: $args"
@@ -224,6 +224,24 @@ expect_size moved/elsewhere/domains.cfg 96
 [ -e moved/install/config ] && fail "path.dat: the folder it replaces was written"
 run show "$(program_path moved/install/config)"
 expect_line "Config directory: $(program_path moved/elsewhere)$BS" "show where path.dat moves it"
+
+# clear-paths: the directories then follow the folder the configuration is copied to; the
+# domains stay. Before, they still name the folder it was made in.
+run add-domain "$(program_path made/config)" made.test
+cp -r made copied
+run show "$(program_path copied/config)"
+expect_line "Mail directory: $(program_path made/mail)$BS" "show of a copy before clear-paths"
+run clear-paths "$(program_path made/config)"
+expect_rc 0 "clear-paths"
+rm -rf copied && cp -r made copied
+run show "$(program_path copied/config)"
+for line in "Temp directory: $(program_path copied/temp)$BS" \
+  "Mail directory: $(program_path copied/mail)$BS" "Logs directory: $(program_path copied/logs)$BS" \
+  "Domain 1: made.test (primary), 0 accounts"; do
+  expect_line "$line" "show of a copy after clear-paths"
+done
+run clear-paths "$(program_path unread/config)"
+expect_failure "settings.cfg exists but could not be read" "clear-paths with unreadable settings"
 
 # Natively a drive path lies below the drive root, itself below TMPDIR.
 if [ -z "$RUNNER" ]; then

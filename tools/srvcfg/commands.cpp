@@ -181,4 +181,14 @@ int MakePrimary(const std::string& configDir, const std::string& name) {
   return kExitOk;
 }
 
+int ClearPaths(const std::string& configDir) {
+  LoadedConfig config(configDir);
+  if (!config.Loaded()) return config.FailedToLoad();
+  TConfigStore& store = config.Store();
+  for (std::size_t field : {settings::kTempDir, settings::kMailDir, settings::kLogsDir})
+    store.Settings.SetStr(field, settings::kDirSize, "");
+  if (!store.SaveServerConfig(true)) return config.FailedToSave();
+  return kExitOk;
+}
+
 }  // namespace srvcfg

@@ -17,6 +17,9 @@ int AddDomain(const std::string& configDir, const std::string& name);
 int AddAccount(const std::string& configDir, const std::string& domain, const std::string& alias,
                const std::string& password, uint8_t kind);
 int MakePrimary(const std::string& configDir, const std::string& name);
+// Empties the temporary, mail and logs directories of settings.cfg: they then
+// follow the installation directory wherever the folder is copied to.
+int ClearPaths(const std::string& configDir);
 
 // "srvcfg: message" on standard error; returns kExitFailed.
 int Fail(const std::string& message);

@@ -21,6 +21,8 @@ const char kUsage[] =
     "                                    add an account to a domain; prints the index of\n"
     "                                    its record\n"
     "  make-primary CONFIGDIR NAME       make a domain the primary one\n"
+    "  clear-paths CONFIGDIR             empty the temporary, mail and logs directories\n"
+    "                                    of settings.cfg (they then follow the folder)\n"
     "\n"
     "CONFIGDIR is the server's configuration directory (C:\\Orvik\\config); the installation\n"
     "directory is its parent. A path.dat there that names another configuration directory is\n"
@@ -47,7 +49,8 @@ struct Command {
 constexpr Command kCommands[] = {{"show", 1, false},
                                  {"add-domain", 2, false},
                                  {"add-account", 4, true},
-                                 {"make-primary", 2, false}};
+                                 {"make-primary", 2, false},
+                                 {"clear-paths", 1, false}};
 
 }  // namespace
 
@@ -102,5 +105,6 @@ int main(int argc, char** argv) {
   if (name == "add-domain") return srvcfg::AddDomain(configDir, positional[1]);
   if (name == "add-account")
     return srvcfg::AddAccount(configDir, positional[1], positional[2], positional[3], kind);
-  return srvcfg::MakePrimary(configDir, positional[1]);
+  if (name == "make-primary") return srvcfg::MakePrimary(configDir, positional[1]);
+  return srvcfg::ClearPaths(configDir);
 }

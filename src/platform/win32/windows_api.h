@@ -25,6 +25,9 @@
 #undef GetFileAttributes
 #undef SetFileAttributes
 #undef ShellExecute
+#undef CreateService
+#undef StartService
+#undef QueryServiceConfig
 
 namespace platform::win32 {
 

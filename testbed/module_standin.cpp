@@ -1,0 +1,269 @@
+// Stand-in for the server's modules (smtp.exe, pop3.exe, control.exe, im.exe,
+// cal.exe), so that service control and module notification can run against
+// real services, windows and pipes. It takes its module from its own file name
+// (the module table's row); under the name smtpsvc.exe it stands in for IIS's
+// SMTP service: service "SMTPSVC", window class "TSMTPSVCForm", caption
+// "SMTPSVC".
+//
+// Started by the service control manager it runs as that service in its own
+// process; started with "/desktop" it runs as a desktop program with the row's
+// main window. Either way it serves the pipe "\\.\pipe\<service name>".
+//
+// It appends one line per event to "<exe>.log" beside it:
+//   start service pid=<id> | start desktop pid=<id> | exit at start pid=<id>
+//   pipe <hex of each 20-byte message>
+//   message 0x500 <wParam> <lParam>
+//   stop ignored | stop
+// "<exe>.behaviour" beside it holds one word a line (services do not inherit a
+// test's environment): ignore-stop; exit-at-start (ends with code 1 before it
+// reaches the service manager, so the start fails: 1053 under Wine);
+// stop-slowly=<ms>, start-pending=<ms> (that long in the pending state); hang
+// (the window's thread stops answering once the window exists).
+// It never runs longer than ten minutes on its own.
+#include <windows.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+
+#include "support/server_modules.h"
+
+namespace {
+
+constexpr DWORD kLifetimeMs = 10 * 60 * 1000;
+constexpr UINT kModuleMessage = 0x500;
+constexpr size_t kPipeMessageSize = 20;
+
+struct Identity {
+  std::string ServiceName, WindowClass, Caption;
+};
+
+struct Behaviour {
+  bool IgnoreStop = false;
+  bool ExitAtStart = false;
+  bool Hang = false;
+  DWORD StopSlowlyMs = 0;
+  DWORD StartPendingMs = 0;
+};
+
+std::string exePath;
+Identity identity;
+Behaviour behaviour;
+std::mutex logMutex;
+
+void Log(const std::string& line) {
+  std::lock_guard<std::mutex> lock(logMutex);
+  if (FILE* f = std::fopen((exePath + ".log").c_str(), "ab")) {
+    std::fputs((line + "\n").c_str(), f);
+    std::fclose(f);
+  }
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool FindIdentity() {
+  size_t slash = exePath.find_last_of("\\/");
+  std::string file = Lower(exePath.substr(slash == std::string::npos ? 0 : slash + 1));
+  if (file == "smtpsvc.exe") {
+    identity = {"SMTPSVC", "TSMTPSVCForm", "SMTPSVC"};
+    return true;
+  }
+  for (const support::ServerModule& row : support::kServerModules)
+    if (file == row.Executable) {
+      identity = {row.ServiceName, row.WindowClass, row.Caption};
+      return true;
+    }
+  return false;
+}
+
+DWORD Milliseconds(const std::string& line, const std::string& word) {
+  return static_cast<DWORD>(std::strtoul(line.c_str() + word.size(), nullptr, 10));
+}
+
+void ReadBehaviour() {
+  FILE* f = std::fopen((exePath + ".behaviour").c_str(), "rb");
+  if (!f) return;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, f)) {
+    std::string line = buffer;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
+      line.pop_back();
+    if (line == "ignore-stop") behaviour.IgnoreStop = true;
+    if (line == "exit-at-start") behaviour.ExitAtStart = true;
+    if (line == "hang") behaviour.Hang = true;
+    if (line.rfind("stop-slowly=", 0) == 0)
+      behaviour.StopSlowlyMs = Milliseconds(line, "stop-slowly=");
+    if (line.rfind("start-pending=", 0) == 0)
+      behaviour.StartPendingMs = Milliseconds(line, "start-pending=");
+  }
+  std::fclose(f);
+}
+
+std::string Hex(const char* bytes, size_t n) {
+  static const char digits[] = "0123456789abcdef";
+  std::string text;
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char b = static_cast<unsigned char>(bytes[i]);
+    text += digits[b >> 4];
+    text += digits[b & 15];
+  }
+  return text;
+}
+
+// Serves one client at a time until the process ends; a message cut short by
+// the client's close is logged as far as it came.
+DWORD WINAPI PipeServer(void*) {
+  std::string path = "\\\\.\\pipe\\" + identity.ServiceName;
+  for (;;) {
+    HANDLE pipe = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX,
+                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096,
+                                   0, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE) {
+      Log("pipe error " + std::to_string(GetLastError()));
+      return 1;
+    }
+    if (ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED) {
+      char message[kPipeMessageSize];
+      size_t have = 0;
+      DWORD read = 0;
+      while (ReadFile(pipe, message + have, static_cast<DWORD>(kPipeMessageSize - have), &read,
+                      nullptr) &&
+             read > 0) {
+        have += read;
+        if (have == kPipeMessageSize) {
+          Log("pipe " + Hex(message, have));
+          have = 0;
+        }
+      }
+      if (have > 0) Log("pipe " + Hex(message, have));
+      DisconnectNamedPipe(pipe);
+    }
+    CloseHandle(pipe);
+  }
+}
+
+void StartPipeServer() {
+  HANDLE thread = CreateThread(nullptr, 0, PipeServer, nullptr, 0, nullptr);
+  if (thread) CloseHandle(thread);
+}
+
+// --- service mode ---
+
+SERVICE_STATUS_HANDLE statusHandle;
+HANDLE stopEvent;
+
+void Report(DWORD state, DWORD waitHintMs) {
+  static DWORD checkPoint = 0;
+  SERVICE_STATUS status = {};
+  status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+  status.dwCurrentState = state;
+  status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
+  bool pending = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING;
+  status.dwCheckPoint = pending ? ++checkPoint : 0;
+  status.dwWaitHint = waitHintMs;
+  SetServiceStatus(statusHandle, &status);
+}
+
+DWORD WINAPI ControlHandler(DWORD control, DWORD, void*, void*) {
+  if (control == SERVICE_CONTROL_INTERROGATE) return NO_ERROR;
+  if (control != SERVICE_CONTROL_STOP) return ERROR_CALL_NOT_IMPLEMENTED;
+  if (behaviour.IgnoreStop) {
+    Log("stop ignored");
+  } else {
+    SetEvent(stopEvent);
+  }
+  return NO_ERROR;
+}
+
+void WINAPI ServiceMain(DWORD, char**) {
+  statusHandle =
+      RegisterServiceCtrlHandlerExA(identity.ServiceName.c_str(), ControlHandler, nullptr);
+  if (!statusHandle) return;
+  Log("start service pid=" + std::to_string(GetCurrentProcessId()));
+  Report(SERVICE_START_PENDING, behaviour.StartPendingMs + 1000);
+  Sleep(behaviour.StartPendingMs);
+  StartPipeServer();
+  Report(SERVICE_RUNNING, 0);
+  WaitForSingleObject(stopEvent, kLifetimeMs);
+  Report(SERVICE_STOP_PENDING, behaviour.StopSlowlyMs + 1000);
+  Sleep(behaviour.StopSlowlyMs);
+  Log("stop");
+  Report(SERVICE_STOPPED, 0);
+}
+
+// --- desktop mode ---
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case kModuleMessage:
+      Log("message 0x500 " + std::to_string(wParam) + " " + std::to_string(lParam));
+      return 0;
+    case WM_TIMER:  // the lifetime has run out
+    case WM_CLOSE:
+      DestroyWindow(window);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int RunDesktop() {
+  Log("start desktop pid=" + std::to_string(GetCurrentProcessId()));
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = identity.WindowClass.c_str();
+  if (!RegisterClassA(&windowClass)) return 1;
+  HWND window = CreateWindowExA(0, identity.WindowClass.c_str(), identity.Caption.c_str(),
+                                WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 300, 100,
+                                nullptr, nullptr, windowClass.hInstance, nullptr);
+  if (!window) {
+    Log("no window " + std::to_string(GetLastError()));
+    return 1;
+  }
+  StartPipeServer();
+  if (behaviour.Hang) {
+    Sleep(kLifetimeMs);
+    return 0;
+  }
+  SetTimer(window, 1, kLifetimeMs, nullptr);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  Log("stop");
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+  exePath.assign(path, n);
+  if (!FindIdentity()) {
+    std::fprintf(stderr, "module stand-in: unknown module name %s\n", exePath.c_str());
+    return 2;
+  }
+  ReadBehaviour();
+  if (behaviour.ExitAtStart) {
+    Log("exit at start pid=" + std::to_string(GetCurrentProcessId()));
+    return 1;
+  }
+  if (argc > 1 && lstrcmpiA(argv[1], "/desktop") == 0) return RunDesktop();
+
+  stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::string name = identity.ServiceName;
+  SERVICE_TABLE_ENTRYA table[] = {{name.data(), ServiceMain}, {nullptr, nullptr}};
+  if (!StartServiceCtrlDispatcherA(table)) {
+    std::fprintf(stderr, "module stand-in: not started as a service (%lu); use /desktop\n",
+                 GetLastError());
+    return 1;
+  }
+  return 0;
+}
