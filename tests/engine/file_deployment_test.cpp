@@ -4,18 +4,25 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
 #include "archive/archive_builder.h"
+#ifndef _WIN32
+#include "platform/posix/posix_platform.h"
+#endif
 #include "common/scratch_dir.h"
+#include "common/testbed.h"
 #include "platform/files.h"
+#include "platform/registry.h"
 #include "platform/system.h"
 #include "setup/core/messages.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
 #include "support/message_table.h"
 #include "ui/headless.h"
+#include "upgrade/odbc_data_sources.h"
 
 namespace {
 
@@ -205,6 +212,50 @@ TEST_F(FileDeploymentTest, OptionalPartsAreNeitherRequiredNorOpenedWhenNotChosen
   EXPECT_TRUE(ui_.Boxes().empty());
   EXPECT_EQ(Installed("setup.exe"), "MZ installed setup");
 }
+
+TEST_F(FileDeploymentTest, TheAntivirusEngineIsInstalledOnceAndUpdatedEveryTime) {
+  std::string library = ReadFile(testing_support::TestbedLibrary("setiface"));
+  ASSERT_FALSE(library.empty());
+  Write(setupFolder_,
+        {{"setupav.dat", Archive({{"setiface.dll", library}, {"avastoem.exe", "engine"}})}});
+  std::string setupDir = state_.InstallDir + "avast\\setup\\";
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_EQ(Deployment(ui_).DeployFiles(), engine::Outcome::Done);
+    EXPECT_EQ(ui_.StatusHistory().back(), setup::cInstallingWeb);
+    EXPECT_FALSE(platform::DirectoryExists(state_.ExtractDir + "avast"));
+    // The engine's installer ran once, into InstallDir + "avast": it copied itself there.
+    EXPECT_EQ(platform::FileExists(setupDir + "avastoem.exe"), run == 0);
+    platform::DeleteFile(setupDir + "avastoem.exe");
+  }
+  std::string log = ReadFile(setupDir + "setiface.log");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
+  EXPECT_EQ(log.rfind("setifaceUpdateFiles\tKestrun\t/overwrite\t2\t", 0), 0u) << log;
+  EXPECT_NE(std::find(ui_.StatusHistory().begin(), ui_.StatusHistory().end(), setup::cInstallingAV),
+            ui_.StatusHistory().end());
+}
+
+#ifndef _WIN32
+TEST_F(FileDeploymentTest, DataSourcesPointAtTheInstalledDatabases) {
+  platform::RegKey drivers, access;
+  ASSERT_TRUE(drivers.Open(platform::RegRoot::LocalMachine,
+                           "\\SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers", true));
+  ASSERT_TRUE(drivers.WriteString("Microsoft Access Driver (*.mdb)", "Installed"));
+  ASSERT_TRUE(access.Open(platform::RegRoot::LocalMachine,
+                          "\\SOFTWARE\\ODBC\\ODBCINST.INI\\Microsoft Access Driver (*.mdb)", true));
+  ASSERT_TRUE(access.WriteString("Driver", "C:\\Windows\\system32\\odbcjt32.dll"));
+  EXPECT_EQ(Deployment(ui_).DeployFiles(), engine::Outcome::Done);
+  for (const auto& source : upgrade::kAccessDataSources) {
+    EXPECT_TRUE(upgrade::DataSourceExists(source.name)) << source.name;
+    platform::RegKey key;
+    platform::RegValue dbq;
+    ASSERT_TRUE(key.Open(platform::RegRoot::LocalMachine,
+                         std::string("\\SOFTWARE\\ODBC\\ODBC.INI\\") + source.name, false));
+    ASSERT_TRUE(key.ReadValue("DBQ", dbq));
+    EXPECT_EQ(dbq.data, state_.InstallDir + source.file);
+  }
+  platform::posix::ClearRegistry();
+}
+#endif
 
 TEST_F(FileDeploymentTest, LdapKeepsItsConfigurationAndDatabase) {
   Write(state_.InstallDir, {{"ldap\\slapd.conf", "my slapd"},
