@@ -115,6 +115,14 @@ uint32_t ChangeServiceStartType(const std::string& name, uint32_t startType) {
                      });
 }
 
+uint32_t ChangeServiceBinaryPath(const std::string& name, const std::string& binaryPath) {
+  return WithService(name, SC_MANAGER_CONNECT, SERVICE_CHANGE_CONFIG, [&](SC_HANDLE service) {
+    return Result(ChangeServiceConfigA(service, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                       SERVICE_NO_CHANGE, binaryPath.c_str(), nullptr, nullptr,
+                                       nullptr, nullptr, nullptr, nullptr));
+  });
+}
+
 uint32_t SetServiceDescription(const std::string& name, const std::string& description) {
   std::string text = description;
   SERVICE_DESCRIPTIONA info = {text.data()};
