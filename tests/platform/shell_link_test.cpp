@@ -7,8 +7,7 @@
 #include "platform/shell.h"
 
 #ifdef _WIN32
-#include "platform/codepage.h"
-#include "platform/win32/windows_api.h"
+#include "common/shell_link_reader.h"
 #else
 #include "platform/posix/posix_platform.h"
 #endif
@@ -29,36 +28,6 @@ TEST(ShellLinks, NoLinkIntoAMissingFolder) {
 
 #ifdef _WIN32
 
-struct LinkFields {
-  std::string target, arguments, iconFile;
-  int iconIndex = -1;
-};
-
-// Loads a link into the shell's link object and reads its fields.
-bool ReadLink(const std::string& linkFile, LinkFields& fields) {
-  const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  IShellLinkA* link = nullptr;
-  IPersistFile* file = nullptr;
-  bool ok = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_IShellLinkA, reinterpret_cast<void**>(&link))) &&
-            SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
-  if (ok) {
-    const std::u16string wide = platform::AnsiToWide(linkFile);
-    char target[MAX_PATH] = {}, arguments[MAX_PATH] = {}, icon[MAX_PATH] = {};
-    ok = SUCCEEDED(file->Load(reinterpret_cast<LPCOLESTR>(wide.c_str()), STGM_READ)) &&
-         SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
-         SUCCEEDED(link->GetArguments(arguments, MAX_PATH)) &&
-         SUCCEEDED(link->GetIconLocation(icon, MAX_PATH, &fields.iconIndex));
-    fields.target = target;
-    fields.arguments = arguments;
-    fields.iconFile = icon;
-  }
-  if (file) file->Release();
-  if (link) link->Release();
-  if (SUCCEEDED(init)) CoUninitialize();
-  return ok;
-}
-
 TEST(ShellLinks, TheShellReadsBackTargetArgumentsAndIcon) {
   ScratchDir dir;
   const std::string folder = dir.Path() + "Orvik Mail Server\\", target = folder + "setup.exe";
@@ -72,8 +41,8 @@ TEST(ShellLinks, TheShellReadsBackTargetArgumentsAndIcon) {
   for (const Case& c : cases) {
     const std::string link = folder + "Web Mail " + std::to_string(c.iconIndex) + ".lnk";
     ASSERT_TRUE(platform::CreateShellLink(target, link, c.arguments, c.iconIndex)) << link;
-    LinkFields fields;
-    ASSERT_TRUE(ReadLink(link, fields)) << link;
+    testing_support::LinkFields fields;
+    ASSERT_TRUE(testing_support::ReadLink(link, fields)) << link;
     EXPECT_EQ(fields.target, target);
     EXPECT_EQ(fields.arguments, c.arguments);
     EXPECT_EQ(fields.iconFile, c.iconFile);

@@ -25,6 +25,7 @@
 #undef GetFileAttributes
 #undef SetFileAttributes
 #undef ShellExecute
+#undef MessageBox  // ui::UserInterface::MessageBox
 #undef CreateService
 #undef StartService
 #undef QueryServiceConfig
