@@ -116,17 +116,18 @@ std::string Hex(const char* bytes, size_t n) {
 }
 
 // Serves one client at a time until the process ends; a message cut short by
-// the client's close is logged as far as it came.
+// the client's close is logged as far as it came. The one instance is kept
+// between clients, so the pipe never vanishes while a client waits for it.
 DWORD WINAPI PipeServer(void*) {
   std::string path = "\\\\.\\pipe\\" + identity.ServiceName;
+  HANDLE pipe = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX,
+                                 PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0,
+                                 nullptr);
+  if (pipe == INVALID_HANDLE_VALUE) {
+    Log("pipe error " + std::to_string(GetLastError()));
+    return 1;
+  }
   for (;;) {
-    HANDLE pipe = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX,
-                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096,
-                                   0, nullptr);
-    if (pipe == INVALID_HANDLE_VALUE) {
-      Log("pipe error " + std::to_string(GetLastError()));
-      return 1;
-    }
     if (ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED) {
       char message[kPipeMessageSize];
       size_t have = 0;
@@ -141,9 +142,8 @@ DWORD WINAPI PipeServer(void*) {
         }
       }
       if (have > 0) Log("pipe " + Hex(message, have));
-      DisconnectNamedPipe(pipe);
     }
-    CloseHandle(pipe);
+    DisconnectNamedPipe(pipe);
   }
 }
 

@@ -8,6 +8,7 @@
 #include "archive/extract.h"
 #include "common/scratch_dir.h"
 #include "common/shell_link_reader.h"
+#include "common/testbed.h"
 #include "engine/file_deployment.h"
 #include "engine/system_registration.h"
 #include "platform/files.h"
@@ -27,10 +28,7 @@ constexpr char kUninstallKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion
 constexpr char kProductKey[] = "\\Software\\Kestrun\\Orvik Mail Server";
 
 std::string DemoFolder() {
-  std::string path = "Z:" + std::string(ORVIK_DEMO_DIR) + "/";
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
+  return testing_support::BuildFolder(ORVIK_DEMO_DIR);
 }
 
 class CallbackUI : public ui::HeadlessUI {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "common/scratch_dir.h"
+#include "common/testbed.h"
 #include "engine/service_control.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -49,10 +50,7 @@ void RemoveLeftover(const std::string& name) {
 }
 
 std::string StandinFolder() {
-  std::string path = "Z:" + std::string(ORVIK_MODULES_DIR) + "/";
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
+  return testing_support::BuildFolder(ORVIK_MODULES_DIR);
 }
 
 class WineServicesTest : public testing::Test {

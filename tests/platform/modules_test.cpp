@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/scratch_dir.h"
+#include "common/testbed.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/pipes.h"
@@ -69,9 +70,7 @@ class ModulesTest : public testing::Test {
     for (const std::string& name : kServices) RemoveService(name);
     ASSERT_TRUE(platform::CreateDirectory(dir_));
     for (const char* exe : {"smtp.exe", "control.exe"}) {
-      std::string built = std::string("Z:") + ORVIK_MODULES_DIR + "/" + exe;
-      for (char& c : built)
-        if (c == '/') c = '\\';
+      std::string built = testing_support::BuildFolder(ORVIK_MODULES_DIR) + exe;
       ASSERT_TRUE(platform::CopyFile(built, dir_ + exe, false)) << built;
     }
   }
