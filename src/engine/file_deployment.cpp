@@ -28,15 +28,6 @@ constexpr char kAntivirusPartner[] = "Kestrun";
 constexpr int32_t kAntivirusMode = 2;
 constexpr uint32_t kErrorFilenameTooLong = 206;
 
-std::string FolderOf(const std::string& path) {
-  size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? "" : path.substr(0, cut + 1);
-}
-
-std::string LeafOf(const std::string& path) {
-  return path.substr(FolderOf(path).size());
-}
-
 // Loads setiface.dll of the folder with that folder as the current directory,
 // where the engine's setup library looks for its own files.
 bool LoadAntivirusSetup(const std::string& folder, platform::Library& library) {
@@ -65,7 +56,7 @@ TFileDeployment::TFileDeployment(setup::TSetupState& state, ui::UserInterface& u
     : state_(state),
       ui_(ui),
       setupProgram_(std::move(setupProgram)),
-      setupFolder_(FolderOf(setupProgram_)) {}
+      setupFolder_(support::FolderOfPath(setupProgram_)) {}
 
 Outcome TFileDeployment::EnsureInstallDir() {
   const std::string& dir = state_.InstallDir;
@@ -155,7 +146,7 @@ void TFileDeployment::WriteWithPaths(const std::string& sourceFile, const std::s
     out += line + "\r\n";
   }
   // Written beside the target and renamed over it: never left half written.
-  support::ReplaceFileContent(targetDir + LeafOf(source), out);
+  support::ReplaceFileContent(targetDir + support::NameOfPath(source), out);
 }
 
 Outcome TFileDeployment::ExtractRequired(const std::string& name, const std::string& destination) {
@@ -193,7 +184,7 @@ Outcome TFileDeployment::DeployFiles() {
   if (!platform::FileExists(dir + "config\\webserver.dat"))
     WriteWithPaths(extracted + "webserver.dat", dir + "config\\");
   // The uninstall runs this copy.
-  ORVIK_TRY(CopyOneFile(LeafOf(setupProgram_), setupFolder_, dir));
+  ORVIK_TRY(CopyOneFile(support::NameOfPath(setupProgram_), setupFolder_, dir));
 
   archive::ArchiveStatus status;
   if (platform::FileExists(setupFolder_ + "setupldap.dat"))

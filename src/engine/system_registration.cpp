@@ -71,10 +71,7 @@ std::string GetQuickLaunchFolder() {
 
 TSystemRegistration::TSystemRegistration(setup::TSetupState& state, ui::UserInterface& ui,
                                          std::string setupProgram)
-    : state_(state), ui_(ui) {
-  size_t cut = setupProgram.find_last_of("\\/");
-  setupFile_ = cut == std::string::npos ? setupProgram : setupProgram.substr(cut + 1);
-}
+    : state_(state), ui_(ui), setupFile_(support::NameOfPath(setupProgram)) {}
 
 void TSystemRegistration::CreateProgramGroup() {
   // The group's name comes from a translation: a name that could leave its

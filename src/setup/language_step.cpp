@@ -3,6 +3,7 @@
 #include "platform/files.h"
 #include "setup/core/messages.h"
 #include "setup/core/product.h"
+#include "support/file_utils.h"
 #include "support/short_string.h"
 #include "support/text_fields.h"
 
@@ -17,9 +18,7 @@ bool HasExportLanguageSwitch(const std::vector<std::string>& args) {
 }
 
 std::string TranslationFilePath(const std::string& programPath) {
-  const size_t cut = programPath.find_last_of("\\/");
-  const std::string dir = cut == std::string::npos ? "" : programPath.substr(0, cut + 1);
-  return support::ShortString(dir + kTranslationFile);
+  return support::ShortString(support::FolderOfPath(programPath) + kTranslationFile);
 }
 
 bool RunLanguageStep(const std::vector<std::string>& args, const std::string& programPath,

@@ -34,9 +34,7 @@ bool FindFile(const std::string& name, platform::DirEntry& found) {
 }
 
 std::string ProgramDirectory() {
-  std::string path = platform::ProgramPath();
-  std::size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+  return FolderOfPath(platform::ProgramPath());
 }
 
 // Trimmed, ending in "\" (a trailing "/" of a native path becomes "\").
@@ -50,6 +48,15 @@ std::string AsDirectory(const std::string& raw, bool noFallback) {
 }
 
 }  // namespace
+
+std::string FolderOfPath(const std::string& path) {
+  std::size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+std::string NameOfPath(const std::string& path) {
+  return path.substr(FolderOfPath(path).size());
+}
 
 bool CopyFileTo(const std::string& source, const std::string& target, bool failIfExists) {
   return platform::CopyFile(source, target, failIfExists);

@@ -7,6 +7,11 @@
 
 namespace support {
 
+// The folder part of a path, with its trailing "\" or "/"; "" when there is none.
+std::string FolderOfPath(const std::string& path);
+// The name after the last "\" or "/".
+std::string NameOfPath(const std::string& path);
+
 bool CopyFileTo(const std::string& source, const std::string& target, bool failIfExists);
 // Never replaces an existing target.
 bool MoveFileTo(const std::string& source, const std::string& target);
