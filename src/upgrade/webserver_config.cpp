@@ -29,6 +29,8 @@ template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 // A scalar of a site: its element in webserver.dat, its key in webserver.cfg
 // ("" when the old file has none) and its field.
@@ -151,7 +153,9 @@ void WriteSite(const WebSite& site, TXMLObject& host) {
     item.AddChild("TITLE", e.TitleRest.empty() ? e.Title : e.Title + "," + e.TitleRest);
   });
   WriteList(host, "SPECIAL", site.Special, [](TXMLObject& item, const WebSpecial& s) {
-    item.AddChild("TITLE", "/" + Replaced(s.Title, '\\', '/'));
+    std::string title = "/";
+    title += Replaced(s.Title, '\\', '/');
+    item.AddChild("TITLE", title);
     item.AddChild("MODULE", s.Module);
     item.AddChild("SCRIPT", s.Script);
   });
@@ -315,8 +319,10 @@ std::string LogPattern(const std::string& logFormat) {
   std::string pattern;
   for (const std::string& name : names) {
     const auto known = std::find(std::begin(kLogFields), std::end(kLogFields), name);
-    if (known != std::end(kLogFields))
-      pattern += "%" + std::to_string(known - std::begin(kLogFields)) + ":s ";
+    if (known == std::end(kLogFields)) continue;
+    pattern += '%';
+    pattern += std::to_string(known - std::begin(kLogFields));
+    pattern += ":s ";
   }
   if (!pattern.empty()) pattern.pop_back();
   return pattern;
