@@ -33,19 +33,18 @@ std::string Base64Encode(std::string_view data) {
   return out;
 }
 
-bool Base64Decode(std::string_view text, std::string& out) {
-  out.clear();
-  std::size_t padding = 0;
-  while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == '=') ++padding;
-  std::string_view digits = text.substr(0, text.size() - padding);
-  if (text.size() % 4 != 0 || digits.size() % 4 == 1) return false;
+namespace {
+
+// Decodes the digits, skipping characters outside the alphabet unless strict.
+// False when strict and such a character was met.
+bool DecodeDigits(std::string_view digits, bool strict, std::string& out) {
   uint32_t bits = 0;
   int held = 0;
   for (char c : digits) {
     int value = DigitValue(c);
     if (value < 0) {
-      out.clear();
-      return false;
+      if (strict) return false;
+      continue;
     }
     bits = (bits << 6) | static_cast<uint32_t>(value);
     held += 6;
@@ -55,6 +54,25 @@ bool Base64Decode(std::string_view text, std::string& out) {
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool Base64Decode(std::string_view text, std::string& out) {
+  out.clear();
+  std::size_t padding = 0;
+  while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == '=') ++padding;
+  std::string_view digits = text.substr(0, text.size() - padding);
+  if (text.size() % 4 != 0 || digits.size() % 4 == 1) return false;
+  if (DecodeDigits(digits, true, out)) return true;
+  out.clear();
+  return false;
+}
+
+std::string Base64DecodeLenient(std::string_view text) {
+  std::string out;
+  DecodeDigits(text, false, out);
+  return out;
 }
 
 }  // namespace support

@@ -33,4 +33,18 @@ TEST(Base64Test, RefusesWhatNoEncoderWrites) {
   }
 }
 
+// Old configuration files wrap Base64 over lines and may carry stray characters.
+TEST(Base64Test, LenientDecodingSkipsWhatIsNotBase64) {
+  const std::pair<std::string, std::string> cases[] = {{"Zm9v\r\nYmFy", "foobar"},
+                                                       {" Zm9v YmE= ", "fooba"},
+                                                       {"Zm*9v!Yg==", "foob"},
+                                                       {"Zm9vYg", "foob"},
+                                                       {"Z", ""},
+                                                       {"=Zg==", "f"},
+                                                       {"", ""},
+                                                       {"!!", ""}};
+  for (const auto& [text, plain] : cases)
+    EXPECT_EQ(support::Base64DecodeLenient(text), plain) << text;
+}
+
 }  // namespace
