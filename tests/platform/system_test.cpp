@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -87,6 +88,41 @@ TEST(Sha1, PublishedVectors) {
             "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
   EXPECT_EQ(platform::Sha1(std::string("\0x", 2)).size(), 20u);
   EXPECT_NE(platform::Sha1(std::string("\0x", 2)), platform::Sha1("x"));
+}
+
+// ---- MD5 (RFC 1321) and HMAC-MD5 (RFC 2104, RFC 2202, RFC 2195) ----
+
+TEST(Md5, PublishedVectors) {
+  const std::pair<std::string, const char*> cases[] = {
+      {"", "d41d8cd98f00b204e9800998ecf8427e"},
+      {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+      {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+      {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+      {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+       "d174ab98d277d9f5a5611c2c9f419d9f"},
+      {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+       "57edf4a22be3c955ac49da2e2107b67a"},
+  };
+  for (const auto& [data, digest] : cases) EXPECT_EQ(Hex(platform::Md5(data)), digest) << data;
+}
+
+TEST(HmacMd5, PublishedVectors) {
+  const struct {
+    std::string key, data;
+    const char* digest;
+  } cases[] = {
+      {std::string(16, '\x0b'), "Hi There", "9294727a3638bb1c13f48ef8158bfc9d"},
+      {"Jefe", "what do ya want for nothing?", "750c783e6ab0b503eaa86e310a5db738"},
+      {std::string(16, '\xaa'), std::string(50, '\xdd'), "56be34521d144c88dbb8c733f0e8b3f6"},
+      // A key longer than the 64-byte block is hashed first.
+      {std::string(80, '\xaa'), "Test Using Larger Than Block-Size Key - Hash Key First",
+       "6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd"},
+      {"", "", "74e6f7298a9c2d168935f58c001bad88"},
+      // The CRAM-MD5 example: the password keys the server's challenge.
+      {"tanstaaftanstaaf", "<1896.697170952@postoffice.reston.mci.net>",
+       "b913a602c7eda7a495b4e6e7334d3890"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Hex(platform::HmacMd5(c.key, c.data)), c.digest) << c.data;
 }
 
 // ---- the system ----

@@ -10,22 +10,41 @@ bool Succeeded(NTSTATUS status) {
   return status >= 0;
 }
 
+BCRYPT_ALG_HANDLE OpenProvider(LPCWSTR algorithm, ULONG flags) {
+  BCRYPT_ALG_HANDLE h = nullptr;
+  if (!Succeeded(BCryptOpenAlgorithmProvider(&h, algorithm, nullptr, flags))) h = nullptr;
+  return h;
+}
+
 // Provider handles are meant to be opened once and shared between threads.
 BCRYPT_ALG_HANDLE Sha1Provider() {
-  static BCRYPT_ALG_HANDLE provider = [] {
-    BCRYPT_ALG_HANDLE h = nullptr;
-    if (!Succeeded(BCryptOpenAlgorithmProvider(&h, BCRYPT_SHA1_ALGORITHM, nullptr, 0))) h = nullptr;
-    return h;
-  }();
+  static BCRYPT_ALG_HANDLE provider = OpenProvider(BCRYPT_SHA1_ALGORITHM, 0);
   return provider;
 }
 
-}  // namespace
+BCRYPT_ALG_HANDLE Md5Provider() {
+  static BCRYPT_ALG_HANDLE provider = OpenProvider(BCRYPT_MD5_ALGORITHM, 0);
+  return provider;
+}
 
-std::string Sha1(const std::string& data) {
-  BCRYPT_ALG_HANDLE provider = Sha1Provider();
+BCRYPT_ALG_HANDLE HmacMd5Provider() {
+  static BCRYPT_ALG_HANDLE provider =
+      OpenProvider(BCRYPT_MD5_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG);
+  return provider;
+}
+
+PUCHAR Bytes(const std::string& s) {
+  return reinterpret_cast<PUCHAR>(const_cast<char*>(s.data()));
+}
+
+// The digest of the bytes of size digestSize; with a key, the provider must be
+// an HMAC one. Empty on failure.
+std::string Digest(BCRYPT_ALG_HANDLE provider, ULONG digestSize, const std::string& key,
+                   const std::string& data) {
   BCRYPT_HASH_HANDLE hash = nullptr;
-  if (!provider || !Succeeded(BCryptCreateHash(provider, &hash, nullptr, 0, nullptr, 0, 0)))
+  if (!provider ||
+      !Succeeded(BCryptCreateHash(provider, &hash, nullptr, 0, key.empty() ? nullptr : Bytes(key),
+                                  static_cast<ULONG>(key.size()), 0)))
     return {};
   bool ok = true;
   const char* p = data.data();
@@ -36,10 +55,24 @@ std::string Sha1(const std::string& data) {
     p += n;
     left -= n;
   }
-  std::string digest(20, '\0');
-  ok = ok && Succeeded(BCryptFinishHash(hash, reinterpret_cast<PUCHAR>(digest.data()), 20, 0));
+  std::string digest(digestSize, '\0');
+  ok = ok && Succeeded(BCryptFinishHash(hash, Bytes(digest), digestSize, 0));
   BCryptDestroyHash(hash);
   return ok ? digest : std::string();
+}
+
+}  // namespace
+
+std::string Sha1(const std::string& data) {
+  return Digest(Sha1Provider(), 20, {}, data);
+}
+
+std::string Md5(const std::string& data) {
+  return Digest(Md5Provider(), 16, {}, data);
+}
+
+std::string HmacMd5(const std::string& key, const std::string& data) {
+  return Digest(HmacMd5Provider(), 16, key, data);
 }
 
 }  // namespace platform
