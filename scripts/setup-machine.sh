@@ -4,7 +4,7 @@
 set -eu
 PACKAGES="cmake g++ make zlib1g-dev libssl-dev libgtest-dev libbenchmark-dev clang
   libclang-rt-14-dev g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 xvfb xauth
-  binutils-mingw-w64-x86-64 zip unzip time"
+  binutils-mingw-w64-x86-64 zip unzip time openssl nginx python3 python3-aiosmtpd"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
@@ -14,6 +14,15 @@ if [ -n "$missing" ]; then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO=sudo
   $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  # nginx is a test peer only: the tests start it on loopback ports of their own,
+  # so the package must not start the machine's web service.
+  guard=""
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null
+    $SUDO chmod +x /usr/sbin/policy-rc.d
+    guard=1
+  fi
   $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing \
     </dev/null
+  [ -z "$guard" ] || $SUDO rm -f /usr/sbin/policy-rc.d
 fi
