@@ -17,10 +17,18 @@ echo "== fuzz targets: their corpora, then 30 seconds of fuzzing each"
 echo "== Windows tests under Wine"
 WINEPREFIX="$ROOT/build/windows/wineprefix"
 export WINEPREFIX
-# Windows need a display under Wine: the tests run on a virtual one.
-(cd "$ROOT/build/windows" && xvfb-run -a ctest --output-on-failure --no-tests=error -j 2) ||
-  status=1
-wineserver -k 2>/dev/null || true
+# Windows need a display under Wine: the tests run on a virtual one. The prefix
+# is made first; then one wineserver stays up for the whole run, so that no
+# test starts a program just as an idle server shuts down. Its service manager
+# is started before the tests, which would otherwise keep the output of the
+# test that started it open.
+(cd "$ROOT/build/windows" && xvfb-run -a sh -c '
+  "$1/scripts/wine-run.sh" cmd /c exit 0 && wineserver -w &&
+  wineserver -p && "$1/scripts/wine-run.sh" cmd /c exit 0 &&
+  ctest --output-on-failure --no-tests=error -j 2
+  rc=$?
+  wineserver -k 2>/dev/null
+  exit $rc' sh "$ROOT") || status=1
 
 if [ "$status" -ne 0 ]; then
   echo "TESTS FAILED"
