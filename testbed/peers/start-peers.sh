@@ -7,6 +7,7 @@ set -eu
 HERE=$(cd "$(dirname "$0")" && pwd)
 DIR=$1
 PYTHON=/usr/bin/python3
+export PYTHONDONTWRITEBYTECODE=1  # no __pycache__ in the source tree
 "$HERE/stop-peers.sh" "$DIR"
 rm -rf "$DIR"
 mkdir -p "$DIR/tls" "$DIR/nginx/www" "$DIR/smtp-mail"
