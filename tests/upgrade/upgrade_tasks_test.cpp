@@ -12,6 +12,7 @@
 #include "common/peers.h"
 #include "common/scratch_dir.h"
 #include "platform/files.h"
+#include "serverconfig/domain_list.h"
 #include "serverconfig/scramble.h"
 #include "support/system_utils.h"
 #include "upgrade/webserver_config.h"
@@ -49,7 +50,20 @@ class UpgradeTasksTest : public testing::Test {
     record.SetStr(fields::kGroupwareUser, fields::kGroupwareSize, "gw");
     record.SetWord(fields::kWebAdminPort, static_cast<uint16_t>(port));
     record.SetDWord(fields::kDomainCount, domains);
+    record.SetByte(fields::kDomainsConverted, 1);
     return record;
+  }
+  // A domains.cfg of that many domains, as the domain count of the settings says.
+  void WriteDomains(uint32_t count) {
+    std::string bytes;
+    for (uint32_t i = 0; i < count; ++i) {
+      const std::string name = "d" + std::to_string(i) + ".example";
+      std::string entry(serverconfig::domain::kEntrySize, '\0');
+      entry[0] = static_cast<char>(name.size());
+      entry.replace(1, name.size(), name);
+      bytes += entry;
+    }
+    ASSERT_TRUE(WriteFile(Config("domains.cfg"), bytes));
   }
   void Run(const std::string& version) {
     serverconfig::TConfigStore store;
@@ -187,6 +201,7 @@ TEST_F(UpgradeTasksTest, ImapRulesAreConvertedByTheWebAdministrationOfSmallServe
   };
   for (auto [domains, asked] : {std::pair{19u, 1}, std::pair{20u, 0}}) {
     WriteSettings(Settings(port, domains));
+    WriteDomains(domains);
     const int before = requests();
     Run("8.9.0");
     EXPECT_EQ(requests() - before, asked) << domains << " domains";
