@@ -24,6 +24,8 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr size_t kRecordBytes = 16 * 1024 + 512;
+// SECURITY_FLAG_IGNORE_UNKNOWN_CA of the SSL policy (declared with WinINet's flags).
+constexpr DWORD kIgnoreUnknownCa = 0x00000100;
 
 std::mutex anchorMutex;
 HCERTSTORE anchorStore = nullptr;  // the extra roots, or none
@@ -102,7 +104,7 @@ bool VerifyServer(PCCERT_CONTEXT server, const std::string& host) {
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
-    ssl.fdwChecks = anchored ? SECURITY_FLAG_IGNORE_UNKNOWN_CA : 0;
+    ssl.fdwChecks = anchored ? kIgnoreUnknownCa : 0;
     ssl.pwszServerName = name.data();
     CERT_CHAIN_POLICY_PARA policy{};
     policy.cbSize = sizeof policy;
@@ -110,7 +112,11 @@ bool VerifyServer(PCCERT_CONTEXT server, const std::string& host) {
     policy.pvExtraPolicyPara = &ssl;
     CERT_CHAIN_POLICY_STATUS status{};
     status.cbSize = sizeof status;
-    verified = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) &&
+    // Wine's SSL policy passes a partial chain (measured), so the chain's own
+    // status is checked as well.
+    const DWORD allowed = anchored ? CERT_TRUST_IS_UNTRUSTED_ROOT : 0;
+    verified = (chain->TrustStatus.dwErrorStatus & ~allowed) == 0 &&
+               CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) &&
                status.dwError == 0;
   }
   if (chain) CertFreeCertificateChain(chain);
