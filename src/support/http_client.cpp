@@ -318,7 +318,7 @@ HttpResponseHead ParseResponseHead(std::string_view block) {
   word = word == std::string::npos ? word : status.find_first_not_of(' ', word);
   if (word != std::string::npos) {
     std::string code = status.substr(word, status.find(' ', word) - word);
-    if (code.size() == 3 && AllDigits(code)) head.status = std::stoi(code);
+    if (code.size() == 3 && AllDigits(code) && code[0] != '0') head.status = std::stoi(code);
   }
   head.location = HttpHeaderValue(block, "Location");
   std::string length = HttpHeaderValue(block, "Content-Length");
@@ -327,6 +327,10 @@ HttpResponseHead ParseResponseHead(std::string_view block) {
         length.size() <= 18 && AllDigits(length) ? std::stoll(length) : kBadContentLength;
   std::string cookie = HttpHeaderValue(block, "Set-Cookie");
   head.cookie = TrimBlanks(cookie.substr(0, cookie.find(';')));
+  // Sent back on a header line of its own: a lone CR in it would start another.
+  if (std::any_of(head.cookie.begin(), head.cookie.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+    head.cookie.clear();
   return head;
 }
 

@@ -41,10 +41,10 @@ constexpr int64_t kBadContentLength = -2;
 // The parts of a response header block (status line to the empty line) that
 // the client acts on.
 struct HttpResponseHead {
-  int status = 0;  // the second word of the status line; 0 when it is no 3-digit code
+  int status = 0;  // the second word of the status line; 0 when it is no code from 100 to 999
   std::string location;
   int64_t contentLength = kNoContentLength;  // or kBadContentLength when not a decimal number
-  std::string cookie;                        // the name=value part of Set-Cookie
+  std::string cookie;  // the name=value part of Set-Cookie; "" when it holds control characters
 };
 
 HttpResponseHead ParseResponseHead(std::string_view block);

@@ -240,8 +240,10 @@ TEST(HttpParsingTest, ResponseHead) {
       {"HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n", 200, "", kBadContentLength, ""},
       {"HTTP/1.1 302 Found\r\nSet-Cookie: a=b; Path=/\r\nSet-Cookie: c=d\r\n\r\n", 302, "",
        kNoContentLength, "a=b"},
+      {"HTTP/1.1 200 OK\r\nSet-Cookie: a=b\rInjected: 1\r\n\r\n", 200, "", kNoContentLength, ""},
       {"Location: /status-line 200\r\n\r\n", 0, "", kNoContentLength, ""},
       {"HTTP/1.1 2000 OK\r\n\r\n", 0, "", kNoContentLength, ""},
+      {"HTTP/1.1 050 OK\r\n\r\n", 0, "", kNoContentLength, ""},
       {"", 0, "", kNoContentLength, ""},
   };
   for (const auto& c : cases) {
