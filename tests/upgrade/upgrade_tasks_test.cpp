@@ -57,7 +57,8 @@ class UpgradeTasksTest : public testing::Test {
   void WriteDomains(uint32_t count) {
     std::string bytes;
     for (uint32_t i = 0; i < count; ++i) {
-      const std::string name = "d" + std::to_string(i) + ".example";
+      std::string name = std::to_string(i);
+      name += ".example";
       std::string entry(serverconfig::domain::kEntrySize, '\0');
       entry[0] = static_cast<char>(name.size());
       entry.replace(1, name.size(), name);
