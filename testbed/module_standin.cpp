@@ -14,13 +14,17 @@
 //   pipe <hex of each 20-byte message>
 //   message 0x500 <wParam> <lParam>
 //   stop ignored | stop
+//   web-admin port=<port> | http <request line> host=<Host value>
 // "<exe>.behaviour" beside it holds one word a line (services do not inherit a
 // test's environment): ignore-stop; exit-at-start (ends with code 1 before it
 // reaches the service manager, so the start fails: 1053 under Wine);
 // stop-slowly=<ms>, start-pending=<ms> (that long in the pending state); hang
-// (the window's thread stops answering once the window exists).
+// (the window's thread stops answering once the window exists); web-admin
+// (serves HTTP on a free loopback port as the web administration does, and
+// answers every request with 200).
 // It never runs longer than ten minutes on its own.
 #include <windows.h>
+#include <winsock2.h>
 
 #include <cctype>
 #include <cstdio>
@@ -44,6 +48,7 @@ struct Behaviour {
   bool IgnoreStop = false;
   bool ExitAtStart = false;
   bool Hang = false;
+  bool WebAdmin = false;
   DWORD StopSlowlyMs = 0;
   DWORD StartPendingMs = 0;
 };
@@ -96,6 +101,7 @@ void ReadBehaviour() {
     if (line == "ignore-stop") behaviour.IgnoreStop = true;
     if (line == "exit-at-start") behaviour.ExitAtStart = true;
     if (line == "hang") behaviour.Hang = true;
+    if (line == "web-admin") behaviour.WebAdmin = true;
     if (line.rfind("stop-slowly=", 0) == 0)
       behaviour.StopSlowlyMs = Milliseconds(line, "stop-slowly=");
     if (line.rfind("start-pending=", 0) == 0)
@@ -120,9 +126,9 @@ std::string Hex(const char* bytes, size_t n) {
 // between clients, so the pipe never vanishes while a client waits for it.
 DWORD WINAPI PipeServer(void*) {
   std::string path = "\\\\.\\pipe\\" + identity.ServiceName;
-  HANDLE pipe = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX,
-                                 PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0,
-                                 nullptr);
+  HANDLE pipe =
+      CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX,
+                       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
   if (pipe == INVALID_HANDLE_VALUE) {
     Log("pipe error " + std::to_string(GetLastError()));
     return 1;
@@ -147,8 +153,57 @@ DWORD WINAPI PipeServer(void*) {
   }
 }
 
-void StartPipeServer() {
+// --- the web administration ---
+
+// Reads one request (up to its empty line, at most 64 KiB, 10 s), logs its
+// first line and Host value, and answers 200.
+void AnswerRequest(SOCKET client) {
+  DWORD timeoutMs = 10000;
+  setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs),
+             sizeof timeoutMs);
+  std::string request;
+  char buffer[2048];
+  int got = 0;
+  while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536 &&
+         (got = recv(client, buffer, sizeof buffer, 0)) > 0)
+    request.append(buffer, got);
+  std::string host;
+  size_t at = request.find("\r\nHost: ");
+  if (at != std::string::npos) host = request.substr(at + 8, request.find("\r\n", at + 8) - at - 8);
+  Log("http " + request.substr(0, request.find("\r\n")) + " host=" + host);
+  static const char reply[] =
+      "HTTP/1.1 200 OK\r\nContent-Length: 9\r\nConnection: close\r\n\r\nconverted";
+  send(client, reply, sizeof reply - 1, 0);
+  shutdown(client, SD_SEND);
+  closesocket(client);
+}
+
+DWORD WINAPI WebAdminServer(void*) {
+  WSADATA data;
+  WSAStartup(MAKEWORD(2, 2), &data);
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int length = sizeof address;
+  if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener, 4) != 0 ||
+      getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    Log("web-admin error " + std::to_string(WSAGetLastError()));
+    return 1;
+  }
+  Log("web-admin port=" + std::to_string(ntohs(address.sin_port)));
+  for (;;) {
+    SOCKET client = accept(listener, nullptr, nullptr);
+    if (client != INVALID_SOCKET) AnswerRequest(client);
+  }
+}
+
+void StartServers() {
   HANDLE thread = CreateThread(nullptr, 0, PipeServer, nullptr, 0, nullptr);
+  if (thread) CloseHandle(thread);
+  if (!behaviour.WebAdmin) return;
+  thread = CreateThread(nullptr, 0, WebAdminServer, nullptr, 0, nullptr);
   if (thread) CloseHandle(thread);
 }
 
@@ -187,7 +242,7 @@ void WINAPI ServiceMain(DWORD, char**) {
   Log("start service pid=" + std::to_string(GetCurrentProcessId()));
   Report(SERVICE_START_PENDING, behaviour.StartPendingMs + 1000);
   Sleep(behaviour.StartPendingMs);
-  StartPipeServer();
+  StartServers();
   Report(SERVICE_RUNNING, 0);
   WaitForSingleObject(stopEvent, kLifetimeMs);
   Report(SERVICE_STOP_PENDING, behaviour.StopSlowlyMs + 1000);
@@ -228,7 +283,7 @@ int RunDesktop() {
     Log("no window " + std::to_string(GetLastError()));
     return 1;
   }
-  StartPipeServer();
+  StartServers();
   if (behaviour.Hang) {
     Sleep(kLifetimeMs);
     return 0;

@@ -1,9 +1,12 @@
-// The entries of the anti-virus engine's setup library setiface.dll, which
-// comes with the engine in setupav.dat. Every text is an ANSI string; the
-// engine's status is written to the last argument and not examined.
+// The anti-virus engine's setup library setiface.dll, which comes with the
+// engine in setupav.dat. Every text is an ANSI string; the engine's status is
+// written to the last argument and not examined.
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+#include "platform/library.h"
 
 namespace engine {
 
@@ -16,5 +19,18 @@ using SetifaceUpdateFiles = int32_t(const char* product, const char* options, in
 using SetifaceUninstallProgram = int32_t(const char* product, const char* path, int32_t mode,
                                          int32_t* status);
 }
+
+// The partner name and mode every entry is called with.
+inline constexpr char kAntivirusPartner[] = "Kestrun";
+inline constexpr int32_t kAntivirusMode = 2;
+
+// Loads setiface.dll of the folder (ending in "\") with that folder as the
+// current directory, where the library looks for its own files; the current
+// directory is put back afterwards.
+bool LoadAntivirusSetup(const std::string& folder, platform::Library& library);
+
+// Has the engine installed below installDir ("avast\") uninstall itself through
+// the setup library of "avast\setup\"; nothing when that cannot be loaded.
+void UninstallAntivirusEngine(const std::string& installDir);
 
 }  // namespace engine

@@ -24,19 +24,7 @@ constexpr char kLdapKeepList[] =
     "schema\\inetorgperson.schema;schema\\java.schema;schema\\krb5-kdc.schema;schema\\misc.schema;"
     "schema\\nadf.schema;schema\\nis.schema;schema\\openldap.schema;ldbm\\dn2id.dbb;"
     "ldbm\\id2entry.dbb;ldbm\\nextid.dbb;ldbm\\objectClass.dbb;";
-constexpr char kAntivirusPartner[] = "Kestrun";
-constexpr int32_t kAntivirusMode = 2;
 constexpr uint32_t kErrorFilenameTooLong = 206;
-
-// Loads setiface.dll of the folder with that folder as the current directory,
-// where the engine's setup library looks for its own files.
-bool LoadAntivirusSetup(const std::string& folder, platform::Library& library) {
-  std::string previous = platform::CurrentDirectory();
-  platform::SetCurrentDirectory(folder);
-  bool loaded = library.Load(folder + "setiface.dll");
-  platform::SetCurrentDirectory(previous);
-  return loaded;
-}
 
 void EnsureDataSource(const upgrade::AccessDataSource& source, const std::string& installDir) {
   if (!upgrade::DataSourceExists(source.name))

@@ -17,8 +17,6 @@ namespace engine {
 namespace {
 
 constexpr char kExplorerKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
-constexpr char kUninstallKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-constexpr char kUninstallSection[] = "Orvik";
 constexpr char kPublisher[] = "Kestrun";
 constexpr char kMakerAddress[] = "https://www.kestrun.example/";
 constexpr int kUninstallIcon = 1;
@@ -56,6 +54,15 @@ bool IsSafeName(const std::string& name) {
          name.find("..") == std::string::npos;
 }
 
+std::string ProgramGroupFolder() {
+  if (!IsSafeName(setup::cName)) return "";
+  support::TAdvancedRegistry shellFolders(support::hkLOCAL_MACHINE, kExplorerKey, "Shell Folders");
+  std::string common = shellFolders.ReadString("Common Programs");
+  if (common.empty()) common = platform::SpecialFolderPath(platform::SpecialFolder::CommonPrograms);
+  if (common.empty()) common = platform::SpecialFolderPath(platform::SpecialFolder::Programs);
+  return common.empty() ? "" : common + "\\" + setup::cName + "\\";
+}
+
 std::string GetDesktopFolder() {
   std::string folder = platform::SpecialFolderPath(platform::SpecialFolder::Desktop);
   return folder.empty() ? "" : support::NormalizeDir(folder);
@@ -82,12 +89,8 @@ void TSystemRegistration::CreateProgramGroup() {
   if (!programs.empty())  // an older per-user group
     support::DeleteDirectory(programs + "\\" + setup::cName + "\\", "", true);
 
-  shellFolders.RegistryRootKey = support::hkLOCAL_MACHINE;
-  std::string common = shellFolders.ReadString("Common Programs");
-  if (common.empty()) common = platform::SpecialFolderPath(platform::SpecialFolder::CommonPrograms);
-  if (common.empty()) common = platform::SpecialFolderPath(platform::SpecialFolder::Programs);
-  if (common.empty()) return;
-  std::string group = common + "\\" + setup::cName + "\\";
+  std::string group = ProgramGroupFolder();
+  if (group.empty()) return;
   support::DeleteDirectory(group, "", true);  // one group, whatever earlier runs left
   support::CreateDirectoryPath(group);
 

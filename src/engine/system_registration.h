@@ -11,9 +11,17 @@
 
 namespace engine {
 
+// The entry in the list of installed programs: HKEY_LOCAL_MACHINE, this key,
+// section "Orvik".
+inline constexpr char kUninstallKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+inline constexpr char kUninstallSection[] = "Orvik";
+
 // Line index (from 0) of LinkDesc, lines separated by LF, each trimmed (a CR
 // before the LF goes).
 std::string LinkDescLine(int index);
+// The program group's folder among every user's programs, with a trailing "\";
+// "" when the shell names none or the group's name is not a safe name.
+std::string ProgramGroupFolder();
 // The current user's desktop, with a trailing "\"; "" when the shell names none.
 std::string GetDesktopFolder();
 // The current user's quick-launch folder, with a trailing "\"; not created.

@@ -34,6 +34,8 @@ constexpr std::size_t kPathDelimiter = 22121;
 constexpr std::size_t kNoRecordCaches = 26966;
 constexpr std::size_t kArchiveDomains = 28051;
 constexpr std::size_t kAuditLog = 28067;
+constexpr std::size_t kLocalAddressesInUse = 1474;  // 0: the local address list is not used
+constexpr std::size_t kResolverByte = 1476;         // a resolver parameter, default 3
 
 // Numbers.
 constexpr std::size_t kWebAdminPort = 1036;        // 16 bits
@@ -43,6 +45,11 @@ constexpr std::size_t kCreationDate = 20336;       // day number
 constexpr std::size_t kHeldValue = 22122;          // 16 bits, taken out on load
 constexpr std::size_t kPreviousLoadValue = 22142;  // 32 bits
 constexpr std::size_t kAccountCacheSize = 26971;   // 32 bits
+constexpr std::size_t kResolverValue = 22136;      // 32 bits, a resolver parameter, default 1
+// Values whose unit became smaller in 8.5.7 (32 bits; 28059 is not aligned).
+constexpr std::size_t kScaledBy60 = 7012;
+constexpr std::size_t kScaledBy1440 = 7016;
+constexpr std::size_t kScaledBy1024 = 28059;
 
 // Domain names in older layouts.
 constexpr std::size_t kOldDomainTable = 7024, kOldDomainNameSize = 128;

@@ -2,16 +2,17 @@
 """aiosmtpd on loopback for the SMTP client tests.
 
 "smtp-open" takes mail without authentication; "smtp-auth" offers CRAM-MD5,
-LOGIN and PLAIN and takes mail only from an authenticated client (user "user",
-password "secret"). Every accepted message is stored as FOLDER/smtp-mail/
-<port>-<n>.eml: the envelope lines, an empty line, then the data as received.
+LOGIN and PLAIN, "smtp-login" LOGIN and PLAIN, "smtp-plain" PLAIN only, and
+these take mail only from an authenticated client (user "user", password
+"secret"). Every server refuses recipients whose address begins with
+"nobody@" (550). Each accepted message is appended to FOLDER/smtp-mail/
+<name>.eml: the envelope lines, an empty line, then the data as received.
 
 Usage: smtp_server.py FOLDER   (writes FOLDER/smtp_server.ports)
 """
 import base64
 import hashlib
 import hmac
-import itertools
 import logging
 import os
 import socket
@@ -24,7 +25,6 @@ from aiosmtpd.smtp import AuthResult, LoginPassword
 
 USER, PASSWORD = b"user", b"secret"
 LIFETIME = 3600
-counter = itertools.count(1)
 
 
 def free_port():
@@ -34,16 +34,20 @@ def free_port():
 
 
 class Store:
-    def __init__(self, folder, port):
-        self.folder, self.port = folder, port
+    def __init__(self, path):
+        self.path = path
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address.startswith("nobody@"):
+            return "550 5.1.1 no such user here"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
-        name = os.path.join(self.folder, "%d-%d.eml" % (self.port, next(counter)))
-        with open(name + ".tmp", "wb") as out:
+        with open(self.path, "ab") as out:
             out.write(b"MAIL FROM: " + envelope.mail_from.encode() + b"\n")
             out.write(b"RCPT TO: " + ",".join(envelope.rcpt_tos).encode() + b"\n\n")
             out.write(envelope.original_content)
-        os.rename(name + ".tmp", name)
         return "250 stored"
 
 
@@ -69,14 +73,20 @@ def main():
     logging.basicConfig(level=logging.ERROR)  # errors of a session go to smtp_server.out
     folder = sys.argv[1]
     mail = os.path.join(folder, "smtp-mail")
-    ports = {"smtp-open": free_port(), "smtp-auth": free_port()}
-    controllers = [
-        Controller(Store(mail, ports["smtp-open"]), hostname="127.0.0.1",
-                   port=ports["smtp-open"]),
-        Controller(AuthStore(mail, ports["smtp-auth"]), hostname="127.0.0.1",
-                   port=ports["smtp-auth"], authenticator=check_password,
-                   auth_required=True, auth_require_tls=False),
-    ]
+    # Name: mechanisms left out of CRAM-MD5, LOGIN and PLAIN (None: no AUTH).
+    servers = {"smtp-open": None, "smtp-auth": [], "smtp-login": ["CRAM-MD5"],
+               "smtp-plain": ["CRAM-MD5", "LOGIN"]}
+    ports = {name: free_port() for name in servers}
+    controllers = []
+    for name, excluded in servers.items():
+        store = os.path.join(mail, name + ".eml")
+        if excluded is None:
+            controllers.append(Controller(Store(store), hostname="127.0.0.1", port=ports[name]))
+        else:
+            controllers.append(Controller(
+                AuthStore(store), hostname="127.0.0.1", port=ports[name],
+                authenticator=check_password, auth_required=True, auth_require_tls=False,
+                auth_exclude_mechanism=excluded))
     for c in controllers:
         c.start()
     temp = os.path.join(folder, "smtp_server.ports.tmp")

@@ -7,6 +7,7 @@ set -eu
 HERE=$(cd "$(dirname "$0")" && pwd)
 DIR=$1
 PYTHON=/usr/bin/python3
+export PYTHONDONTWRITEBYTECODE=1  # no __pycache__ in the source tree
 "$HERE/stop-peers.sh" "$DIR"
 rm -rf "$DIR"
 mkdir -p "$DIR/tls" "$DIR/nginx/www" "$DIR/smtp-mail"
@@ -41,6 +42,13 @@ sed -e "s|@DIR@|$DIR|g" -e "s|@PLAIN@|$1|g" -e "s|@GOOD@|$2|g" -e "s|@WRONG_NAME
 printf 'http-plain %s\nhttps-good %s\nhttps-wrong-name %s\nhttps-self-signed %s\n' "$@" \
   >"$DIR/nginx.ports"
 printf 'hello from nginx\n' >"$DIR/nginx/www/index.html"
+mkdir -p "$DIR/nginx/www/a" "$DIR/nginx/www/private"
+printf 'next\n' >"$DIR/nginx/www/a/next.html"
+printf 'up\n' >"$DIR/nginx/www/up.html"
+printf 'secret\n' >"$DIR/nginx/www/private/secret.html"
+head -c 3000000 /dev/urandom >"$DIR/nginx/www/large.bin"
+# Basic authorization for user "u" with password "p".
+printf 'u:%s\n' "$(openssl passwd -apr1 p)" >"$DIR/nginx/htpasswd"
 chmod -R a+rX "$DIR"
 nginx -p "$DIR/nginx/" -c "$DIR/nginx/nginx.conf" -e "$DIR/nginx/error.log"
 

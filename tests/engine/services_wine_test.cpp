@@ -10,11 +10,14 @@
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/services.h"
+#include "serverconfig/config_store.h"
+#include "serverconfig/scramble.h"
 #include "support/file_utils.h"
 #include "support/server_modules.h"
 #include "support/system_utils.h"
 #include "ui/headless.h"
 #include "upgrade/module_notification.h"
+#include "upgrade/upgrade_tasks.h"
 
 namespace {
 
@@ -216,6 +219,58 @@ TEST_F(WineServicesTest, IISSMTPIsStoppedAndDisabledWhenOrvikSMTPCannotStart) {
   // OrvikSMTP was started once more after IIS gave way.
   std::string log = Log("smtp.exe");
   EXPECT_NE(log.find("start"), log.rfind("start")) << log;
+}
+
+// An upgrade from 8.9.0: every version test reaches the five running modules
+// through their pipes, and the last task's request reaches the web
+// administration (control.exe), whose answer is deleted unread.
+TEST_F(WineServicesTest, UpgradeTasksReachEveryModuleAndTheWebAdministration) {
+  Behave("control.exe", "web-admin\n");
+  EXPECT_TRUE(control_.StopRunningServices());
+  control_.InstallServices();
+  ASSERT_TRUE(WaitFor([&] { return AllRunning(); }));
+  std::string port;
+  ASSERT_TRUE(WaitFor([&] {
+    const std::string log = Log("control.exe");
+    const std::size_t at = log.find("web-admin port=");
+    if (at != std::string::npos) port = log.substr(at + 15, log.find('\n', at) - at - 15);
+    return !port.empty();
+  })) << Log("control.exe");
+  serverconfig::TFixedRecord settings(serverconfig::settings::kRecordSize);
+  settings.SetWord(serverconfig::settings::kWebAdminPort, static_cast<uint16_t>(std::stoi(port)));
+  ASSERT_TRUE(support::CreateDirectoryPath(state_.InstallDir + "config\\"));
+  ASSERT_TRUE(testing_support::WriteFile(state_.InstallDir + "config\\settings.cfg",
+                                         serverconfig::ScrambledCopy(settings)));
+  auto answers = [] {
+    std::vector<platform::DirEntry> entries;
+    platform::ListDirectory(support::GetTempDirectory() + "*.tmp", entries);
+    return entries.size();
+  };
+  const std::size_t answersBefore = answers();
+
+  serverconfig::TConfigStore store;
+  upgrade::RunUpgradeTasks(store, "8.9.0", state_.InstallDir);
+
+  const std::string reload = "pipe 0010000000050000010100000000000000000000\n";
+  for (const auto& module : kServerModules) {
+    auto reloads = [&] {
+      const std::string log = Log(module.Executable);
+      int count = 0;
+      for (std::size_t at = log.find(reload); at != std::string::npos;
+           at = log.find(reload, at + 1))
+        ++count;
+      return count;
+    };
+    EXPECT_TRUE(WaitFor([&] { return reloads() == 26; }))
+        << module.Executable << ": " << reloads() << " reloads";
+  }
+  EXPECT_NE(Log("control.exe")
+                .find("http GET /admin/tools/convert_imap_rules.html HTTP/1.1 host=localhost:" +
+                      port + "\n"),
+            std::string::npos)
+      << Log("control.exe");
+  EXPECT_EQ(answers(), answersBefore);
+  EXPECT_TRUE(control_.StopRunningServices());
 }
 
 }  // namespace

@@ -328,6 +328,7 @@ uint32_t WritePipeMessage(const std::string& name, const std::string& bytes) {
     if (!Elapsed(pipe.since, pipe.busyMs)) return kErrorSemaphoreTimeout;
   }
   pipe.messages.push_back(bytes);
+  Log("Pipe " + name);
   return 0;
 }
 

@@ -44,7 +44,7 @@ bool FindService(const std::string& name, StandinService& service);
 // One line per call that changed something or failed: "Start OrvikSMTP",
 // "Stop OrvikSMTP", "Create OrvikSMTP", "Delete OrvikSMTP", "StartType OrvikSMTP 4",
 // "BinaryPath OrvikSMTP <path>", "Description OrvikSMTP", "FailureActions OrvikSMTP", "Terminate
-// 1002", each failure followed by " -> <code>".
+// 1002", "Pipe OrvikSMTP" (a message written), each failure followed by " -> <code>".
 std::vector<std::string> ServiceCallLog();
 void ClearServiceCallLog();
 

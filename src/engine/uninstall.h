@@ -1,0 +1,51 @@
+// The uninstall: removes the server's services, programs, shortcuts and entry
+// in the list of installed programs. The server's data (configuration, mail,
+// logs), the setup program and the product key stay.
+#pragma once
+
+#include <string>
+
+#include "engine/outcome.h"
+#include "setup/core/setup_state.h"
+#include "ui/ui.h"
+
+namespace engine {
+
+// The anti-spam files that hold the administrator's own data; they stay when
+// the anti-spam folder is removed.
+inline constexpr const char* kAntispamKeptFiles[] = {"spam\\challenge.mdb",
+                                                     "spam\\rules\\local.cf"};
+
+// Deletes the folder (relative to installDir, ending in "\") with everything
+// below it but the kept files (relative to installDir); folders that hold a
+// kept file stay.
+void DeleteFolderKeeping(const std::string& installDir, const std::string& folder,
+                         std::initializer_list<const char*> kept = {});
+
+// Whether the folder of the running program (ending in "\") is the installation
+// an uninstall started from it may remove: the registered installation folder
+// (spelled in any case, with or without the last "\"), or with none registered
+// a folder that holds config\settings.cfg.
+bool IsOwnInstallation(const std::string& programFolder, const std::string& registeredDir);
+
+class TUninstall {
+ public:
+  // programFolder is the folder of the running program, ending in "\".
+  TUninstall(setup::TSetupState& state, ui::UserInterface& ui, std::string programFolder);
+
+  // The whole uninstall, ended by the completion message. Fatal, with a message
+  // and nothing changed, when the program's folder is not the installation
+  // registered as registeredDir.
+  Outcome Uninstall(const std::string& registeredDir);
+
+ private:
+  void StopModules();
+  void RemoveShortcuts();
+  void RemoveProgramFiles();
+
+  setup::TSetupState& state_;
+  ui::UserInterface& ui_;
+  std::string dir_;
+};
+
+}  // namespace engine

@@ -1,0 +1,161 @@
+// The uninstall on the stand-in service manager, shell and registry, over an
+// installation that system registration has registered.
+#ifndef _WIN32
+#include "engine/uninstall.h"
+
+#include <gtest/gtest.h>
+
+#include "common/scratch_dir.h"
+#include "common/testbed.h"
+#include "engine/antivirus_setup.h"
+#include "engine/file_deployment.h"
+#include "engine/system_registration.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/posix/module_standins.h"
+#include "platform/posix/posix_platform.h"
+#include "platform/registry.h"
+#include "setup/core/messages.h"
+#include "support/file_utils.h"
+#include "support/system_utils.h"
+#include "ui/headless.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+constexpr char kShellFolders[] =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+class UninstallTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    platform::posix::ClearRegistry();
+    platform::posix::ClearModuleStandins();
+    platform::InstallClock(&clock_);
+    support::ServiceMode = true;
+    root_ = scratch_.Path();
+    dir_ = state_.InstallDir = root_ + "Orvik\\";
+    for (const char* folder : {"Common\\", "Desktop\\"})
+      ASSERT_TRUE(support::CreateDirectoryPath(root_ + folder));
+    platform::RegKey key;
+    ASSERT_TRUE(key.Open(platform::RegRoot::LocalMachine, kShellFolders, true));
+    ASSERT_TRUE(key.WriteString("Common Programs", root_ + "Common"));
+    platform::posix::SetSpecialFolders(root_ + "Desktop", "", "");
+    for (const std::string& file : Installed()) ASSERT_TRUE(Write(file, "x"));
+    ASSERT_TRUE(
+        Write("avast\\setup\\setiface.dll", ReadFile(testing_support::TestbedLibrary("setiface"))));
+    for (const auto& module : support::kServerModules) {
+      platform::posix::StandinService service;
+      service.Name = module.ServiceName;
+      service.BinaryPath = "\"" + dir_ + module.Executable + "\"";
+      service.State = platform::kServiceRunning;
+      platform::posix::AddService(service);
+    }
+    state_.AddDesktop = true;
+    ASSERT_EQ(engine::TSystemRegistration(state_, ui_, dir_ + "setup.exe").RegisterSystem(),
+              engine::Outcome::Done);
+  }
+  void TearDown() override {
+    support::ServiceMode = false;
+    platform::InstallClock(nullptr);
+    platform::posix::SetSpecialFolders("", "", "");
+  }
+  bool Write(const std::string& file, const std::string& content) {
+    return support::CreateDirectoryPath(support::FolderOfPath(dir_ + file)) &&
+           WriteFile(dir_ + file, content);
+  }
+  // What the uninstall removes: programs and the folders of the components.
+  static std::vector<std::string> Installed() {
+    std::vector<std::string> files(std::begin(engine::kCoreFiles), std::end(engine::kCoreFiles));
+    for (const char* f : {"kestruncom.dll", "cal.exe", "im.exe", "doc\\readme.txt", "wizards\\w",
+                          "modules\\m", "spam\\rules\\1.cf", "html\\index.html", "api\\a",
+                          "tutorial\\index.html", "examples\\e", "xml\\basic.xml", "php\\php.dll"})
+      files.push_back(f);
+    return files;
+  }
+  // What stays: the server's data, the setup program and the anti-spam data.
+  static std::vector<std::string> Kept() {
+    return {"config\\settings.cfg",
+            "mail\\_outgoing\\m.eml",
+            "logs\\smtp.log",
+            "temp\\t",
+            "setup.exe",
+            "setup.Dat",
+            "spam\\challenge.mdb",
+            "spam\\rules\\local.cf"};
+  }
+  engine::Outcome Uninstall(const std::string& registered) {
+    return engine::TUninstall(state_, ui_, dir_).Uninstall(registered);
+  }
+
+  testing_support::ScratchDir scratch_;
+  platform::VirtualClock clock_;
+  std::string root_, dir_;
+  setup::TSetupState state_;
+  ui::HeadlessUI ui_;
+};
+
+TEST_F(UninstallTest, RemovesProgramsServicesAndShortcutsAndKeepsTheData) {
+  for (const std::string& file : Kept()) ASSERT_TRUE(Write(file, "kept " + file));
+  ASSERT_TRUE(platform::FileExists(root_ + "Desktop\\Orvik Mail Server Administration.lnk"));
+
+  EXPECT_EQ(Uninstall("c:" + dir_.substr(2)), engine::Outcome::Done);  // spelled otherwise
+
+  for (const auto& module : support::kServerModules) {
+    platform::posix::StandinService service;
+    EXPECT_FALSE(platform::posix::FindService(module.ServiceName, service)) << module.ServiceName;
+  }
+  for (const std::string& file : Installed())
+    EXPECT_FALSE(platform::FileExists(dir_ + file)) << file;
+  for (const char* folder : {"doc", "html", "wizards", "avast"})
+    EXPECT_FALSE(platform::DirectoryExists(dir_ + folder)) << folder;
+  for (const std::string& file : Kept()) EXPECT_EQ(ReadFile(dir_ + file), "kept " + file);
+  EXPECT_FALSE(platform::DirectoryExists(engine::ProgramGroupFolder()));
+  EXPECT_FALSE(platform::FileExists(root_ + "Desktop\\Orvik Mail Server Administration.lnk"));
+  EXPECT_FALSE(platform::RegKeyExists(platform::RegRoot::LocalMachine,
+                                      std::string(engine::kUninstallKey) + "\\Orvik"));
+  EXPECT_TRUE(platform::RegKeyExists(platform::RegRoot::LocalMachine,
+                                     "\\Software\\Kestrun\\Orvik Mail Server"));
+  ASSERT_EQ(ui_.Boxes().size(), 1u);
+  EXPECT_EQ(ui_.Boxes()[0].text, setup::cCompleteRemove);
+}
+
+TEST_F(UninstallTest, AnotherFolderRemovesNothing) {
+  for (const char* registered : {"C:\\Other\\", ""}) {
+    EXPECT_EQ(Uninstall(registered), engine::Outcome::Fatal) << registered;
+    for (const std::string& file : Installed())
+      EXPECT_TRUE(platform::FileExists(dir_ + file)) << file;
+    EXPECT_TRUE(platform::DirectoryExists(engine::ProgramGroupFolder()));
+    EXPECT_TRUE(platform::posix::ServiceCallLog().empty());
+  }
+  EXPECT_EQ(ui_.Boxes().size(), 2u);
+  // With nothing registered, a folder that holds a configuration is the installation.
+  ASSERT_TRUE(Write("config\\settings.cfg", "settings"));
+  EXPECT_EQ(Uninstall(""), engine::Outcome::Done);
+  EXPECT_FALSE(platform::FileExists(dir_ + "smtp.exe"));
+}
+
+// Desktop modules are asked to close; no service is touched.
+TEST_F(UninstallTest, WithoutServiceModeNoServiceIsDeleted) {
+  support::ServiceMode = false;
+  EXPECT_EQ(Uninstall(dir_), engine::Outcome::Done);
+  EXPECT_TRUE(platform::posix::ServiceCallLog().empty());
+}
+
+TEST(AntivirusSetupTest, TheEngineUninstallsItselfFromItsOwnFolder) {
+  testing_support::ScratchDir scratch;
+  const std::string setupDir = scratch.Path() + "avast\\setup\\";
+  ASSERT_TRUE(support::CreateDirectoryPath(setupDir));
+  ASSERT_TRUE(
+      WriteFile(setupDir + "setiface.dll", ReadFile(testing_support::TestbedLibrary("setiface"))));
+  const std::string before = platform::CurrentDirectory();
+  engine::UninstallAntivirusEngine(scratch.Path());
+  EXPECT_EQ(platform::CurrentDirectory(), before);
+  const std::string log = ReadFile(setupDir + "setiface.log");
+  EXPECT_EQ(log.rfind("setifaceUninstallProgram\tKestrun\t\t2\t", 0), 0u) << log;
+}
+
+}  // namespace
+#endif
