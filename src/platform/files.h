@@ -106,4 +106,8 @@ std::string TempDirectory();
 std::string WindowsDirectory();
 std::string SystemDirectory();
 
+// Whether a path lies on a network drive: a UNC path ("\\server\share") or a
+// drive letter mapped to a share.
+bool IsRemoteDrive(const std::string& path);
+
 }  // namespace platform

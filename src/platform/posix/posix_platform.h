@@ -38,6 +38,8 @@ void ClearShellExecuteLog();
 // The directories the stand-in system reports (empty = none).
 void SetSystemDirectories(const std::string& temp, const std::string& windows,
                           const std::string& system);
+// The drive letters that the stand-in reports as mapped network drives ("NZ").
+void SetRemoteDrives(const std::string& letters);
 // The special folders the stand-in shell reports (empty = none).
 void SetSpecialFolders(const std::string& desktop, const std::string& commonPrograms,
                        const std::string& programs);

@@ -7,6 +7,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -22,6 +23,7 @@ std::vector<std::string> arguments;
 std::string tempDir, windowsDir = "C:\\Windows", systemDir = "C:\\Windows\\System32";
 bool tempDirSet = false;
 int platformId = 2;
+std::string remoteDrives;  // upper-case letters
 
 }  // namespace
 
@@ -34,6 +36,13 @@ void SetSystemDirectories(const std::string& temp, const std::string& windows,
   tempDirSet = true;
   windowsDir = windows;
   systemDir = system;
+}
+
+void SetRemoteDrives(const std::string& letters) {
+  std::lock_guard<std::mutex> lock(stateMutex);
+  remoteDrives.clear();
+  for (char c : letters)
+    remoteDrives += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
 
 void SetPlatformId(int id) {
@@ -132,6 +141,14 @@ void WriteStandardOutput(const std::string& text) {
   std::fflush(stdout);
 }
 
+bool IsRemoteDrive(const std::string& path) {
+  if (path.rfind("\\\\", 0) == 0) return true;
+  if (path.size() < 2 || path[1] != ':') return false;
+  std::lock_guard<std::mutex> lock(stateMutex);
+  return remoteDrives.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])))) !=
+         std::string::npos;
+}
+
 std::string TempDirectory() {
   std::lock_guard<std::mutex> lock(stateMutex);
   if (tempDirSet) return tempDir;
@@ -152,19 +169,28 @@ std::string SystemDirectory() {
 // errno in the Windows codes that callers show.
 uint32_t LastError() {
   switch (errno) {
-    case 0: return 0;
-    case ENOENT: return 2;
-    case ENOTDIR: return 3;
+    case 0:
+      return 0;
+    case ENOENT:
+      return 2;
+    case ENOTDIR:
+      return 3;
     case EACCES:
     case EPERM:
     case EISDIR:
-    case EROFS: return 5;
+    case EROFS:
+      return 5;
     case EBUSY:
-    case ETXTBSY: return 32;
-    case EEXIST: return 80;
-    case ENOSPC: return 112;
-    case ENAMETOOLONG: return 206;
-    default: return 87;
+    case ETXTBSY:
+      return 32;
+    case EEXIST:
+      return 80;
+    case ENOSPC:
+      return 112;
+    case ENAMETOOLONG:
+      return 206;
+    default:
+      return 87;
   }
 }
 

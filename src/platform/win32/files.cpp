@@ -256,6 +256,13 @@ bool SetCurrentDirectory(const std::string& path) {
   return SetCurrentDirectoryA(path.c_str()) != 0;
 }
 
+bool IsRemoteDrive(const std::string& path) {
+  if (path.rfind("\\\\", 0) == 0) return true;
+  if (path.size() < 2 || path[1] != ':') return false;
+  const std::string root = path.substr(0, 2) + "\\";
+  return GetDriveTypeA(root.c_str()) == DRIVE_REMOTE;
+}
+
 std::string TempDirectory() {
   return SystemPath([](char* b, UINT n) { return static_cast<UINT>(GetTempPathA(n, b)); });
 }

@@ -1,0 +1,46 @@
+// The command line of the setup program: the run mode its first argument
+// selects, and the unattended switches, which count in any position.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "setup/core/setup_state.h"
+
+namespace setup {
+
+enum class RunMode {
+  Wizard,          // no argument: the install question, then the wizard
+  Silent,          // "/SILENT": the wizard without the install question
+  Uninstall,       // "/UNINSTALL"
+  WebMailLogOn,    // "/WEBMAILLOGON"
+  WebAdminLogOn,   // "/WEBADMINLOGON"
+  ExportLanguage,  // "/exportlanguage" or "-exportlanguage" anywhere, in any case
+  Help,            // "/?": the switches and exit codes
+  Unknown,         // any other first argument: ends at once, exit code 0
+  BadCommandLine,  // an unattended command line that cannot be followed: exit code 2
+};
+
+// What an installation without questions takes from the command line.
+struct UnattendedOptions {
+  bool VerySilent = false;                   // "/VERYSILENT"
+  std::string Dir;                           // "/DIR=folder"; "" keeps the preset
+  std::optional<ComponentFlags> Components;  // "/COMPONENTS=mail,control,..."
+  bool NoIcons = false;                      // "/NOICONS": no desktop or quick-launch links
+  std::string LogFile;                       // "/LOG=file": a copy of every log line
+};
+
+struct CommandLine {
+  RunMode Mode = RunMode::Wizard;
+  UnattendedOptions Unattended;
+  std::string Error;  // why the command line is bad
+};
+
+// args are the arguments after the program's name, quotes removed.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The text "/?" shows: the switches and the exit codes.
+extern const char kCommandLineHelp[];
+
+}  // namespace setup
