@@ -64,7 +64,10 @@ int TSetupApplication::Run(const std::vector<std::string>& args, ui::UserInterfa
   if (RunLanguageStep(args, programPath, Forms())) return 0;
   // An argument not understood ends before anything is read or written.
   if (commandLine.Mode == RunMode::Unknown) return 0;
-  if (!platform::ClaimSingleInstance(kSingleInstanceName)) {
+  // Opening a web page may happen beside a running setup; nothing else may.
+  const bool logOn =
+      commandLine.Mode == RunMode::WebMailLogOn || commandLine.Mode == RunMode::WebAdminLogOn;
+  if (!logOn && !platform::ClaimSingleInstance(kSingleInstanceName)) {
     std::string text = support::FillMessage(cSetup, {cName}) + " is already running.";
     ui.MessageBox(text, cError, ui::kOk | ui::kIconError | ui::kTaskModal);
     support::SetupLog("Error: Setup aborted - " + text);
