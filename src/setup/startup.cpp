@@ -121,9 +121,14 @@ std::optional<int> TStartup::Uninstall(bool ask) {
   if (ask && ui_.MessageBox(cUnInstallQ, support::FillMessage(cSetup, {cName}),
                             ui::kYesNo | ui::kIconQuestion | ui::kTaskModal) != ui::kIdYes)
     return 0;
+  // The uninstall keeps no log of its own: these lines reach only a /LOG copy.
+  support::SetupLog("Uninstalling \"" + programFolder_ + "\"");
   support::TAdvancedRegistry product = ProductRegistry();
   engine::TUninstall uninstall(state_, ui_, programFolder_);
-  return engine::ExitCodeOf(uninstall.Uninstall(product.ReadString("InstallDir")));
+  engine::Outcome outcome = uninstall.Uninstall(product.ReadString("InstallDir"));
+  support::SetupLog(outcome == engine::Outcome::Done ? "Uninstall finished"
+                                                     : "Error: Uninstall refused");
+  return engine::ExitCodeOf(outcome);
 }
 
 // A run that ended before its upgrade procedures left the version it started
