@@ -23,6 +23,7 @@
 #include "setup/core/messages.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
+#include "support/message_table.h"
 #include "support/server_modules.h"
 #include "support/system_utils.h"
 #include "support/text_fields.h"
@@ -152,10 +153,11 @@ class InstallRunTest : public testing::Test {
   }
   // An installation an earlier version left: configuration, services in the
   // given start types, and its registration.
-  void Installed(const std::string& version, uint32_t imStartType) {
+  void Installed(const std::string& version, uint32_t imStartType, uint32_t smtpStartError = 0) {
     ASSERT_TRUE(support::CreateDirectoryPath(dir_ + "config\\"));
     for (int i = 0; i < support::kModuleCount; ++i) {
       platform::posix::StandinService s;
+      if (i == support::kModuleSMTP) s.StartError = smtpStartError;
       s.Name = support::kServerModules[i].ServiceName;
       s.BinaryPath = "\"" + dir_ + support::kServerModules[i].Executable + "\"";
       s.StartType = i == support::kModuleIM ? imStartType : platform::kStartAutomatic;
@@ -250,6 +252,15 @@ TEST_F(InstallRunTest, AnUpgradeKeepsTheServerAndItsDisabledServiceAndRunsThePro
     EXPECT_NE(call, "Start OrvikIM");
   EXPECT_TRUE(ui_.Boxes().empty());
   EXPECT_EQ(RegistryValue(engine::kUpgradeFromValue), "");
+}
+
+TEST_F(InstallRunTest, AModuleThatDoesNotStartIsReportedAndEndsTheRunWithItsOwnCode) {
+  Installed("8.8.0", platform::kStartAutomatic, 1053);
+  EXPECT_EQ(Run(ui_), engine::Outcome::ModulesDown);
+  // The start's own warning, then the list of modules that are not running.
+  ASSERT_EQ(ui_.Boxes().size(), 2u) << Said(ui_);
+  EXPECT_EQ(ui_.Boxes()[1].text, support::FillMessage(setup::cNotRunning, {"Orvik SMTP\r\n"}));
+  EXPECT_EQ(Log().end()[-2], "Finished");
 }
 
 TEST_F(InstallRunTest, ProceduresRunOnlyOverAnExistingConfiguration) {
