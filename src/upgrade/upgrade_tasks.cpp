@@ -93,7 +93,7 @@ class TaskRunner {
   serverconfig::TConfigStore& config_;
   std::string installDir_;
   bool loaded_ = false;
-  std::string fileSettings_;  // settings.cfg as loaded, descrambled
+  serverconfig::TFixedRecord fileSettings_{0};  // settings.cfg as loaded, descrambled
 };
 
 void TaskRunner::Load() {
@@ -101,19 +101,17 @@ void TaskRunner::Load() {
   loaded_ = true;
   config_.Dirs.InstallDir = installDir_;
   config_.Dirs.ConfigDir = installDir_ + "config\\";
-  fileSettings_ = support::LoadFileToString(config_.Dirs.ConfigDir + "settings.cfg");
-  serverconfig::ScrambleBytes(reinterpret_cast<uint8_t*>(fileSettings_.data()),
-                              fileSettings_.size());
+  const std::string file = support::LoadFileToString(config_.Dirs.ConfigDir + "settings.cfg");
+  fileSettings_ = serverconfig::TFixedRecord(file.size());
+  std::copy(file.begin(), file.end(), fileSettings_.Data());
+  serverconfig::ScrambleBytes(fileSettings_.Data(), fileSettings_.Size());
   config_.LoadServerConfig(false, false);
   config_.Database.ReleaseDatabase();
 }
 
 std::optional<uint32_t> TaskRunner::FileValue(std::size_t offset) const {
-  if (config_.SettingsUnreadable() || fileSettings_.size() < offset + 4) return std::nullopt;
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i)
-    value = (value << 8) | static_cast<uint8_t>(fileSettings_[offset + i]);
-  return value;
+  if (config_.SettingsUnreadable() || fileSettings_.Size() < offset + 4) return std::nullopt;
+  return fileSettings_.DWord(offset);
 }
 
 void TaskRunner::ClearUnusedLocalAddresses() {
