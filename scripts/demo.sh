@@ -6,12 +6,15 @@
 # Usage: demo.sh [--uninstall]   (--uninstall: then uninstalls and reports what stayed)
 # Exit status: that of the installation (0 done; see setup.exe /?).
 set -eu
+say() {
+  printf "%s\n" "$*"
+}
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 case ${1:-} in
 --uninstall) uninstall=1 ;;
 "") uninstall= ;;
 *)
-  echo "usage: demo.sh [--uninstall]" >&2
+  say "usage: demo.sh [--uninstall]" >&2
   exit 2
   ;;
 esac
@@ -22,20 +25,21 @@ E2E_LIB=$ROOT/tests/e2e/lib.sh
 . "$E2E_LIB"
 e2e_init "$ROOT/build/windows"
 trap e2e_stop_server EXIT
-echo "== Wine prefix $WINEPREFIX"
+say "== Wine prefix $WINEPREFIX"
 e2e_prefix_current || e2e_create_prefix
 e2e_reset
 root=$(e2e_path "$E2E_INSTALL")
 
 meaning() {
   case $1 in
-  0) echo "done" ;;
-  2) echo "bad command line" ;;
-  4) echo "fatal error" ;;
-  5) echo "cancelled at a copy error" ;;
-  6) echo "installed, but a module is not running" ;;
-  124) echo "did not end within its time limit" ;;
-  *) echo "unexpected" ;;
+  0) say "done" ;;
+  2) say "bad command line" ;;
+  4) say "fatal error" ;;
+  5) say "cancelled at a copy error" ;;
+  6) say "installed, but a module is not running" ;;
+  124) say "did not end within its time limit" ;;
+  127) say "no such program" ;;
+  *) say "unexpected" ;;
   esac
 }
 services() {
@@ -43,61 +47,61 @@ services() {
     printf '  %-14s %-8s start type %-2s %s\n' "$service" "$(e2e_service_state "$service")" \
       "$(e2e_service_start_type "$service")" "$(e2e_service_path "$service")"
   done
-  echo "  (start type 2 automatic, 3 manual, 4 disabled)"
+  say "  (start type 2 automatic, 3 manual, 4 disabled)"
 }
 keys() {
   for key in "$E2E_PRODUCT_KEY" "$E2E_UNINSTALL_KEY"; do
     if e2e_reg_key "$key"; then
-      echo "  $key"
+      say "  $key"
       e2e_reg_values "$key" | sed 's/^/    /'
     else
-      echo "  $key: none"
+      say "  $key: none"
     fi
   done
 }
 tree() {
   if [ -d "$root" ]; then
-    echo "  $E2E_INSTALL ($root): $(find "$root" -type f | wc -l) files," \
+    say "  $E2E_INSTALL ($root): $(find "$root" -type f | wc -l) files," \
       "$(du -sh "$root" | cut -f1)"
   else
-    echo "  $E2E_INSTALL: none"
+    say "  $E2E_INSTALL: none"
   fi
 }
 
-echo "== Installing: C:\\OrvikSetup\\setup.exe /VERYSILENT"
+say "== Installing: C:\\OrvikSetup\\setup.exe /VERYSILENT"
 e2e_setup /VERYSILENT
 installed=$E2E_EXIT
-echo "  exit code $E2E_EXIT ($(meaning "$E2E_EXIT")) after ${E2E_SECONDS}s"
-echo "== Installed tree"
+say "  exit code $E2E_EXIT ($(meaning "$E2E_EXIT")) after ${E2E_SECONDS}s"
+say "== Installed tree"
 tree
-echo "== Services"
+say "== Services"
 services
-echo "== Registry"
+say "== Registry"
 keys
-echo "== Program group"
+say "== Program group"
 find "$E2E_GROUP" -name '*.lnk' 2>/dev/null | sed 's|.*/|  |' | sort
-echo "== Demo message, as the smtp.exe stand-in received it"
+say "== Demo message, as the smtp.exe stand-in received it"
 if [ -f "$root/smtp.exe.eml" ]; then
   grep '^smtp from=' "$root/smtp.exe.log" | tr -d '\r' | sed 's/^/  /'
   tr -d '\r' <"$root/smtp.exe.eml" | sed -n '1,/^$/p' | sed 's/^/  /'
 else
-  echo "  none received"
+  say "  none received"
 fi
-echo "== Setup log, last lines (logs\\setup\\setup.log)"
+say "== Setup log, last lines (logs\\setup\\setup.log)"
 tail -n 12 "$root/logs/setup/setup.log" 2>/dev/null | tr -d '\r' | sed 's/^/  /'
 
 if [ -n "$uninstall" ]; then
-  echo "== Uninstalling: ${E2E_INSTALL}setup.exe /UNINSTALL /VERYSILENT"
+  say "== Uninstalling: ${E2E_INSTALL}setup.exe /UNINSTALL /VERYSILENT"
   e2e_run "${E2E_INSTALL}setup.exe" /UNINSTALL /VERYSILENT
-  echo "  exit code $E2E_EXIT ($(meaning "$E2E_EXIT")) after ${E2E_SECONDS}s"
-  echo "== Services"
+  say "  exit code $E2E_EXIT ($(meaning "$E2E_EXIT")) after ${E2E_SECONDS}s"
+  say "== Services"
   services
-  echo "== Registry"
+  say "== Registry"
   keys
-  echo "== What stayed in the installation folder"
+  say "== What stayed in the installation folder"
   tree
   [ -d "$root" ] && (cd "$root" && find . -maxdepth 2 | sed 's|^\./||; /^\.$/d' | sort |
     sed 's/^/  /')
-  echo "== Program group: $(find "$E2E_GROUP" -name '*.lnk' 2>/dev/null | wc -l) links"
+  say "== Program group: $(find "$E2E_GROUP" -name '*.lnk' 2>/dev/null | wc -l) links"
 fi
 exit "$installed"

@@ -29,11 +29,16 @@ e2e_init() {
   E2E_SERVICES="OrvikSMTP OrvikPOP3 OrvikControl OrvikIM OrvikCalendar"
   E2E_FAILURES=0
   E2E_KEEPALIVE=
+  E2E_FOLDERS=
 }
 
-# The Linux path of a path on the prefix's drive C: ("C:\Program Files\x" -> .../drive_c/Program Files/x).
+# The Linux path of a path on the prefix's drive C: ("C:\Program Files\x" -> .../drive_c/Program
+# Files/x); a Linux path stays as it is.
 e2e_path() {
-  printf '%s/%s' "$E2E_C" "$(printf '%s' "${1#[Cc]:\\}" | tr '\\' /)"
+  case $1 in
+  /*) printf '%s' "$1" ;;
+  *) printf '%s/%s' "$E2E_C" "$(printf '%s' "${1#[Cc]:\\}" | tr '\\' /)" ;;
+  esac
 }
 
 # Runs a Windows program of the prefix, bounded in time (E2E_TIMEOUT seconds, 300 by default).
@@ -55,9 +60,9 @@ e2e_create_prefix() {
   }
   mkdir -p "$E2E_C/e2e"
   cp "$E2E_BUILD/testbed/config.exe" "$E2E_C/e2e/browser.exe"
-  for key in 'HKCR\http\shell\open\command' 'HKCR\htmlfile\shell\open\command'; do
-    e2e_wine reg add "$key" /ve /d '"C:\e2e\browser.exe" "%1"' /f </dev/null >/dev/null 2>&1 || {
-      echo "e2e: cannot set $key" >&2
+  for e2e_key in 'HKCR\http\shell\open\command' 'HKCR\htmlfile\shell\open\command'; do
+    e2e_wine reg add "$e2e_key" /ve /d '"C:\e2e\browser.exe" "%1"' /f </dev/null >/dev/null 2>&1 || {
+      echo "e2e: cannot set $e2e_key" >&2
       return 1
     }
   done
@@ -84,8 +89,8 @@ e2e_reset() {
   e2e_stop_server
   cp "$E2E_DIR/snapshot/system.reg" "$E2E_DIR/snapshot/user.reg" "$E2E_DIR/snapshot/userdef.reg" \
     "$WINEPREFIX/"
-  for folder in "$E2E_INSTALL" $E2E_FOLDERS 'C:\OrvikSetup\'; do
-    rm -rf "$(e2e_path "$folder")"
+  for e2e_folder in "$E2E_INSTALL" $E2E_FOLDERS 'C:\OrvikSetup\'; do
+    rm -rf "$(e2e_path "$e2e_folder")"
   done
   rm -rf "$E2E_GROUP" "$E2E_TEMP/orvikinstall" "$E2E_C/e2e/browser.exe.log"
   find "$HOME" -name '*.lnk' -exec rm -f {} +
@@ -109,19 +114,25 @@ e2e_copy_package() {
 }
 
 # e2e_run PROGRAM [ARGS...]: runs a program of the prefix (a Windows path) in its own folder;
-# E2E_EXIT gets its exit code, E2E_SECONDS its duration, E2E_OUTPUT its standard output file.
+# E2E_EXIT gets its exit code (127: no such program), E2E_SECONDS its duration, E2E_OUTPUT its
+# standard output file.
 e2e_run() {
-  program=$1
+  e2e_program=$1
   shift
   E2E_OUTPUT=$E2E_DIR/output.txt
-  started=$(date +%s)
-  dir=$(e2e_path "$program")
-  if (cd "$(dirname "$dir")" && e2e_wine "$program" "$@" </dev/null >"$E2E_OUTPUT" 2>"$E2E_DIR/stderr.txt"); then
+  e2e_started=$(date +%s)
+  e2e_dir=$(e2e_path "$e2e_program")
+  if [ ! -f "$e2e_dir" ]; then
+    echo "e2e: no program $e2e_program" >&2
+    E2E_EXIT=127 E2E_SECONDS=0
+    return
+  fi
+  if (cd "$(dirname "$e2e_dir")" && e2e_wine "$e2e_program" "$@" </dev/null >"$E2E_OUTPUT" 2>"$E2E_DIR/stderr.txt"); then
     E2E_EXIT=0
   else
     E2E_EXIT=$?
   fi
-  E2E_SECONDS=$(($(date +%s) - started))
+  E2E_SECONDS=$(($(date +%s) - e2e_started))
 }
 
 # e2e_setup ARGS...: the package's setup.exe.
@@ -139,10 +150,10 @@ e2e_keepalive_start() {
   sh -c 'echo $$ >"$1"; exec sleep 900' sh "$E2E_DIR/keepalive.pid" |
     wine cmd /c pause >/dev/null 2>&1 &
   E2E_KEEPALIVE=$!
-  tries=0
-  until [ -s "$E2E_DIR/keepalive.pid" ] || [ $tries -ge 50 ]; do
+  e2e_tries=0
+  until [ -s "$E2E_DIR/keepalive.pid" ] || [ $e2e_tries -ge 50 ]; do
     sleep 0.1
-    tries=$((tries + 1))
+    e2e_tries=$((e2e_tries + 1))
   done
   kill -0 "$E2E_KEEPALIVE" 2>/dev/null || {
     echo "e2e: the keep-alive process ended at once" >&2
@@ -155,6 +166,7 @@ e2e_keepalive_stop() {
   [ ! -s "$E2E_DIR/keepalive.pid" ] || kill "$(cat "$E2E_DIR/keepalive.pid")" 2>/dev/null || true
   wait "$E2E_KEEPALIVE" 2>/dev/null || true
   E2E_KEEPALIVE=
+  E2E_FOLDERS=
 }
 
 # e2e_service_state NAME: RUNNING, STOPPED, ... or MISSING.
@@ -166,16 +178,16 @@ e2e_service_state() {
 # e2e_service_path NAME: the executable path as configured. Both from the service manager's
 # keys in the registry (Wine's sc has no "qc").
 e2e_service_start_type() {
-  type=$(e2e_reg "$E2E_SERVICES_KEY$1" Start)
-  [ -z "$type" ] || printf '%d\n' "$type"
+  e2e_type=$(e2e_reg "$E2E_SERVICES_KEY$1" Start)
+  [ -z "$e2e_type" ] || printf '%d\n' "$e2e_type"
 }
 e2e_service_path() {
   e2e_reg "$E2E_SERVICES_KEY$1" ImagePath
 }
 # e2e_wait_state NAME STATE SECONDS: waits until the service is in that state.
 e2e_wait_state() {
-  end=$(($(date +%s) + $3))
-  while [ "$(e2e_service_state "$1")" != "$2" ] && [ "$(date +%s)" -lt "$end" ]; do
+  e2e_end=$(($(date +%s) + $3))
+  while [ "$(e2e_service_state "$1")" != "$2" ] && [ "$(date +%s)" -lt "$e2e_end" ]; do
     sleep 1
   done
 }
@@ -222,36 +234,40 @@ e2e_expect_match() {
 }
 # e2e_expect_files WHAT PRESENT|ABSENT WINDOWS-FOLDER NAME...
 e2e_expect_files() {
-  what=$1 want=$2 folder=$3
+  e2e_what=$1 e2e_want=$2 e2e_folder=$3
   shift 3
-  missing= present=
-  for name in "$@"; do
-    if [ -e "$(e2e_path "$folder$name")" ]; then present="$present $name"; else missing="$missing $name"; fi
+  e2e_missing= e2e_present=
+  for e2e_name in "$@"; do
+    if [ -e "$(e2e_path "$e2e_folder$e2e_name")" ]; then
+      e2e_present="$e2e_present $e2e_name"
+    else
+      e2e_missing="$e2e_missing $e2e_name"
+    fi
   done
-  if [ "$want" = PRESENT ] && [ -z "$missing" ]; then
-    e2e_pass "$what: $# names present in $folder"
-  elif [ "$want" = ABSENT ] && [ -z "$present" ]; then
-    e2e_pass "$what: $# names absent from $folder"
-  elif [ "$want" = PRESENT ]; then
-    e2e_fail "$what: missing in $folder:$missing"
+  if [ "$e2e_want" = PRESENT ] && [ -z "$e2e_missing" ]; then
+    e2e_pass "$e2e_what: $# names present in $e2e_folder"
+  elif [ "$e2e_want" = ABSENT ] && [ -z "$e2e_present" ]; then
+    e2e_pass "$e2e_what: $# names absent from $e2e_folder"
+  elif [ "$e2e_want" = PRESENT ]; then
+    e2e_fail "$e2e_what: missing in $e2e_folder:$e2e_missing"
   else
-    e2e_fail "$what: still in $folder:$present"
+    e2e_fail "$e2e_what: still in $e2e_folder:$e2e_present"
   fi
 }
 # e2e_expect_lines WHAT FILE LINE...: the lines appear in FILE in this order (others may lie
 # between them).
 e2e_expect_lines() {
-  what=$1 file=$2
+  e2e_what=$1 e2e_file=$2
   shift 2
   printf '%s\n' "$@" >"$E2E_DIR/wanted.txt"
-  if [ ! -f "$file" ]; then
-    e2e_fail "$what: no file $file"
-  elif first=$(awk 'NR == FNR { want[++n] = $0; next }
+  if [ ! -f "$e2e_file" ]; then
+    e2e_fail "$e2e_what: no file $e2e_file"
+  elif e2e_first=$(awk 'NR == FNR { want[++n] = $0; next }
       got < n && $0 == want[got + 1] { got++ }
-      END { if (got < n) { print want[got + 1]; exit 1 } }' "$E2E_DIR/wanted.txt" "$file"); then
-    e2e_pass "$what: $# lines in order"
+      END { if (got < n) { print want[got + 1]; exit 1 } }' "$E2E_DIR/wanted.txt" "$e2e_file"); then
+    e2e_pass "$e2e_what: $# lines in order"
   else
-    e2e_fail "$what: no line '$first' in its place in $file"
+    e2e_fail "$e2e_what: no line '$e2e_first' in its place in $e2e_file"
   fi
 }
 

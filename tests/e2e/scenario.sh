@@ -52,7 +52,7 @@ KEPT='config\cert.pem config\webserver.dat spam\challenge.mdb spam\rules\local.c
 KEY='90 195 23 142 41 244 107 208 51 156 71 225 13 184 114 165'
 # settings_bytes FILE OFFSET COUNT: the plain bytes there, in decimal, one a line.
 settings_bytes() {
-  od -An -tu1 -v -j "$2" -N "$3" "$1" | awk -v at="$2" -v key="$KEY" '
+  od -An -tu1 -v -j "$2" -N "$3" "$1" 2>/dev/null | awk -v at="$2" -v key="$KEY" '
     function xor(a, b,   r, bit) {
       r = 0
       for (bit = 1; bit < 256; bit *= 2) if (int(a / bit) % 2 != int(b / bit) % 2) r += bit
@@ -68,7 +68,7 @@ settings_u32() {
 }
 settings_text() {
   n=$(settings_bytes "$1" "$2" 1)
-  [ "$n" -gt 0 ] && settings_bytes "$1" $(($2 + 1)) "$n" | awk '{ printf "%c", $1 }'
+  [ "${n:-0}" -gt 0 ] && settings_bytes "$1" $(($2 + 1)) "$n" | awk '{ printf "%c", $1 }'
 }
 # settings_put FILE OFFSET BYTE...: writes plain bytes.
 settings_put() {
@@ -105,7 +105,7 @@ need_free_port_25() {
 
 install() {
   e2e_setup /VERYSILENT "$@"
-  echo "setup.exe /VERYSILENT $*: exit code $E2E_EXIT after ${E2E_SECONDS}s"
+  printf "setup.exe /VERYSILENT %s: exit code %s after %ss\n" "$*" "$E2E_EXIT" "$E2E_SECONDS"
 }
 
 # check_services DIR [NAME...]: the services run from DIR, automatic, with quoted paths; the
@@ -140,6 +140,10 @@ check_link() {
 # Everything a fresh installation into DIR of all components leaves.
 check_fresh_installation() {
   dir=$1 root=$(e2e_path "$1")
+  if [ ! -d "$root" ]; then
+    e2e_fail "no installation in $dir"
+    return
+  fi
   e2e_expect_files "program files" PRESENT "$dir" $PROGRAM_FILES setup.exe control.exe.local
   for program in testbed/modules/smtp.exe testbed/modules/cal.exe testbed/api.dll demo/setup.exe; do
     e2e_expect "$(basename "$program") as built" same \
@@ -226,10 +230,24 @@ age_installation() {
 
 scenario_prefix() {
   e2e_prefix_current || e2e_create_prefix || exit 1
+  # The harness on its own: a stand-in service as the queries see it, and gone after a reset.
   e2e_reset
-  e2e_expect "a service after the reset" MISSING "$(e2e_service_state OrvikSMTP)"
+  e2e_expect "keep-alive process" running "$(kill -0 "$E2E_KEEPALIVE" 2>/dev/null && echo running)"
+  mkdir -p "$(e2e_path "$E2E_INSTALL")"
+  cp "$E2E_BUILD/testbed/modules/pop3.exe" "$(e2e_path "$E2E_INSTALL")/"
+  e2e_wine sc create OrvikPOP3 binPath= "\"${E2E_INSTALL}pop3.exe\"" start= demand \
+    </dev/null >/dev/null 2>&1
+  e2e_wine sc start OrvikPOP3 </dev/null >/dev/null 2>&1
+  e2e_wait_state OrvikPOP3 RUNNING 20
+  e2e_expect "stand-in service state" RUNNING "$(e2e_service_state OrvikPOP3)"
+  e2e_expect "stand-in service start type" 3 "$(e2e_service_start_type OrvikPOP3)"
+  e2e_expect "stand-in service path" "\"${E2E_INSTALL}pop3.exe\"" "$(e2e_service_path OrvikPOP3)"
+  e2e_reset
+  e2e_expect "stand-in service after the reset" MISSING "$(e2e_service_state OrvikPOP3)"
+  e2e_expect_files "installation folder after the reset" ABSENT 'C:\Program Files\' Orvik
   e2e_expect "browser of the prefix" '"C:\e2e\browser.exe" "%1"' \
     "$(e2e_reg 'HKCR\http\shell\open\command' '')"
+  e2e_expect "product key of the prefix" no "$(e2e_reg_key "$E2E_PRODUCT_KEY" && echo yes || echo no)"
 }
 
 scenario_fresh() {
@@ -289,10 +307,10 @@ scenario_command_line() {
   e2e_reset
   e2e_setup '/?'
   e2e_expect "exit code of /?" 0 "$E2E_EXIT"
-  for word in /VERYSILENT /DIR= /COMPONENTS= /NOICONS /LOG= /UNINSTALL /WEBMAILLOGON; do
-    grep -qF -- "$word" "$E2E_OUTPUT" && e2e_pass "/? names $word" ||
-      e2e_fail "/? does not name $word: $(head -c 300 "$E2E_OUTPUT")"
-  done
+  e2e_expect "switches missing in the text of /?" "" "$(for word in /VERYSILENT /DIR= \
+    /COMPONENTS= /NOICONS /LOG= /UNINSTALL /WEBMAILLOGON /WEBADMINLOGON; do
+    grep -qF -- "$word" "$E2E_OUTPUT" || printf ' %s' "$word"
+  done)"
   # A first argument that is no mode ends at once; an unattended line that cannot be followed
   # ends with 2. Neither touches the machine.
   while read -r code arguments; do
@@ -361,7 +379,7 @@ scenario_upgrade() {
     printf 'edited by the administrator\r\n' >>"$(e2e_path "$E2E_INSTALL$file")"
   done
   chmod a-w "$root/tool.exe"
-  (cd "$root" && sha256sum $(echo "$KEPT" | tr '\\' /)) >"$E2E_DIR/kept.sha256"
+  (cd "$root" && sha256sum $(printf '%s\n' "$KEPT" | tr '\\' /)) >"$E2E_DIR/kept.sha256"
   settings=$root/config/settings.cfg
   settings_put_u32 "$settings" 7012 5
   settings_put_u32 "$settings" 7016 2
@@ -371,8 +389,24 @@ scenario_upgrade() {
   for exe in smtp pop3 control im cal; do
     wc -l <"$root/$exe.exe.log" >"$E2E_DIR/$exe.lines"
   done
+  # control.exe serves the web administration on a free port; once it runs again, that port
+  # goes into the settings (offset 1036), which the upgrade reads for task 26 two seconds or
+  # more later.
+  printf 'web-admin\r\n' >"$root/control.exe.behaviour"
+  (
+    end=$(($(date +%s) + 200))
+    until port=$(tail -n +$(($(cat "$E2E_DIR/control.lines") + 1)) "$root/control.exe.log" |
+      sed -n 's/^web-admin port=\([0-9]*\).*/\1/p' | head -n 1) && [ -n "$port" ] ||
+      [ "$(date +%s)" -ge "$end" ]; do
+      sleep 0.2
+    done
+    [ -z "$port" ] || settings_put "$settings" 1036 $((port & 255)) $((port >> 8))
+  ) &
+  watcher=$!
 
   install
+  wait "$watcher"
+  rm -f "$root/control.exe.behaviour"
   e2e_expect "exit code of the upgrade" 0 "$E2E_EXIT"
   e2e_expect "product Version after the upgrade" 8.9.1 "$(e2e_reg "$E2E_PRODUCT_KEY" Version)"
   (cd "$root" && sha256sum -c --quiet "$E2E_DIR/kept.sha256" >"$E2E_DIR/kept.txt" 2>&1) &&
@@ -412,6 +446,9 @@ scenario_upgrade() {
   e2e_expect "settings 28059 (task 24)" 3072 "$(settings_u32 "$settings" 28059)"
   e2e_expect "settings 1476 (task 25)" 3 "$(settings_bytes "$settings" 1476 1)"
   e2e_expect "settings 22136 (task 25)" 1 "$(settings_u32 "$settings" 22136)"
+  e2e_expect_match "task 26 at control.exe" \
+    'http GET /admin/tools/convert_imap_rules\.html HTTP/1\.[01] host=[^ ]+' \
+    "$(tr -d '\r' <"$root/control.exe.log" | grep '^http ')"
   e2e_expect "demo messages" 1 "$(grep -c '^smtp from=' "$root/smtp.exe.log")"
 
   e2e_log_lines "$root/logs/setup/setup.log" >"$E2E_DIR/setup-log.txt"
