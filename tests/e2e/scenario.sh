@@ -108,6 +108,17 @@ install() {
   printf "setup.exe /VERYSILENT %s: exit code %s after %ss\n" "$*" "$E2E_EXIT" "$E2E_SECONDS"
 }
 
+# The installation a scenario builds on: the scenario ends here when there is none.
+install_first() {
+  install "$@"
+  e2e_expect "exit code of the first installation" "${EXPECTED_EXIT:-0}" "$E2E_EXIT"
+  [ -f "$(e2e_path "${E2E_INSTALL}config\\settings.cfg")" ] && return
+  e2e_fail "the first installation left no configuration: nothing to build on"
+  echo "scenario $SCENARIO took $(($(date +%s) - scenario_started))s"
+  e2e_finish
+  exit 1
+}
+
 # check_services DIR [NAME...]: the services run from DIR, automatic, with quoted paths; the
 # modules named (the executable's base name) are left out.
 check_services() {
@@ -266,8 +277,7 @@ scenario_fresh() {
 scenario_uninstall() {
   e2e_reset
   need_free_port_25
-  install
-  e2e_expect "exit code of the installation" 0 "$E2E_EXIT"
+  install_first
   root=$(e2e_path "$E2E_INSTALL")
   kept=
   for folder in config mail logs temp; do
@@ -351,8 +361,7 @@ EOF
 scenario_move() {
   e2e_reset
   need_free_port_25
-  install
-  e2e_expect "exit code of the first installation" 0 "$E2E_EXIT"
+  install_first
   age_installation 8.5.3
   install "/DIR=$MOVED"
   e2e_expect "exit code of the installation into another folder" 0 "$E2E_EXIT"
@@ -367,8 +376,7 @@ scenario_move() {
 scenario_upgrade() {
   e2e_reset
   need_free_port_25
-  install
-  e2e_expect "exit code of the first installation" 0 "$E2E_EXIT"
+  install_first
   root=$(e2e_path "$E2E_INSTALL")
   # Aged: version 8.5.3, IM disabled and stopped, edited files, settings of the old units.
   age_installation 8.5.3
@@ -452,9 +460,9 @@ scenario_upgrade() {
   e2e_expect "demo messages" 1 "$(grep -c '^smtp from=' "$root/smtp.exe.log")"
 
   e2e_log_lines "$root/logs/setup/setup.log" >"$E2E_DIR/setup-log.txt"
-  started="Started \"Orvik Mail Server\" 8.9.1 \"$E2E_INSTALL\""
-  e2e_expect_lines "setup.log of both runs" "$E2E_DIR/setup-log.txt" "$started" \
-    "Creating demo accounts" "Finished" "$started" "Services stopped" "Copying files done" \
+  start_line="Started \"Orvik Mail Server\" 8.9.1 \"$E2E_INSTALL\""
+  e2e_expect_lines "setup.log of both runs" "$E2E_DIR/setup-log.txt" "$start_line" \
+    "Creating demo accounts" "Finished" "$start_line" "Services stopped" "Copying files done" \
     "Installing services" "Starting services" "Running upgrade procedures 8.5.3 -> 8.9.1" \
     "Finished"
   e2e_expect "demo accounts created" 1 "$(grep -c '^Creating demo accounts$' "$E2E_DIR/setup-log.txt")"
@@ -463,8 +471,7 @@ scenario_upgrade() {
 scenario_deselect() {
   e2e_reset
   need_free_port_25
-  install
-  e2e_expect "exit code of the first installation" 0 "$E2E_EXIT"
+  install_first
   root=$(e2e_path "$E2E_INSTALL")
   for file in spam/challenge.mdb spam/rules/local.cf; do
     printf 'edited by the administrator\r\n' >>"$root/$file"
@@ -504,8 +511,7 @@ scenario_failures() {
   # A module that ends at its start: installed, but reported.
   mkdir -p "$root"
   printf 'exit-at-start\r\n' >"$root/im.exe.behaviour"
-  install
-  e2e_expect "exit code with im.exe ending at its start" 6 "$E2E_EXIT"
+  EXPECTED_EXIT=6 install_first
   check_services "$E2E_INSTALL" im
   e2e_expect_match "setup.log names the module" '.*Orvik IM / VoIP.*' \
     "$(setup_log | grep -m 1 'Orvik IM / VoIP')"
@@ -534,7 +540,9 @@ scenario_failures() {
   wait_for_line "$root/logs/setup/setup.log" "Installing services" 200
   kill "$run" 2>/dev/null
   wait "$run"
-  echo "setup.exe ended after its line \"Installing services\" with status $?"
+  echo "setup.exe ended with status $? once it logged \"Installing services\""
+  e2e_expect "the ended run reached step 21" "Installing services" \
+    "$(setup_log | tail -n +$((lines + 1)) | grep -m 1 '^Installing services$')"
   e2e_expect "log lines of the ended run" "" \
     "$(setup_log | tail -n +$((lines + 1)) | grep -E '^(Running upgrade|Finished)')"
   install
@@ -579,7 +587,7 @@ scenario_failures() {
   check_services "$E2E_INSTALL"
 }
 
-started=$(date +%s)
+scenario_started=$(date +%s)
 case $SCENARIO in
 prefix | fresh | upgrade | move | uninstall | deselect | failures) "scenario_$SCENARIO" ;;
 command-line) scenario_command_line ;;
@@ -588,5 +596,5 @@ command-line) scenario_command_line ;;
   exit 2
   ;;
 esac
-echo "scenario $SCENARIO took $(($(date +%s) - started))s"
+echo "scenario $SCENARIO took $(($(date +%s) - scenario_started))s"
 e2e_finish
