@@ -94,7 +94,7 @@ e2e_reset() {
   done
   rm -rf "$E2E_GROUP" "$E2E_TEMP/orvikinstall" "$E2E_C/e2e/browser.exe.log"
   find "$HOME" -name '*.lnk' -exec rm -f {} +
-  e2e_copy_package "${1:-$E2E_BUILD/demo}"
+  e2e_copy_package "${1:-$E2E_BUILD/demo}" || return 1
   # One server for the whole run, so that no program starts just as an idle one shuts down.
   # Its output (and that of the service manager it starts) goes nowhere: a test runner must
   # not wait for them.

@@ -242,7 +242,7 @@ age_installation() {
 scenario_prefix() {
   e2e_prefix_current || e2e_create_prefix || exit 1
   # The harness on its own: a stand-in service as the queries see it, and gone after a reset.
-  e2e_reset
+  e2e_reset || exit 1
   e2e_expect "keep-alive process" running "$(kill -0 "$E2E_KEEPALIVE" 2>/dev/null && echo running)"
   mkdir -p "$(e2e_path "$E2E_INSTALL")"
   cp "$E2E_BUILD/testbed/modules/pop3.exe" "$(e2e_path "$E2E_INSTALL")/"
@@ -253,7 +253,7 @@ scenario_prefix() {
   e2e_expect "stand-in service state" RUNNING "$(e2e_service_state OrvikPOP3)"
   e2e_expect "stand-in service start type" 3 "$(e2e_service_start_type OrvikPOP3)"
   e2e_expect "stand-in service path" "\"${E2E_INSTALL}pop3.exe\"" "$(e2e_service_path OrvikPOP3)"
-  e2e_reset
+  e2e_reset || exit 1
   e2e_expect "stand-in service after the reset" MISSING "$(e2e_service_state OrvikPOP3)"
   e2e_expect_files "installation folder after the reset" ABSENT 'C:\Program Files\' Orvik
   e2e_expect "browser of the prefix" '"C:\e2e\browser.exe" "%1"' \
@@ -262,7 +262,7 @@ scenario_prefix() {
 }
 
 scenario_fresh() {
-  e2e_reset
+  e2e_reset || exit 1
   need_free_port_25
   install '/LOG=C:\e2e\install.log'
   e2e_expect "exit code" 0 "$E2E_EXIT"
@@ -275,7 +275,7 @@ scenario_fresh() {
 }
 
 scenario_uninstall() {
-  e2e_reset
+  e2e_reset || exit 1
   need_free_port_25
   install_first
   root=$(e2e_path "$E2E_INSTALL")
@@ -314,7 +314,7 @@ scenario_uninstall() {
 }
 
 scenario_command_line() {
-  e2e_reset
+  e2e_reset || exit 1
   e2e_setup '/?'
   e2e_expect "exit code of /?" 0 "$E2E_EXIT"
   e2e_expect "switches missing in the text of /?" "" "$(for word in /VERYSILENT /DIR= \
@@ -359,7 +359,7 @@ EOF
 }
 
 scenario_move() {
-  e2e_reset
+  e2e_reset || exit 1
   need_free_port_25
   install_first
   age_installation 8.5.3
@@ -374,7 +374,7 @@ scenario_move() {
 }
 
 scenario_upgrade() {
-  e2e_reset
+  e2e_reset || exit 1
   need_free_port_25
   install_first
   root=$(e2e_path "$E2E_INSTALL")
@@ -469,7 +469,7 @@ scenario_upgrade() {
 }
 
 scenario_deselect() {
-  e2e_reset
+  e2e_reset || exit 1
   need_free_port_25
   install_first
   root=$(e2e_path "$E2E_INSTALL")
@@ -505,7 +505,7 @@ wait_for_line() {
 }
 
 scenario_failures() {
-  e2e_reset
+  e2e_reset || exit 1
   need_free_port_25
   root=$(e2e_path "$E2E_INSTALL")
   # A module that ends at its start: installed, but reported.
@@ -571,7 +571,7 @@ scenario_failures() {
     "$(setup_log | grep '^Error: File' | tail -n 1)"
 
   # IIS's SMTP service holds port 25: it is stopped and disabled, Orvik SMTP runs.
-  e2e_reset
+  e2e_reset || exit 1
   need_free_port_25
   mkdir -p "$E2E_C/iis"
   cp "$E2E_BUILD/testbed/modules/smtpsvc.exe" "$E2E_C/iis/"
