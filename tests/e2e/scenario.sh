@@ -110,7 +110,7 @@ install() {
 
 # The installation a scenario builds on: the scenario ends here when there is none.
 install_first() {
-  install "$@"
+  install
   e2e_expect "exit code of the first installation" "${EXPECTED_EXIT:-0}" "$E2E_EXIT"
   [ -f "$(e2e_path "${E2E_INSTALL}config\\settings.cfg")" ] && return
   e2e_fail "the first installation left no configuration: nothing to build on"
