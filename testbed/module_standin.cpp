@@ -9,26 +9,40 @@
 // process; started with "/desktop" it runs as a desktop program with the row's
 // main window. Either way it serves the pipe "\\.\pipe\<service name>".
 //
+// As a service, smtp.exe and smtpsvc.exe take mail on 127.0.0.1 port 25 as a
+// mail server does: a minimal dialogue (220; EHLO, HELO, MAIL, RCPT, RSET and
+// NOOP 250; DATA 354 and 250; QUIT 221; anything else 502), one connection
+// after another and a few in all, every read waiting at most ten seconds.
+// Each message (lines of at most 1000 bytes, at most 1 MiB, leading dots
+// undone) replaces "<exe>.eml" beside the program. When the port cannot be
+// bound (another mail server has it, such as the IIS one), the service stops
+// with that error as its exit code.
+//
 // It appends one line per event to "<exe>.log" beside it:
 //   start service pid=<id> | start desktop pid=<id> | exit at start pid=<id>
 //   pipe <hex of each 20-byte message>
 //   message 0x500 <wParam> <lParam>
 //   stop ignored | stop
 //   web-admin port=<port> | http <request line> host=<Host value>
+//   smtp from=<sender> to=<recipients joined by ;> bytes=<message size>
+//   smtp port 25 in use | smtp error <code>
 // "<exe>.behaviour" beside it holds one word a line (services do not inherit a
 // test's environment): ignore-stop; exit-at-start (ends with code 1 before it
 // reaches the service manager, so the start fails: 1053 under Wine);
 // stop-slowly=<ms>, start-pending=<ms> (that long in the pending state); hang
 // (the window's thread stops answering once the window exists); web-admin
 // (serves HTTP on a free loopback port as the web administration does, and
-// answers every request with 200).
+// answers every request with 200); no-smtp (port 25 is left alone).
 // It never runs longer than ten minutes on its own.
 #include <windows.h>
 #include <winsock2.h>
 
+#include <atomic>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -49,6 +63,7 @@ struct Behaviour {
   bool ExitAtStart = false;
   bool Hang = false;
   bool WebAdmin = false;
+  bool NoSmtp = false;
   DWORD StopSlowlyMs = 0;
   DWORD StartPendingMs = 0;
 };
@@ -102,6 +117,7 @@ void ReadBehaviour() {
     if (line == "exit-at-start") behaviour.ExitAtStart = true;
     if (line == "hang") behaviour.Hang = true;
     if (line == "web-admin") behaviour.WebAdmin = true;
+    if (line == "no-smtp") behaviour.NoSmtp = true;
     if (line.rfind("stop-slowly=", 0) == 0)
       behaviour.StopSlowlyMs = Milliseconds(line, "stop-slowly=");
     if (line.rfind("start-pending=", 0) == 0)
@@ -153,6 +169,27 @@ DWORD WINAPI PipeServer(void*) {
   }
 }
 
+// A socket listening on 127.0.0.1 and the port (0: a free one, which port then
+// tells); INVALID_SOCKET and the error code when there is none.
+SOCKET ListenOnLoopback(uint16_t& port, DWORD& error) {
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  int length = sizeof address;
+  if (listener == INVALID_SOCKET ||
+      bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener, 4) != 0 ||
+      getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    error = WSAGetLastError();
+    if (listener != INVALID_SOCKET) closesocket(listener);
+    return INVALID_SOCKET;
+  }
+  port = ntohs(address.sin_port);
+  return listener;
+}
+
 // --- the web administration ---
 
 // Reads one request (up to its empty line, at most 64 KiB, 10 s), logs its
@@ -179,32 +216,160 @@ void AnswerRequest(SOCKET client) {
 }
 
 DWORD WINAPI WebAdminServer(void*) {
-  WSADATA data;
-  WSAStartup(MAKEWORD(2, 2), &data);
-  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  int length = sizeof address;
-  if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listener, 4) != 0 ||
-      getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    Log("web-admin error " + std::to_string(WSAGetLastError()));
+  uint16_t port = 0;
+  DWORD error = 0;
+  SOCKET listener = ListenOnLoopback(port, error);
+  if (listener == INVALID_SOCKET) {
+    Log("web-admin error " + std::to_string(error));
     return 1;
   }
-  Log("web-admin port=" + std::to_string(ntohs(address.sin_port)));
+  Log("web-admin port=" + std::to_string(port));
   for (;;) {
     SOCKET client = accept(listener, nullptr, nullptr);
     if (client != INVALID_SOCKET) AnswerRequest(client);
   }
 }
 
+// --- the mail listener ---
+
+constexpr uint16_t kSmtpPort = 25;
+constexpr size_t kSmtpLineMax = 1000;  // with its CR LF
+constexpr size_t kSmtpMessageMax = 1 << 20;
+constexpr int kSmtpConnections = 8;
+
+// Closed by whichever comes first: the last connection served or the stop.
+std::atomic<SOCKET> smtpListener = INVALID_SOCKET;
+
+void CloseSmtpListener() {
+  SOCKET listener = smtpListener.exchange(INVALID_SOCKET);
+  if (listener != INVALID_SOCKET) closesocket(listener);
+}
+
+bool ListensForMail() {
+  return !behaviour.NoSmtp &&
+         (identity.ServiceName == "OrvikSMTP" || identity.ServiceName == "SMTPSVC");
+}
+
+// The lines of one connection, each without its CR LF. False once the client
+// has closed, a read waited ten seconds in vain or a line is too long.
+class LineReader {
+ public:
+  explicit LineReader(SOCKET client) : client_(client) {}
+  bool Next(std::string& line) {
+    for (;;) {
+      size_t end = buffer_.find("\r\n");
+      if (end != std::string::npos) {
+        if (end + 2 > kSmtpLineMax) return false;
+        line = buffer_.substr(0, end);
+        buffer_.erase(0, end + 2);
+        return true;
+      }
+      char chunk[1024];
+      int got = buffer_.size() < kSmtpLineMax ? recv(client_, chunk, sizeof chunk, 0) : 0;
+      if (got <= 0) return false;
+      buffer_.append(chunk, got);
+    }
+  }
+
+ private:
+  SOCKET client_;
+  std::string buffer_;
+};
+
+// The message after DATA up to the line ".", leading dots undone; false when
+// the connection ended first or the message grew past kSmtpMessageMax.
+bool ReadMessage(LineReader& lines, std::string& message) {
+  std::string line;
+  while (lines.Next(line)) {
+    if (line == ".") return true;
+    message += line.substr(line[0] == '.' ? 1 : 0) + "\r\n";
+    if (message.size() > kSmtpMessageMax) return false;
+  }
+  return false;
+}
+
+// "<a@b> SIZE=1" gives a@b; without angle brackets the argument as it is.
+std::string Address(const std::string& argument) {
+  size_t open = argument.find('<');
+  size_t close = argument.find('>', open);
+  if (open == std::string::npos || close == std::string::npos) return argument;
+  return argument.substr(open + 1, close - open - 1);
+}
+
+bool Starts(const std::string& line, const char* command) {
+  return Lower(line.substr(0, std::strlen(command))) == command;
+}
+
+void Keep(const std::string& sender, const std::string& recipients, const std::string& message) {
+  if (FILE* f = std::fopen((exePath + ".eml").c_str(), "wb")) {
+    std::fwrite(message.data(), 1, message.size(), f);
+    std::fclose(f);
+  }
+  Log("smtp from=" + sender + " to=" + recipients + " bytes=" + std::to_string(message.size()));
+}
+
+void Reply(SOCKET client, const std::string& line) {
+  std::string text = line + "\r\n";
+  send(client, text.data(), static_cast<int>(text.size()), 0);
+}
+
+void Converse(SOCKET client) {
+  LineReader lines(client);
+  std::string line, sender, recipients;
+  Reply(client, "220 " + identity.ServiceName + " ready");
+  while (lines.Next(line)) {
+    std::string reply = "250 OK";
+    if (Starts(line, "ehlo") || Starts(line, "helo") || Starts(line, "rset")) {
+      sender.clear();
+      recipients.clear();
+    } else if (Starts(line, "mail from:")) {
+      sender = Address(line.substr(10));
+      recipients.clear();
+    } else if (Starts(line, "rcpt to:")) {
+      if (!recipients.empty()) recipients += ';';
+      recipients += Address(line.substr(8));
+    } else if (Starts(line, "data")) {
+      Reply(client, "354 End data with <CR><LF>.<CR><LF>");
+      std::string message;
+      if (!ReadMessage(lines, message)) return;
+      Keep(sender, recipients, message);
+    } else if (Starts(line, "quit")) {
+      Reply(client, "221 Bye");
+      // The client closes first, so that the closed connection does not hold
+      // port 25 on this side.
+      lines.Next(line);
+      return;
+    } else if (!Starts(line, "noop")) {
+      reply = "502 Command not implemented";
+    }
+    Reply(client, reply);
+  }
+}
+
+DWORD WINAPI SmtpServer(void*) {
+  for (int served = 0; served < kSmtpConnections; ++served) {
+    SOCKET client = accept(smtpListener, nullptr, nullptr);
+    if (client == INVALID_SOCKET) continue;
+    DWORD timeoutMs = 10000;
+    for (int option : {SO_RCVTIMEO, SO_SNDTIMEO})
+      setsockopt(client, SOL_SOCKET, option, reinterpret_cast<const char*>(&timeoutMs),
+                 sizeof timeoutMs);
+    Converse(client);
+    closesocket(client);
+  }
+  CloseSmtpListener();
+  return 0;
+}
+
+void StartThread(LPTHREAD_START_ROUTINE routine) {
+  HANDLE thread = CreateThread(nullptr, 0, routine, nullptr, 0, nullptr);
+  if (thread) CloseHandle(thread);
+}
+
 void StartServers() {
-  HANDLE thread = CreateThread(nullptr, 0, PipeServer, nullptr, 0, nullptr);
-  if (thread) CloseHandle(thread);
-  if (!behaviour.WebAdmin) return;
-  thread = CreateThread(nullptr, 0, WebAdminServer, nullptr, 0, nullptr);
-  if (thread) CloseHandle(thread);
+  StartThread(PipeServer);
+  if (behaviour.WebAdmin) StartThread(WebAdminServer);
+  if (smtpListener != INVALID_SOCKET) StartThread(SmtpServer);
 }
 
 // --- service mode ---
@@ -212,11 +377,12 @@ void StartServers() {
 SERVICE_STATUS_HANDLE statusHandle;
 HANDLE stopEvent;
 
-void Report(DWORD state, DWORD waitHintMs) {
+void Report(DWORD state, DWORD waitHintMs, DWORD exitCode = NO_ERROR) {
   static DWORD checkPoint = 0;
   SERVICE_STATUS status = {};
   status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
   status.dwCurrentState = state;
+  status.dwWin32ExitCode = exitCode;
   status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
   bool pending = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING;
   status.dwCheckPoint = pending ? ++checkPoint : 0;
@@ -242,9 +408,20 @@ void WINAPI ServiceMain(DWORD, char**) {
   Log("start service pid=" + std::to_string(GetCurrentProcessId()));
   Report(SERVICE_START_PENDING, behaviour.StartPendingMs + 1000);
   Sleep(behaviour.StartPendingMs);
+  if (ListensForMail()) {
+    uint16_t port = kSmtpPort;
+    DWORD error = 0;
+    smtpListener = ListenOnLoopback(port, error);
+    if (smtpListener == INVALID_SOCKET) {
+      Log(error == WSAEADDRINUSE ? "smtp port 25 in use" : "smtp error " + std::to_string(error));
+      Report(SERVICE_STOPPED, 0, error);
+      return;
+    }
+  }
   StartServers();
   Report(SERVICE_RUNNING, 0);
   WaitForSingleObject(stopEvent, kLifetimeMs);
+  CloseSmtpListener();  // as a mail server frees its port before it reports stopped
   Report(SERVICE_STOP_PENDING, behaviour.StopSlowlyMs + 1000);
   Sleep(behaviour.StopSlowlyMs);
   Log("stop");
@@ -306,6 +483,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   ReadBehaviour();
+  WSADATA data;
+  WSAStartup(MAKEWORD(2, 2), &data);
   if (behaviour.ExitAtStart) {
     Log("exit at start pid=" + std::to_string(GetCurrentProcessId()));
     return 1;

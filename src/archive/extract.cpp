@@ -179,7 +179,10 @@ class Extraction {
 
  private:
   bool VerifyEntry(EntrySource& source, const EntryHeader& entry, ExtractResult& result) {
-    if (entry.Size > 0 && source.Decode([](const char*, size_t) {}) == DecodeResult::kDataError) {
+    uint64_t& decoded = result.BytesDecoded;
+    if (entry.Size > 0 && source.Decode([&decoded](const char*, size_t length) {
+          decoded += length;
+        }) == DecodeResult::kDataError) {
       result.Status = asDataError;
       result.End = ExtractEnd::DataError;
       return false;

@@ -58,7 +58,7 @@ Outcome TFileDeployment::EnsureInstallDir() {
   }
   std::string text = setup::cErrorDir + platform::SystemErrorText(error);
   ui_.MessageBox(text, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
-  support::SetupLog("Error: Setup aborted - " + text);
+  support::SetupLog("Error: Setup aborted - " + text + "\r\n");
   return Outcome::Fatal;
 }
 
@@ -76,7 +76,7 @@ Outcome TFileDeployment::CopyOneFile(const std::string& name, const std::string&
     int answer = ui_.MessageBox(support::FillMessage(setup::cErrorFile, {name, reason}),
                                 setup::cError, ui::kRetryCancel | ui::kIconError | ui::kTaskModal);
     if (answer != ui::kIdRetry) {
-      support::SetupLog("Error: Setup aborted");
+      support::SetupLog("Error: Setup aborted\r\n");
       return Outcome::Cancelled;
     }
   }
@@ -142,7 +142,7 @@ Outcome TFileDeployment::ExtractRequired(const std::string& name, const std::str
   if (archive::ExtractArchive(setupFolder_ + name, destination, status, true, "", "", ""))
     return Outcome::Done;
   ui_.MessageBox(setup::cErrorDataFile, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
-  support::SetupLog("Error: Setup aborted - " + setup::cErrorDataFile + " " + name);
+  support::SetupLog("Error: Setup aborted - " + setup::cErrorDataFile + " " + name + "\r\n");
   return Outcome::Fatal;
 }
 

@@ -8,6 +8,8 @@ enum class Outcome {
   Done = 0,       // go on
   Fatal = 4,      // a package, the installation folder or the registration failed
   Cancelled = 5,  // the user cancelled at a copy error
+  // The installation completed, but a selected module is not running.
+  ModulesDown = 6,
 };
 
 inline int ExitCodeOf(Outcome outcome) {

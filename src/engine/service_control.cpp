@@ -292,7 +292,7 @@ void TServiceControl::WaitWhileStarting() {
   });
 }
 
-void TServiceControl::CheckStartedServices() {
+bool TServiceControl::CheckStartedServices() {
   if (support::ServiceMode) {
     WaitWhileStarting();
     // Only when OrvikSMTP is truly stopped is IIS's SMTP service in its way.
@@ -314,9 +314,10 @@ void TServiceControl::CheckStartedServices() {
                (!support::ServiceMode || state == platform::kServiceRunning));
     if (!up) notUp += std::string(kServerModules[index].DisplayName) + "\r\n";
   }
-  if (notUp.empty()) return;
+  if (notUp.empty()) return true;
   ui_.MessageBox(support::FillMessage(setup::cNotRunning, {notUp}), "Warning",
                  ui::kOk | ui::kIconWarning | ui::kTaskModal);
+  return false;
 }
 
 }  // namespace engine

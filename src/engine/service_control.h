@@ -38,8 +38,9 @@ class TServiceControl {
   // Creates what is missing, registers the COM libraries and starts the
   // selected modules.
   void InstallServices();
-  // The IIS SMTP conflict, then a warning naming the modules that are not up.
-  void CheckStartedServices();
+  // The IIS SMTP conflict, then a warning naming the modules that are not up;
+  // true when every selected module is up.
+  bool CheckStartedServices();
   // Puts back the failure actions read before the modules were stopped.
   void RestoreFailureActions();
 

@@ -72,6 +72,15 @@ void DeleteFolderKeeping(const std::string& installDir, const std::string& folde
   if (platform::DirectoryExists(installDir + folder)) DeleteBelow(installDir, folder, keep);
 }
 
+void RemoveAntispam(const std::string& installDir) {
+  DeleteFolderKeeping(installDir, "spam\\", {kAntispamKeptFiles[0], kAntispamKeptFiles[1]});
+}
+
+void RemoveAntivirus(const std::string& installDir) {
+  UninstallAntivirusEngine(installDir);
+  DeleteFolderKeeping(installDir, "avast\\");
+}
+
 bool IsOwnInstallation(const std::string& programFolder, const std::string& registeredDir) {
   if (registeredDir.empty()) return platform::FileExists(programFolder + "config\\settings.cfg");
   return Comparable(programFolder) == Comparable(registeredDir);
@@ -118,14 +127,12 @@ void TUninstall::RemoveProgramFiles() {
     upgrade::UnregisterComServer(dir_ + library);
   for (const char* name : kCoreFiles) platform::DeleteFile(dir_ + name);
   for (const char* name : kFurtherFiles) platform::DeleteFile(dir_ + name);
-  for (const char* folder : kProgramFolders) {
+  for (const char* folder : kProgramFolders)
     if (std::string(folder) == "spam\\")
-      DeleteFolderKeeping(dir_, folder, {kAntispamKeptFiles[0], kAntispamKeptFiles[1]});
+      RemoveAntispam(dir_);
     else
       DeleteFolderKeeping(dir_, folder);
-  }
-  UninstallAntivirusEngine(dir_);
-  DeleteFolderKeeping(dir_, "avast\\");
+  RemoveAntivirus(dir_);
 }
 
 Outcome TUninstall::Uninstall(const std::string& registeredDir) {

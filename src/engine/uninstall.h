@@ -22,6 +22,11 @@ inline constexpr const char* kAntispamKeptFiles[] = {"spam\\challenge.mdb",
 void DeleteFolderKeeping(const std::string& installDir, const std::string& folder,
                          std::initializer_list<const char*> kept = {});
 
+// Deletes the anti-spam folder of the installation but the administrator's data.
+void RemoveAntispam(const std::string& installDir);
+// Has the anti-virus engine uninstall itself, then deletes its folder.
+void RemoveAntivirus(const std::string& installDir);
+
 // Whether the folder of the running program (ending in "\") is the installation
 // an uninstall started from it may remove: the registered installation folder
 // (spelled in any case, with or without the last "\"), or with none registered

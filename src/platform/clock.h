@@ -42,6 +42,8 @@ Clock& SystemClock();
 void InstallClock(Clock* clock);
 
 double Now();
+// Local time minus universal time now, in minutes (east of Greenwich positive).
+int UtcOffsetMinutes();
 uint32_t Tick();
 void Sleep(uint32_t milliseconds);
 

@@ -106,6 +106,10 @@ std::string TempDirectory();
 std::string WindowsDirectory();
 std::string SystemDirectory();
 
+// Bytes free to this process on the drive of the path (an existing folder);
+// -1 when the system cannot tell.
+int64_t FreeDiskSpace(const std::string& folder);
+
 // Whether a path lies on a network drive: a UNC path ("\\server\share") or a
 // drive letter mapped to a share.
 bool IsRemoteDrive(const std::string& path);

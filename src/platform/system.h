@@ -40,6 +40,14 @@ bool SetProcessAffinity(bool allProcessors);
 bool ConnectNetworkShare(const std::string& remote, const std::string& user,
                          const std::string& password);
 
+// Claims a name for this process, machine-wide, until the process ends (a named
+// mutex in the Global\ namespace on Windows). False when another process holds it.
+bool ClaimSingleInstance(const std::string& name);
+
+// A task-modal message box with the Windows flags; its answer, or -1 when no
+// box can be shown (the native build has no windows).
+int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags);
+
 void WriteStandardOutput(const std::string& text);
 // Whether standard error is a terminal (a console on Windows) rather than a file or pipe.
 bool StandardErrorIsTerminal();

@@ -20,12 +20,15 @@ constexpr std::size_t kAddressListB = 2356, kAddressListBSize = 256;
 constexpr std::size_t kHeldDir = 3385, kHeldDirSize = 241;
 constexpr std::size_t kAddressListC = 3641;
 constexpr std::size_t kTrustedAddresses = 24759, kTrustedAddressesSize = 256;
+// The administration console's profile: "advanced.xml" or "basic.xml".
+constexpr std::size_t kConsoleProfile = 21428, kConsoleProfileSize = 13;
 constexpr std::size_t kGroupwareUser = 26710, kGroupwarePassword = 26838, kGroupwareSize = 128;
 
 // Bytes.
 constexpr std::size_t kSubdomainLiterals = 155;  // address literals name domains
 constexpr std::size_t kEncryptPasswords = 187;
 constexpr std::size_t kFormatMarker = 255;
+constexpr std::size_t kFooterSwitch = 1463;  // 1: messages get the footer of tags.dat
 constexpr std::size_t kWelcomeMessages = 1473;
 constexpr std::size_t kFirstProcessorOnly = 1542;
 constexpr std::size_t kStorageMode = 3633;  // 0 or 1 files, 2 database

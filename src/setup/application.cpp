@@ -1,12 +1,27 @@
 #include "setup/application.h"
 
+#include "engine/install_run.h"
 #include "platform/system.h"
+#include "setup/core/messages.h"
 #include "setup/core/product.h"
 #include "setup/language_step.h"
+#include "setup/startup.h"
+#include "support/log_writer.h"
+#include "support/message_table.h"
+#include "support/server_modules.h"
 #include "support/system_utils.h"
 #include "ui/forms.h"
+#include "ui/unattended_ui.h"
+#include "upgrade/module_notification.h"
 
 namespace setup {
+namespace {
+
+constexpr int kExitBadCommandLine = 2;
+// The Control module reads its new configuration when told so after setup.
+constexpr uint32_t kModuleCommand = 0x500, kReloadConfiguration = 3;
+
+}  // namespace
 
 void TSetupApplication::CreateForms() {
   MainForm = ui::CreateMainForm();
@@ -18,18 +33,69 @@ ui::TApplicationForms TSetupApplication::Forms() const {
   return {MainForm.get(), BrowseFolder.get(), WizardForm.get()};
 }
 
-bool TSetupApplication::Startup() {
-  return !RunLanguageStep(platform::CommandLineArgs(), platform::ProgramPath(), Forms());
+int TSetupApplication::Run() {
+  std::vector<std::string> args = platform::CommandLineArgs();
+  ui::UnattendedUI unattended;
+  ui::DesktopUI desktop;
+  bool quiet = ParseCommandLine(args).Unattended.VerySilent;
+  return Run(args, quiet ? static_cast<ui::UserInterface&>(unattended) : desktop,
+             platform::ProgramPath());
 }
 
-int TSetupApplication::Run() {
+int TSetupApplication::Run(const std::vector<std::string>& args, ui::UserInterface& ui,
+                           const std::string& programPath) {
   support::InitServiceMode();
   Title = kApplicationTitle;
   State = TSetupState();
   CreateForms();
-  // Every way the process ends uses exit code 0.
-  Startup();
-  return 0;
+  const CommandLine commandLine = ParseCommandLine(args);
+  support::CopySetupLogTo(commandLine.Unattended.LogFile);
+  if (commandLine.Mode == RunMode::BadCommandLine) {
+    support::SetupLog("Error: Setup aborted - bad command line: " + commandLine.Error);
+    platform::WriteStandardOutput(commandLine.Error + "\r\n\r\n" + kCommandLineHelp);
+    return kExitBadCommandLine;
+  }
+  if (commandLine.Mode == RunMode::Help) {
+    platform::WriteStandardOutput(kCommandLineHelp);
+    if (!commandLine.Unattended.VerySilent)
+      ui.MessageBox(kCommandLineHelp, kApplicationTitle, ui::kOk | ui::kIconInformation);
+    return 0;
+  }
+  if (RunLanguageStep(args, programPath, Forms())) return 0;
+  // An argument not understood ends before anything is read or written.
+  if (commandLine.Mode == RunMode::Unknown) return 0;
+  // Opening a web page may happen beside a running setup; nothing else may.
+  const bool logOn =
+      commandLine.Mode == RunMode::WebMailLogOn || commandLine.Mode == RunMode::WebAdminLogOn;
+  if (!logOn && !platform::ClaimSingleInstance(kSingleInstanceName)) {
+    std::string text = support::FillMessage(cSetup, {cName}) + " is already running.";
+    ui.MessageBox(text, cError, ui::kOk | ui::kIconError | ui::kTaskModal);
+    support::SetupLog("Error: Setup aborted - " + text);
+    return engine::ExitCodeOf(engine::Outcome::Fatal);
+  }
+  return Install(commandLine, ui, programPath);
+}
+
+int TSetupApplication::Install(const CommandLine& commandLine, ui::UserInterface& ui,
+                               const std::string& programPath) {
+  TStartup startup(State, ui, Config, *MainForm, programPath);
+  if (auto end = startup.Run(commandLine)) return *end;
+
+  // The command line overrides what start-up preset.
+  const UnattendedOptions& options = commandLine.Unattended;
+  if (!options.Dir.empty()) State.InstallDir = options.Dir;
+  if (options.Components) State.Components = *options.Components;
+  if (options.NoIcons) State.AddDesktop = State.AddQuickLaunch = false;
+
+  engine::TInstallRun run(State, ui, Config, programPath);
+  engine::Outcome outcome = run.Run(State.InstallDir);
+  if (outcome != engine::Outcome::Done && outcome != engine::Outcome::ModulesDown)
+    return engine::ExitCodeOf(outcome);
+  upgrade::NotifyModule(support::kModuleControl, kModuleCommand, kReloadConfiguration, 0);
+  if (!options.VerySilent)
+    ui.MessageBox(support::FillMessage(cComplete, {cName}), cInformation,
+                  ui::kOk | ui::kIconInformation | ui::kTaskModal);
+  return engine::ExitCodeOf(outcome);
 }
 
 }  // namespace setup

@@ -1,36 +1,49 @@
-// The application object of setup.exe: its title, the setup state, its three
-// forms, and the run from start to the exit code.
+// The application object of setup.exe: its title, the setup state, the one
+// configuration store of the process, its three forms, and the run from the
+// command line to the exit code.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "serverconfig/config_store.h"
+#include "setup/command_line.h"
 #include "setup/core/setup_state.h"
 #include "ui/form.h"
 #include "ui/language_file.h"
+#include "ui/ui.h"
 
 namespace setup {
+
+// The name of the machine-wide claim that keeps a second setup from running.
+constexpr char kSingleInstanceName[] = "OrvikMailServerSetup";
 
 class TSetupApplication {
  public:
   std::string Title;
   TSetupState State;
+  serverconfig::TConfigStore Config;
 
   // Created by Run in this order; the language file walks them in it.
   std::unique_ptr<ui::TForm> MainForm;
   std::unique_ptr<ui::TForm> BrowseFolder;
   std::unique_ptr<ui::TForm> WizardForm;
 
-  // Runs the setup; the result is the process exit code.
+  // Runs the setup with the process's command line; the result is the process
+  // exit code. Without /VERYSILENT message boxes are shown by the system.
   int Run();
+  // The same with these arguments, talking to the user through ui; programPath
+  // is the running program, beside which the package lies.
+  int Run(const std::vector<std::string>& args, ui::UserInterface& ui,
+          const std::string& programPath);
   void CreateForms();
   // The application's components: its forms.
   ui::TApplicationForms Forms() const;
 
  private:
-  // The start-up that the main window's first showing runs; false when the
-  // process ends there.
-  bool Startup();
+  int Install(const CommandLine& commandLine, ui::UserInterface& ui,
+              const std::string& programPath);
 };
 
 }  // namespace setup

@@ -14,6 +14,7 @@ namespace support {
 namespace {
 
 TLogFile defaultLog;
+TLogFile copyLog;  // the copy asked for on the command line
 
 const char* const kMonthNames[12] = {"January",   "February", "March",    "April",
                                      "May",       "June",     "July",     "August",
@@ -188,8 +189,17 @@ bool WriteLog(const std::string& message, TLogFile* log, uint32_t flags) {
   }
 }
 
+void CopySetupLogTo(const std::string& fileName) {
+  if (fileName.empty()) {
+    copyLog.Active = false;
+    return;
+  }
+  InitLog(fileName, &copyLog, lfTimeStamp, 0);
+}
+
 void SetupLog(const std::string& message) {
   WriteLog(message, nullptr, 0);
+  WriteLog(message, &copyLog, 0);
 }
 
 }  // namespace support

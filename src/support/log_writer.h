@@ -29,8 +29,12 @@ bool InitLog(const std::string& fileName, TLogFile* log, uint32_t flags, int32_t
 // the file; false for an inactive log, a file that cannot be opened, or a line
 // that went to standard output.
 bool WriteLog(const std::string& message, TLogFile* log = nullptr, uint32_t flags = 0);
-// The setup's single entry to its log: the default record, its own flags.
+// The setup's single entry to its log: the default record, its own flags, and
+// the copy when one was asked for.
 void SetupLog(const std::string& message);
+// Every setup log line from now on also goes to this file, time-stamped, whether
+// or not the default record is active yet; "" ends the copy.
+void CopySetupLogTo(const std::string& fileName);
 // Replaces each double-quoted date pattern of the name by the current local date
 // and time formatted with it ("setup-\"yyyymmdd\".log").
 std::string ExpandDatePatterns(const std::string& fileName);

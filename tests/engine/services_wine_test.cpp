@@ -14,10 +14,16 @@
 #include "serverconfig/scramble.h"
 #include "support/file_utils.h"
 #include "support/server_modules.h"
+#include "support/smtp_client.h"
 #include "support/system_utils.h"
 #include "ui/headless.h"
 #include "upgrade/module_notification.h"
 #include "upgrade/upgrade_tasks.h"
+// clang-format off
+// After the headers above, which declare names that <windows.h> takes as macros.
+#include <winsock2.h>
+#include "platform/win32/windows_api.h"
+// clang-format on
 
 namespace {
 
@@ -52,6 +58,48 @@ void RemoveLeftover(const std::string& name) {
   WaitFor([&] { return platform::QueryServiceStatus(name, status) != 0; });
 }
 
+// The exit code a service reported with its state.
+DWORD ExitCodeOf(const char* name) {
+  SERVICE_STATUS status = {};
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service = manager ? OpenServiceA(manager, name, SERVICE_QUERY_STATUS) : nullptr;
+  if (service) QueryServiceStatus(service, &status);
+  if (service) CloseServiceHandle(service);
+  if (manager) CloseServiceHandle(manager);
+  return status.dwWin32ExitCode;
+}
+
+// 127.0.0.1 port 25 held by the test, as another mail server would hold it.
+class Port25 {
+ public:
+  Port25() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(25);
+    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(socket_, 1) != 0)
+      Release();
+  }
+  ~Port25() {
+    Release();
+    WSACleanup();
+  }
+  bool Held() const { return socket_ != INVALID_SOCKET; }
+  void Release() {
+    if (Held()) closesocket(socket_);
+    socket_ = INVALID_SOCKET;
+  }
+
+ private:
+  SOCKET socket_;
+};
+
+constexpr char kNoPort25[] = "127.0.0.1 port 25 cannot be bound here (in use, or not allowed)";
+
 std::string StandinFolder() {
   return testing_support::BuildFolder(ORVIK_MODULES_DIR);
 }
@@ -64,6 +112,9 @@ class WineServicesTest : public testing::Test {
     Cleanup();
     state_.InstallDir = scratch_.Path() + "Orvik Test\\";
     ASSERT_TRUE(Deploy(state_.InstallDir));
+    // Port 25 may be taken on this machine: the mail stand-ins leave it alone
+    // unless a test asks for it.
+    for (const char* exe : {"smtp.exe", "smtpsvc.exe"}) Behave(exe, "no-smtp\n");
   }
   void TearDown() override { Cleanup(); }
   static void Cleanup() {
@@ -271,6 +322,53 @@ TEST_F(WineServicesTest, UpgradeTasksReachEveryModuleAndTheWebAdministration) {
       << Log("control.exe");
   EXPECT_EQ(answers(), answersBefore);
   EXPECT_TRUE(control_.StopRunningServices());
+}
+
+// The demonstration message of a fresh installation goes to OrvikSMTP on
+// 127.0.0.1 port 25; the stand-in keeps each message as it arrived.
+TEST_F(WineServicesTest, OrvikSMTPTakesMailOnLoopbackPort25) {
+  if (!Port25().Held()) GTEST_SKIP() << kNoPort25;
+  Behave("smtp.exe", "");
+  control_.InstallService(support::kModuleSMTP);
+  control_.StartServer(support::kModuleSMTP);
+  ASSERT_TRUE(WaitFor([] { return StateOf("OrvikSMTP") == platform::kServiceRunning; }));
+  // Lines that begin with "." are doubled on the wire and come back as sent;
+  // the shorter second message replaces the first. The data's end adds CR LF.
+  for (const std::string message :
+       {"Subject: dots\r\n\r\n.\r\n.one\r\n..two\r\nlast", "Subject: hi\r\n\r\nhi\r\n"}) {
+    std::string error;
+    ASSERT_TRUE(support::SendMail(error, "127.0.0.1:25", message, "", "", "",
+                                  "admin@demo.test; postmaster@demo.test",
+                                  "Demo User <user@demo.test>"))
+        << error;
+    EXPECT_EQ(testing_support::ReadFile(state_.InstallDir + "smtp.exe.eml"), message + "\r\n");
+    EXPECT_NE(Log("smtp.exe")
+                  .find("smtp from=user@demo.test to=admin@demo.test;postmaster@demo.test "
+                        "bytes=" +
+                        std::to_string(message.size() + 2) + "\n"),
+              std::string::npos)
+        << Log("smtp.exe");
+  }
+}
+
+// Another mail server holds port 25: OrvikSMTP stops at once with that error,
+// as setup's check after the start must see; once the port is free it starts.
+TEST_F(WineServicesTest, OrvikSMTPStopsWhilePort25IsTaken) {
+  Port25 taken;
+  if (!taken.Held()) GTEST_SKIP() << kNoPort25;
+  Behave("smtp.exe", "");
+  control_.InstallService(support::kModuleSMTP);
+  control_.StartServer(support::kModuleSMTP);
+  EXPECT_TRUE(WaitFor([&] {
+    return Log("smtp.exe").find("smtp port 25 in use\n") != std::string::npos;
+  })) << Log("smtp.exe");
+  EXPECT_TRUE(WaitFor([] { return StateOf("OrvikSMTP") == platform::kServiceStopped; }));
+  EXPECT_EQ(ExitCodeOf("OrvikSMTP"), static_cast<DWORD>(WSAEADDRINUSE));
+
+  taken.Release();
+  control_.StartServer(support::kModuleSMTP);
+  EXPECT_TRUE(WaitFor([] { return StateOf("OrvikSMTP") == platform::kServiceRunning; }));
+  EXPECT_TRUE(ui_.Boxes().empty());
 }
 
 }  // namespace

@@ -73,6 +73,8 @@ class ModulesTest : public testing::Test {
       std::string built = testing_support::BuildFolder(ORVIK_MODULES_DIR) + exe;
       ASSERT_TRUE(platform::CopyFile(built, dir_ + exe, false)) << built;
     }
+    // Port 25 may be taken on this machine: smtp.exe leaves it alone.
+    SetBehaviour("smtp.exe", "no-smtp\n");
   }
   void TearDown() override {
     for (const std::string& name : kServices) RemoveService(name);
@@ -244,7 +246,7 @@ TEST_F(ModulesTest, ServiceProcessIsListedAndTerminated) {
 }
 
 TEST_F(ModulesTest, ServiceThatIgnoresStopKeepsRunningUntilTerminated) {
-  SetBehaviour("smtp.exe", "ignore-stop\n");
+  SetBehaviour("smtp.exe", "ignore-stop\nno-smtp\n");
   Create("OrvikSMTP", "smtp.exe");
   ServiceStatus status;
   StartRunning("OrvikSMTP", status);

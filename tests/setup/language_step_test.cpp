@@ -8,6 +8,7 @@
 #include "setup/application.h"
 #include "setup/core/messages.h"
 #include "ui/forms.h"
+#include "ui/headless.h"
 
 namespace setup {
 namespace {
@@ -104,7 +105,8 @@ TEST_F(LanguageStepTest, ExportMergesAnExistingTranslation) {
 
 TEST(SetupApplicationFormsTest, CreatedInOrderAndWalkedInIt) {
   TSetupApplication application;
-  EXPECT_EQ(application.Run(), 0);
+  ui::HeadlessUI ui;
+  EXPECT_EQ(application.Run({"/unknown"}, ui, "C:\\nowhere\\setup.exe"), 0);
   const ui::TApplicationForms forms = application.Forms();
   ASSERT_EQ(forms.size(), 3u);
   ASSERT_TRUE(forms[0] && forms[1] && forms[2]);

@@ -8,6 +8,7 @@
 #include "setup/application.h"
 #include "setup/core/product.h"
 #include "support/system_utils.h"
+#include "ui/headless.h"
 
 namespace {
 
@@ -102,10 +103,11 @@ TEST_F(ComponentFlagsTest, FailedWriteStopsThePassAndKeepsTheHandler) {
   EXPECT_EQ(errors, 2);
 }
 
-TEST(SetupApplication, StartsWithDesignedDefaultsAndExitsWithZero) {
+TEST(SetupApplication, StartsWithDesignedDefaults) {
   setup::TSetupApplication app;
   app.State.InstallDir = "leftover";
-  EXPECT_EQ(app.Run(), 0);
+  ui::HeadlessUI ui;
+  EXPECT_EQ(app.Run({"/unknown"}, ui, "C:\\nowhere\\setup.exe"), 0);
   EXPECT_EQ(app.Title, "Setup");
   const setup::TSetupState& s = app.State;
   EXPECT_TRUE(s.InstallDir.empty());

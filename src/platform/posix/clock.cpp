@@ -31,6 +31,13 @@ class SystemClockImpl : public Clock {
 
 }  // namespace
 
+int UtcOffsetMinutes() {
+  time_t now = time(nullptr);
+  struct tm local;
+  localtime_r(&now, &local);
+  return static_cast<int>(local.tm_gmtoff / 60);
+}
+
 Clock& SystemClock() {
   static SystemClockImpl clock;
   return clock;

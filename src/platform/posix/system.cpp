@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <sched.h>
 #include <strings.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <set>
 
 #include "platform/files.h"
 #include "platform/posix/posix_platform.h"
@@ -24,6 +26,7 @@ std::string tempDir, windowsDir = "C:\\Windows", systemDir = "C:\\Windows\\Syste
 bool tempDirSet = false;
 int platformId = 2;
 std::string remoteDrives;  // upper-case letters
+std::set<std::string> claimedNames;
 
 }  // namespace
 
@@ -43,6 +46,11 @@ void SetRemoteDrives(const std::string& letters) {
   remoteDrives.clear();
   for (char c : letters)
     remoteDrives += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+void ReleaseSingleInstances() {
+  std::lock_guard<std::mutex> lock(stateMutex);
+  claimedNames.clear();
 }
 
 void SetPlatformId(int id) {
@@ -136,6 +144,15 @@ bool StandardErrorIsTerminal() {
   return isatty(2) != 0;
 }
 
+bool ClaimSingleInstance(const std::string& name) {
+  std::lock_guard<std::mutex> lock(stateMutex);
+  return claimedNames.insert(name).second;
+}
+
+int ShowMessageBox(const std::string&, const std::string&, unsigned) {
+  return -1;
+}
+
 void WriteStandardOutput(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
@@ -147,6 +164,12 @@ bool IsRemoteDrive(const std::string& path) {
   std::lock_guard<std::mutex> lock(stateMutex);
   return remoteDrives.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])))) !=
          std::string::npos;
+}
+
+int64_t FreeDiskSpace(const std::string& folder) {
+  struct statvfs info;
+  if (statvfs(posix::MapPath(folder).c_str(), &info) != 0) return -1;
+  return static_cast<int64_t>(info.f_bavail) * static_cast<int64_t>(info.f_frsize);
 }
 
 std::string TempDirectory() {

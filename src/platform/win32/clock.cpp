@@ -20,6 +20,15 @@ class SystemClockImpl : public Clock {
 
 }  // namespace
 
+int UtcOffsetMinutes() {
+  TIME_ZONE_INFORMATION zone;
+  DWORD which = GetTimeZoneInformation(&zone);
+  LONG bias = zone.Bias;
+  if (which == TIME_ZONE_ID_STANDARD) bias += zone.StandardBias;
+  if (which == TIME_ZONE_ID_DAYLIGHT) bias += zone.DaylightBias;
+  return -static_cast<int>(bias);
+}
+
 Clock& SystemClock() {
   static SystemClockImpl clock;
   return clock;

@@ -263,6 +263,12 @@ bool IsRemoteDrive(const std::string& path) {
   return GetDriveTypeA(root.c_str()) == DRIVE_REMOTE;
 }
 
+int64_t FreeDiskSpace(const std::string& folder) {
+  ULARGE_INTEGER available;
+  if (!GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr)) return -1;
+  return static_cast<int64_t>(available.QuadPart);
+}
+
 std::string TempDirectory() {
   return SystemPath([](char* b, UINT n) { return static_cast<UINT>(GetTempPathA(n, b)); });
 }

@@ -112,6 +112,23 @@ bool StandardErrorIsTerminal() {
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+bool ClaimSingleInstance(const std::string& name) {
+  // The handle stays open for the life of the process; Windows closes it at exit.
+  std::string global = "Global\\" + name;
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, global.c_str());
+  if (mutex == nullptr) return false;
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(mutex);
+    return false;
+  }
+  return true;
+}
+
+int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  int answer = MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags);
+  return answer == 0 ? -1 : answer;
+}
+
 void WriteStandardOutput(const std::string& text) {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   if (out == nullptr || out == INVALID_HANDLE_VALUE) return;  // a GUI process may have none

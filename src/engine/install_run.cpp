@@ -1,0 +1,428 @@
+#include "engine/install_run.h"
+
+#include <exception>
+#include <vector>
+
+#include "archive/extract.h"
+#include "engine/antivirus_setup.h"
+#include "engine/file_deployment.h"
+#include "engine/system_registration.h"
+#include "engine/uninstall.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/network.h"
+#include "platform/registry.h"
+#include "setup/core/destination.h"
+#include "setup/core/messages.h"
+#include "setup/core/product.h"
+#include "support/file_utils.h"
+#include "support/log_writer.h"
+#include "support/server_modules.h"
+#include "support/short_string.h"
+#include "support/smtp_client.h"
+#include "support/system_utils.h"
+#include "support/versions.h"
+#include "upgrade/registry_migration.h"
+#include "upgrade/upgrade_tasks.h"
+
+namespace engine {
+namespace {
+
+using serverconfig::TFixedRecord;
+namespace settings = serverconfig::settings;
+namespace account = serverconfig::account;
+
+constexpr char kProductName[] = "Orvik Mail Server";
+constexpr char kOldestWithWebFilter[] = "7.7.3";
+constexpr uint32_t kSettleMs = 2000;
+constexpr int kDemoDays = 30;
+constexpr std::size_t kDnsEntryMax = 16, kDnsListMax = 127;
+
+// The package archives the run opens, beside the setup program; whether each
+// must be there.
+struct PackageArchive {
+  const char* Name;
+  bool Required;
+};
+
+const char* DestinationProblem(setup::DestinationFault fault) {
+  switch (fault) {
+    case setup::DestinationFault::NotAbsolute:
+      return "it is not a full path of the form C:\\folder\\";
+    case setup::DestinationFault::Network:
+      return "it lies on a network drive, which the server's services cannot reach";
+    case setup::DestinationFault::DriveRoot:
+      return "it is the root of a drive";
+    case setup::DestinationFault::SystemFolder:
+      return "it is the Windows, system or program folder itself";
+    case setup::DestinationFault::BadCharacter:
+      return "it holds a character that Windows does not allow in a folder name";
+    case setup::DestinationFault::TooLong:
+      return "it is too long for the files installed below it";
+    case setup::DestinationFault::None:
+      break;
+  }
+  return "";
+}
+
+// The nearest folder of the path that exists; "" when none does.
+std::string ExistingFolder(std::string dir) {
+  while (!dir.empty() && !support::DirExists(dir)) {
+    std::string parent = support::FolderOfPath(support::NormalizeDir(dir, false));
+    if (parent.size() >= dir.size()) return "";
+    dir = parent;
+  }
+  return dir;
+}
+
+void ForgetUpgradeFrom() {
+  platform::RegKey key;
+  if (key.Open(platform::RegRoot::LocalMachine,
+               std::string(setup::kProductKeyArea) + "\\" + setup::kProductKeySection, false))
+    key.DeleteValue(kUpgradeFromValue);
+}
+
+// "Tue, 08 Dec 2026 12:41:52 +0100"
+std::string MailDate() {
+  int offset = platform::UtcOffsetMinutes();
+  std::string zone = offset < 0 ? "-" : "+";
+  offset = offset < 0 ? -offset : offset;
+  for (int part : {offset / 60 % 100, offset % 60}) {
+    zone += static_cast<char>('0' + part / 10);
+    zone += static_cast<char>('0' + part % 10);
+  }
+  return support::FormatDateTime("ddd, dd mmm yyyy hh:nn:ss", platform::Now()) + " " + zone;
+}
+
+}  // namespace
+
+TInstallRun::TInstallRun(setup::TSetupState& state, ui::UserInterface& ui,
+                         serverconfig::TConfigStore& config, std::string setupProgram)
+    : state_(state),
+      ui_(ui),
+      config_(config),
+      setupProgram_(std::move(setupProgram)),
+      setupFolder_(support::FolderOfPath(setupProgram_)),
+      services_(state, ui) {}
+
+Outcome TInstallRun::Run(const std::string& destination) {
+  state_.InstallDir = support::NormalizeDir(destination, true);
+  state_.IsUpgrade = support::DirExists(state_.InstallDir + "config\\");
+  for (int& type : state_.SavedStartTypes) type = -1;
+  demoCreated_ = false;
+  demoDomain_.clear();
+  extracting_ = false;
+  try {
+    Outcome verified = Verify();
+    if (verified != Outcome::Done) return verified;
+    return Steps();
+  } catch (const std::exception& error) {
+    // Nothing that went wrong may end as a success.
+    std::string text = std::string("Unexpected error: ") + error.what();
+    support::SetupLog("Error: Setup aborted - " + text + "\r\n");
+    ui_.MessageBox(text, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
+    return Abort(Outcome::Fatal);
+  }
+}
+
+Outcome TInstallRun::Refuse(const std::string& text) {
+  ui_.MessageBox(text, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
+  support::SetupLog("Error: Setup aborted - " + text + "\r\n");
+  return Outcome::Fatal;
+}
+
+// Everything that can be known to fail is checked before anything on the
+// machine changes: the destination, the package, the space and the version.
+Outcome TInstallRun::Verify() {
+  const std::string& dir = state_.InstallDir;
+  setup::DestinationFault fault = setup::CheckDestination(dir);
+  if (fault != setup::DestinationFault::None) {
+    std::string text =
+        "The installation folder cannot be used: " + dir + "\r\n" + DestinationProblem(fault) + ".";
+    return Refuse(text);
+  }
+  support::InitLog(dir + "logs\\\\setup\\setup.log", nullptr, support::lfTimeStamp, 4);
+
+  int64_t unpacked = 0;
+  Outcome package = VerifyPackage(unpacked);
+  if (package != Outcome::Done) return package;
+
+  std::string existing = ExistingFolder(dir);
+  int64_t free = existing.empty() ? -1 : platform::FreeDiskSpace(existing);
+  if (free >= 0 && free < unpacked + kSpaceMargin) {
+    std::string text = "There is not enough free space for the installation in " + dir + ": " +
+                       std::to_string((unpacked + kSpaceMargin) >> 20) + " MB are needed, " +
+                       std::to_string(free >> 20) + " MB are free.";
+    return Refuse(text);
+  }
+
+  const std::string& previous = state_.PreviousVersion;
+  if (!previous.empty() && !support::VersionAtLeast(setup::kProductVersion, previous)) {
+    std::string question = std::string("A newer version of ") + kProductName + " (" + previous +
+                           ") is installed. Do you want to replace it with version " +
+                           setup::kProductVersion + "?";
+    if (ui_.MessageBox(question, setup::cQuestion,
+                       ui::kYesNo | ui::kIconQuestion | ui::kDefaultButton2 | ui::kTaskModal) !=
+        ui::kIdYes) {
+      support::SetupLog("Error: Setup aborted - version " + previous + " is installed\r\n");
+      return Outcome::Fatal;
+    }
+  }
+  return Outcome::Done;
+}
+
+Outcome TInstallRun::VerifyPackage(int64_t& unpacked) {
+  // The optional archives are checked when they are there; setupav.dat only
+  // when the anti-virus engine is chosen, as nothing else opens it.
+  const PackageArchive archives[] = {{setup::kPackageArchive, true},
+                                     {"setupweb.dat", true},
+                                     {"setupav.dat", false},
+                                     {"setupldap.dat", false},
+                                     {"setupphp.dat", false},
+                                     {"other.dat", false},
+                                     {"orvik.mcb", false}};
+  for (const PackageArchive& archive : archives) {
+    std::string path = setupFolder_ + archive.Name;
+    if (!archive.Required && !platform::FileExists(path)) continue;
+    if (archive.Name == std::string("setupav.dat") && state_.Components.NoInstallAV) continue;
+    archive::ExtractOptions options;
+    options.VerifyOnly = true;
+    archive::ExtractResult result = archive::Extract(path, "", options);
+    if (!result.Succeeded()) {
+      ui_.MessageBox(setup::cErrorDataFile, setup::cError,
+                     ui::kOk | ui::kIconError | ui::kTaskModal);
+      support::SetupLog("Error: Setup aborted - " + setup::cErrorDataFile + " " + archive.Name +
+                        "\r\n");
+      return Outcome::Fatal;
+    }
+    unpacked += static_cast<int64_t>(result.BytesDecoded);
+  }
+  return Outcome::Done;
+}
+
+Outcome TInstallRun::Steps() {
+  const std::string& dir = state_.InstallDir;
+  upgrade::MigrateRegistry(true);
+  support::TAdvancedRegistry product = setup::ProductRegistry();
+  setup::WriteComponentFlags(product, state_.Components);
+  const std::string previous = state_.PreviousVersion;
+  if (state_.IsUpgrade && !previous.empty()) product.WriteString(kUpgradeFromValue, previous);
+  config_.Dirs.InstallDir = support::ShortString(dir);
+
+  support::SetupLog(std::string("Started \"") + kProductName + "\" " + setup::kProductVersion +
+                    " \"" + dir + "\"");
+  if (state_.IsUpgrade && support::ServiceMode) SaveStartTypes();
+  support::SetupLog("Checking running services");
+  ui_.StepProgress();
+  services_.StopRunningServices();
+  bool stopped = services_.StopRunningServices();
+  ui_.StepProgress();
+  support::SetupLog(stopped ? "Services stopped" : "Error: Services could not be stopped");
+
+  ui_.ShowStatus(setup::cExtractingFiles);
+  std::string temp = support::GetTempDirectory(true);
+  state_.ExtractDir =
+      support::ShortString(temp.empty() ? setupFolder_ + "temp\\" : temp + "orvikinstall\\");
+  extracting_ = true;
+  // What an interrupted run left there must not be deployed.
+  if (support::DirExists(state_.ExtractDir)) archive::DeleteExtracted(state_.ExtractDir);
+  archive::ArchiveStatus status;
+  if (!archive::ExtractArchive(setupFolder_ + setup::kPackageArchive, state_.ExtractDir, status,
+                               true, "", "", "")) {
+    ui_.MessageBox(setup::cErrorDataFile, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
+    support::SetupLog("Error: Setup aborted - " + setup::cErrorDataFile + " " +
+                      setup::kPackageArchive + "\r\n");
+    return Abort(Outcome::Fatal);
+  }
+  support::SetupLog("Data file extracted to \"" + state_.ExtractDir + "\"");
+  ui_.StepProgress();
+
+  support::SetupLog("Copying files...");
+  Outcome deployed = TFileDeployment(state_, ui_, setupProgram_).DeployFiles();
+  if (deployed != Outcome::Done) return Abort(deployed);
+  ui_.StepProgress();
+  if (platform::FileExists(setupFolder_ + "orvik.mcb") && !state_.IsUpgrade)
+    archive::ExtractArchive(setupFolder_ + "orvik.mcb", dir + "config\\", status, true, "", "", "");
+  ui_.StepProgress();
+  support::SetupLog("Copying files done");
+
+  if (!state_.IsUpgrade) PrepareNewServer();
+  ui_.StepProgress();
+  SetInterfaceMode();
+  ui_.StepProgress();
+  if (state_.IsUpgrade && !previous.empty() &&
+      !support::VersionAtLeast(previous, kOldestWithWebFilter))
+    TFileDeployment(state_, ui_, setupProgram_).RegisterWebFilter();
+  ui_.StepProgress();
+  if (TSystemRegistration(state_, ui_, setupProgram_).RegisterSystem() != Outcome::Done)
+    return Abort(Outcome::Fatal);
+  RemoveDeselected();
+
+  support::SetupLog("Installing services");
+  services_.InstallServices();
+  ui_.StepProgress();
+  archive::DeleteExtracted(state_.ExtractDir);
+  extracting_ = false;
+  support::SetupLog("Extracted data deleted \"" + state_.ExtractDir + "\"");
+  ui_.ProcessMessages();
+  platform::Sleep(kSettleMs);
+  if (demoCreated_) SendDemoMessage();
+
+  ui_.StepProgress();
+  ui_.ShowStatus(setup::cFinished);
+  support::SetupLog("Starting services");
+  bool allUp = services_.CheckStartedServices();
+  if (state_.IsUpgrade && support::ServiceMode) RestoreStartTypes();
+  // Only an installation that had a configuration is converted; a new one is
+  // already in the current form.
+  if (state_.IsUpgrade && !previous.empty()) {
+    support::SetupLog("Running upgrade procedures " + previous + " -> " + setup::kProductVersion);
+    upgrade::RunUpgradeTasks(config_, previous, dir);
+  }
+  ForgetUpgradeFrom();
+  support::SetupLog("Finished\r\n");
+  if (state_.OldWebMailFound)
+    ui_.MessageBox(setup::cSetupRequireWebMail, "Warning",
+                   ui::kOk | ui::kIconInformation | ui::kTaskModal);
+  return allUp ? Outcome::Done : Outcome::ModulesDown;
+}
+
+// The modules are not started again over files that may be half replaced:
+// running setup again completes the installation.
+Outcome TInstallRun::Abort(Outcome outcome) {
+  if (state_.IsUpgrade && support::ServiceMode) RestoreStartTypes();
+  if (support::ServiceMode) services_.RestoreFailureActions();
+  if (extracting_ && !state_.ExtractDir.empty()) archive::DeleteExtracted(state_.ExtractDir);
+  extracting_ = false;
+  return outcome;
+}
+
+void TInstallRun::SaveStartTypes() {
+  for (int index = 0; index < support::kModuleCount; ++index) {
+    const char* name = support::kServerModules[index].ServiceName;
+    int type = services_.ServiceStartType(name, false, -1);
+    state_.SavedStartTypes[index] = type;
+    // A disabled service could not be started after the copy.
+    if (type == static_cast<int>(platform::kStartDisabled))
+      services_.ServiceStartType(name, true, platform::kStartAutomatic);
+  }
+}
+
+void TInstallRun::RestoreStartTypes() {
+  const setup::ComponentFlags& c = state_.Components;
+  const bool deselected[support::kModuleCount] = {
+      c.NoInstallMail, c.NoInstallMail, c.NoInstallControl, c.NoInstallIM, c.NoInstallCalendar};
+  for (int index = 0; index < support::kModuleCount; ++index)
+    if (!deselected[index])
+      services_.ServiceStartType(support::kServerModules[index].ServiceName, true,
+                                 state_.SavedStartTypes[index]);
+}
+
+void TInstallRun::LoadConfiguration() {
+  config_.Dirs.ConfigDir = support::ShortString(state_.InstallDir + "config\\");
+  config_.LoadServerConfig(false, false);
+}
+
+void TInstallRun::SetServerFolders() {
+  const std::string& dir = state_.InstallDir;
+  config_.Settings.SetStr(settings::kTempDir, settings::kDirSize, dir + "temp\\");
+  config_.Settings.SetStr(settings::kMailDir, settings::kDirSize, dir + "mail\\");
+  config_.Settings.SetStr(settings::kLogsDir, settings::kDirSize, dir + "logs\\");
+}
+
+// A new server: the demo configuration with this machine's folders, name
+// servers and footer, and demo accounts that expire.
+void TInstallRun::PrepareNewServer() {
+  const std::string configDir = state_.InstallDir + "config\\";
+  demoCreated_ = true;
+  support::SetupLog("Creating demo accounts");
+  archive::ArchiveStatus status;
+  archive::ExtractArchive(state_.ExtractDir + "demo.dat", configDir, status, true, "", "", "");
+  LoadConfiguration();
+  config_.Settings.SetDouble(settings::kCreationDate, static_cast<int>(platform::Now()));
+  config_.Settings.SetByte(settings::kFormatMarker, 1);
+  SetServerFolders();
+
+  std::string servers;
+  for (const std::string& server : platform::DnsServers()) {
+    if (!servers.empty()) servers += ';';
+    servers += server.substr(0, kDnsEntryMax);
+  }
+  if (!servers.empty())
+    config_.Settings.SetStr(settings::kDnsServers, settings::kAddressListSize,
+                            servers.substr(0, kDnsListMax));
+
+  if (!state_.FooterText.empty()) {
+    support::SaveStringToFile("\r\nfootervalue.txt\r\n\r\n\r\n10\r\n", configDir + "tags.dat",
+                              false, false);
+    support::SaveStringToFile(state_.FooterText, configDir + "footervalue.txt", false, false);
+    config_.Settings.SetByte(settings::kFooterSwitch, 1);
+  }
+  config_.SaveServerConfig(false);
+  MarkDemoAccounts();
+  config_.Database.ReleaseDatabase();
+}
+
+// The users of the demo domain become demo accounts for a month. All records
+// are read before any is written back: no walk is open while saving.
+void TInstallRun::MarkDemoAccounts() {
+  if (config_.Domains.DomainCount() < 1) return;
+  const std::string domain = demoDomain_ = config_.Domains.DomainName(0);
+  std::vector<TFixedRecord> users;
+  serverconfig::TAccountIterator walk;
+  if (!config_.Accounts.OpenAccounts(domain, walk, "", false, 0)) return;
+  while (!config_.Accounts.NextAccount(walk))
+    if (walk.Record.Byte(account::kKind) == account::kUser) users.push_back(walk.Record);
+  config_.Accounts.CloseAccounts(walk);
+
+  const double expiry = static_cast<int>(platform::Now()) + kDemoDays;
+  for (TFixedRecord& record : users) {
+    record.SetByte(account::kDemoAccount, 1);
+    record.SetDouble(account::kDemoExpiry, expiry);
+    int index =
+        config_.Accounts.FindAccount(domain, record.Str(account::kAlias, account::kAliasSize));
+    config_.Accounts.SaveAccount(domain, record, index, "");
+  }
+}
+
+void TInstallRun::SetInterfaceMode() {
+  LoadConfiguration();
+  config_.Settings.SetStr(
+      settings::kConsoleProfile, settings::kConsoleProfileSize,
+      state_.Mode == setup::InterfaceMode::Advanced ? "advanced.xml" : "basic.xml");
+  if (!state_.IsUpgrade) SetServerFolders();
+  config_.SaveServerConfig(false);
+  config_.Database.ReleaseDatabase();
+}
+
+// What deselected components left behind goes; the administrator's anti-spam
+// data stays, and the anti-virus engine uninstalls itself first.
+void TInstallRun::RemoveDeselected() {
+  const std::string& dir = state_.InstallDir;
+  const setup::ComponentFlags& c = state_.Components;
+  const std::pair<bool, const char*> programs[] = {{c.NoInstallMail, "smtp.exe"},
+                                                   {c.NoInstallMail, "pop3.exe"},
+                                                   {c.NoInstallControl, "control.exe"},
+                                                   {c.NoInstallIM, "im.exe"},
+                                                   {c.NoInstallCalendar, "cal.exe"}};
+  for (const auto& [deselected, program] : programs)
+    if (deselected) platform::DeleteFile(dir + program);
+  if (c.NoInstallAV) RemoveAntivirus(dir);
+  if (c.NoInstallIAS) RemoveAntispam(dir);
+}
+
+void TInstallRun::SendDemoMessage() {
+  uint32_t smtp = 0;
+  if (state_.Components.NoInstallMail || !services_.QueryServerState(support::kModuleSMTP, smtp) ||
+      (support::ServiceMode && smtp != platform::kServiceRunning))
+    return;
+  if (demoDomain_.empty()) return;
+  const std::string sender = "user@" + demoDomain_, recipient = "admin@" + demoDomain_;
+  std::string message = "Date: " + MailDate() + "\r\nSubject: " + setup::DemoMsgSubject +
+                        "\r\nFrom: " + sender + "\r\nReply-To: " + sender + "\r\nTo: " + recipient +
+                        "\r\n\r\n" + setup::DemoMsg + "\r\n\r\n";
+  std::string error;
+  support::SendMail(error, MailServer, message, "", "", "", recipient, sender);
+}
+
+}  // namespace engine

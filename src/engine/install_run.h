@@ -1,0 +1,68 @@
+// The install run: turns the choices of the wizard (or of the command line)
+// into an installed or upgraded server. It checks the package and the
+// destination before it changes anything, stops the modules, unpacks and
+// deploys the package, prepares a new server's configuration and demo data,
+// registers the installation, installs and starts the services and runs the
+// upgrade procedures. Every line it writes goes to the setup log.
+#pragma once
+
+#include <string>
+
+#include "engine/outcome.h"
+#include "engine/service_control.h"
+#include "serverconfig/config_store.h"
+#include "setup/core/setup_state.h"
+#include "ui/ui.h"
+
+namespace engine {
+
+// The product key value that holds the version an upgrade started from until
+// its upgrade procedures have run, so that a run that ended early leaves them
+// to the next one.
+inline constexpr char kUpgradeFromValue[] = "UpgradeFromVersion";
+
+// Free space the destination drive must have beyond the unpacked package.
+inline constexpr int64_t kSpaceMargin = 16 << 20;
+
+class TInstallRun {
+ public:
+  // setupProgram is the running setup program; the package lies beside it.
+  TInstallRun(setup::TSetupState& state, ui::UserInterface& ui, serverconfig::TConfigStore& config,
+              std::string setupProgram);
+
+  // The whole run into destination. Done, or ModulesDown when a selected
+  // module is not running at the end; Fatal or Cancelled when it ended early,
+  // with the start types put back and the extraction folder gone.
+  Outcome Run(const std::string& destination);
+
+  // Where the demonstration message is delivered: the server just installed.
+  std::string MailServer = "127.0.0.1";
+
+ private:
+  Outcome Verify();
+  Outcome VerifyPackage(int64_t& unpacked);
+  Outcome Steps();
+  Outcome Abort(Outcome outcome);
+  Outcome Refuse(const std::string& text);
+  void SaveStartTypes();
+  void RestoreStartTypes();
+  void LoadConfiguration();
+  void SetServerFolders();
+  void PrepareNewServer();
+  void MarkDemoAccounts();
+  void SetInterfaceMode();
+  void RemoveDeselected();
+  void SendDemoMessage();
+
+  setup::TSetupState& state_;
+  ui::UserInterface& ui_;
+  serverconfig::TConfigStore& config_;
+  std::string setupProgram_;
+  std::string setupFolder_;  // with a trailing "\"
+  TServiceControl services_;
+  bool demoCreated_ = false;
+  std::string demoDomain_;   // the domain of the demo data
+  bool extracting_ = false;  // ExtractDir may exist and is ours to delete
+};
+
+}  // namespace engine

@@ -1,0 +1,358 @@
+// The install run on the stand-in machine: services, registry and shell held in
+// memory, a virtual clock, a small package made here, and the demo message
+// delivered to the test SMTP peer.
+#ifndef _WIN32
+#include "engine/install_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+
+#include "archive/archive_builder.h"
+#include "common/peers.h"
+#include "common/scratch_dir.h"
+#include "engine/file_deployment.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/posix/module_standins.h"
+#include "platform/posix/posix_platform.h"
+#include "platform/registry.h"
+#include "serverconfig/new_objects.h"
+#include "setup/core/messages.h"
+#include "support/file_utils.h"
+#include "support/log_writer.h"
+#include "support/message_table.h"
+#include "support/server_modules.h"
+#include "support/system_utils.h"
+#include "support/text_fields.h"
+#include "ui/headless.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+using Files = std::map<std::string, std::string>;
+namespace settings = serverconfig::settings;
+namespace account = serverconfig::account;
+
+constexpr char kProductKey[] = "\\Software\\Kestrun\\Orvik Mail Server";
+constexpr char kDemoDomain[] = "demo.orvik.example";
+
+std::string Archive(const Files& files) {
+  archive_test::ArchiveBuilder builder(3);
+  for (const auto& [name, content] : files) builder.Add(name, content);
+  return builder.AddEndMarker().Bytes();
+}
+
+// The files of a folder tree, by their names below it.
+void Collect(const std::string& root, const std::string& sub, Files& files) {
+  std::vector<platform::DirEntry> entries;
+  platform::ListDirectory(root + sub + "*", entries);
+  for (const auto& e : entries) {
+    if (e.name == "." || e.name == "..") continue;
+    if (e.attributes & platform::kAttrDirectory)
+      Collect(root, sub + e.name + "\\", files);
+    else
+      files[sub + e.name] = ReadFile(root + sub + e.name);
+  }
+}
+
+std::string RegistryValue(const std::string& name) {
+  platform::RegKey key;
+  platform::RegValue value;
+  if (!key.Open(platform::RegRoot::LocalMachine, kProductKey, false) || !key.ReadValue(name, value))
+    return "";
+  return value.data;
+}
+
+// The setup log's lines without their time stamps ("yyyy-mm-dd hh:nn:ss ").
+std::vector<std::string> LogLines(const std::string& file) {
+  std::vector<std::string> lines;
+  const std::string text = ReadFile(file);
+  for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    std::string line = text.substr(at, end - at);
+    lines.push_back(line.empty() ? line : line.substr(20));
+  }
+  return lines;
+}
+
+// What the boxes said, for a failure's message.
+std::string Said(const ui::HeadlessUI& ui) {
+  std::string said;
+  for (const auto& box : ui.Boxes()) said += box.caption + ": " + box.text + "\n";
+  return said;
+}
+
+class InstallRunTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    platform::InstallClock(&clock_);
+    support::ServiceMode = true;
+    Reset("run");
+  }
+  // A machine without the server, and the package in a folder of its own.
+  void Reset(const std::string& folder) {
+    platform::posix::ClearRegistry();
+    platform::posix::ClearModuleStandins();
+    state_ = setup::TSetupState();
+    root_ = scratch_.Path() + folder + "\\";
+    package_ = root_ + "package\\";
+    dir_ = root_ + "Orvik\\";
+    platform::posix::SetSystemDirectories(root_ + "Temp\\", "C:\\Windows", "C:\\Windows\\System32");
+    ASSERT_TRUE(support::CreateDirectoryPath(root_ + "Temp\\"));
+    MakePackage();
+  }
+  void TearDown() override {
+    support::ServiceMode = false;
+    platform::InstallClock(nullptr);
+    platform::posix::SetSystemDirectories("", "C:\\Windows", "C:\\Windows\\System32");
+    support::InitLog("", nullptr, 0, 0);
+  }
+
+  // The demo data as the package carries it: one domain with two users and a group.
+  std::string DemoData() {
+    const std::string stage = root_ + "stage\\";
+    serverconfig::TConfigStore store;
+    store.Dirs.InstallDir = stage;
+    store.Dirs.ConfigDir = stage + "config\\";
+    support::CreateDirectoryPath(store.Dirs.ConfigDir);
+    store.LoadServerConfig(false, false);
+    EXPECT_EQ(serverconfig::CreateDomain(store, kDemoDomain,
+                                         serverconfig::NewDomainRecord("admin@demo"), ""),
+              0);
+    for (auto [user, kind] : {std::pair{"user", account::kUser}, std::pair{"admin", account::kUser},
+                              std::pair{"staff", account::kGroup}}) {
+      auto record = serverconfig::NewAccountRecord(kDemoDomain, user, "demo", kind);
+      int index = -1;
+      EXPECT_TRUE(store.Accounts.SaveAccount(kDemoDomain, record, index, ""));
+    }
+    store.SaveServerConfig(false);
+    Files files;
+    Collect(store.Dirs.ConfigDir, "", files);
+    return Archive(files);
+  }
+  void MakePackage() {
+    Files main = {{"kestruncom.dll", "com"},
+                  {"cert.pem", "cert"},
+                  {"webserver.dat", "<WEB/>"},
+                  {"demo.dat", DemoData()},
+                  {"im.exe", "im"},
+                  {"cal.exe", "cal"},
+                  {"spam\\challenge.mdb", "new challenge"},
+                  {"spam\\rules\\local.cf", "new local"},
+                  {"spam\\rules\\10.cf", "rules"},
+                  {"calendar\\calendar.xml", "<CALENDAR/>"},
+                  {"calendar\\calendar.mdb", "calendar"}};
+    for (const char* name : engine::kCoreFiles) main[name] = name;
+    ASSERT_TRUE(support::CreateDirectoryPath(package_));
+    ASSERT_TRUE(WriteFile(package_ + "setup.exe", "MZ setup"));
+    ASSERT_TRUE(WriteFile(package_ + "setup.Dat", Archive(main)));
+    ASSERT_TRUE(WriteFile(package_ + "setupweb.dat", Archive({{"html\\index.html", "<html/>"}})));
+  }
+  // An installation an earlier version left: configuration, services in the
+  // given start types, and its registration.
+  void Installed(const std::string& version, uint32_t imStartType, uint32_t smtpStartError = 0) {
+    ASSERT_TRUE(support::CreateDirectoryPath(dir_ + "config\\"));
+    for (int i = 0; i < support::kModuleCount; ++i) {
+      platform::posix::StandinService s;
+      if (i == support::kModuleSMTP) s.StartError = smtpStartError;
+      s.Name = support::kServerModules[i].ServiceName;
+      s.BinaryPath = "\"" + dir_ + support::kServerModules[i].Executable + "\"";
+      s.StartType = i == support::kModuleIM ? imStartType : platform::kStartAutomatic;
+      s.State = i == support::kModuleIM ? platform::kServiceStopped : platform::kServiceRunning;
+      platform::posix::AddService(s);
+    }
+    platform::RegKey key;
+    ASSERT_TRUE(key.Open(platform::RegRoot::LocalMachine, kProductKey, true));
+    key.WriteString("Version", version);
+    key.WriteString("InstallDir", dir_);
+    state_.PreviousVersion = version;
+    state_.PreviousInstallDir = dir_;
+  }
+  engine::Outcome Run(ui::UserInterface& ui, const std::string& destination = "") {
+    engine::TInstallRun run(state_, ui, config_, package_ + "setup.exe");
+    int port = testing_support::PeerPort("smtp-open");
+    run.MailServer = "127.0.0.1:" + std::to_string(port ? port : 9);
+    return run.Run(destination.empty() ? dir_ : destination);
+  }
+  uint32_t StartType(int module) {
+    platform::posix::StandinService s;
+    platform::posix::FindService(support::kServerModules[module].ServiceName, s);
+    return s.StartType;
+  }
+  std::vector<std::string> Log() { return LogLines(dir_ + "logs\\setup\\setup.log"); }
+
+  testing_support::ScratchDir scratch_;
+  platform::VirtualClock clock_;
+  std::string root_, package_, dir_;
+  setup::TSetupState state_;
+  serverconfig::TConfigStore config_;
+  ui::HeadlessUI ui_;
+};
+
+TEST_F(InstallRunTest, AFreshInstallationLogsEveryStepAndSetsUpTheDemoServer) {
+  const std::string mail = testing_support::PeerFile("smtp-mail/smtp-open.eml");
+  const size_t mailBefore = ReadFile(mail).size();
+  state_.FooterText = "Sent by Orvik";
+  state_.Mode = setup::InterfaceMode::Basic;
+  ASSERT_EQ(Run(ui_), engine::Outcome::Done) << Said(ui_);
+
+  const std::string extractDir = root_ + "Temp\\orvikinstall\\";
+  EXPECT_EQ(
+      Log(),
+      (std::vector<std::string>{
+          "Started \"Orvik Mail Server\" 8.9.1 \"" + dir_ + "\"", "Checking running services",
+          "Services stopped", "Data file extracted to \"" + extractDir + "\"", "Copying files...",
+          "Copying files done", "Creating demo accounts", "Installing services",
+          "Extracted data deleted \"" + extractDir + "\"", "Starting services", "Finished", ""}));
+  EXPECT_EQ(ui_.Progress(), ui::HeadlessUI::kProgressMax);
+  EXPECT_TRUE(ui_.Boxes().empty());
+  EXPECT_FALSE(platform::DirectoryExists(extractDir));
+  EXPECT_EQ(RegistryValue("Version"), "8.9.1");
+  EXPECT_EQ(RegistryValue(engine::kUpgradeFromValue), "");
+
+  serverconfig::TConfigStore check;
+  check.Dirs.InstallDir = dir_;
+  check.Dirs.ConfigDir = dir_ + "config\\";
+  ASSERT_TRUE(check.LoadServerConfig(false, false));
+  EXPECT_EQ(check.Settings.Str(settings::kMailDir, settings::kDirSize), dir_ + "mail\\");
+  EXPECT_EQ(check.Settings.Str(settings::kConsoleProfile, settings::kConsoleProfileSize),
+            "basic.xml");
+  EXPECT_EQ(check.Settings.Byte(settings::kFooterSwitch), 1);
+  EXPECT_EQ(ReadFile(dir_ + "config\\footervalue.txt"), "Sent by Orvik");
+  EXPECT_EQ(ReadFile(dir_ + "config\\tags.dat"), "\r\nfootervalue.txt\r\n\r\n\r\n10\r\n");
+  // Users become demo accounts for a month; the group is left alone.
+  serverconfig::TFixedRecord record(account::kRecordSize);
+  for (int i = 0; i < 3; ++i) {
+    check.Accounts.ReadAccount(kDemoDomain, record, i);
+    bool user = record.Byte(account::kKind) == account::kUser;
+    EXPECT_EQ(record.Byte(account::kDemoAccount), user ? 1 : 0) << i;
+    EXPECT_EQ(record.Double(account::kDemoExpiry), user ? 46030 : 0) << i;
+  }
+  if (testing_support::PeerPort("smtp-open")) {
+    const std::string received = ReadFile(mail).substr(mailBefore);
+    EXPECT_NE(received.find("From: user@demo.orvik.example"), std::string::npos) << received;
+    EXPECT_NE(received.find("To: admin@demo.orvik.example"), std::string::npos);
+    EXPECT_NE(received.find("Subject: " + setup::DemoMsgSubject), std::string::npos);
+  }
+}
+
+TEST_F(InstallRunTest, AnUpgradeKeepsTheServerAndItsDisabledServiceAndRunsTheProcedures) {
+  Installed("8.5.3", platform::kStartDisabled);
+  ASSERT_EQ(Run(ui_), engine::Outcome::Done) << Said(ui_);
+  std::vector<std::string> log = Log();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Creating demo accounts"), 0);
+  EXPECT_NE(std::find(log.begin(), log.end(), "Running upgrade procedures 8.5.3 -> 8.9.1"),
+            log.end());
+  // Enabled for the run, disabled again after it, and never started.
+  EXPECT_EQ(StartType(support::kModuleIM), platform::kStartDisabled);
+  for (const std::string& call : platform::posix::ServiceCallLog())
+    EXPECT_NE(call, "Start OrvikIM");
+  EXPECT_TRUE(ui_.Boxes().empty());
+  EXPECT_EQ(RegistryValue(engine::kUpgradeFromValue), "");
+}
+
+TEST_F(InstallRunTest, AModuleThatDoesNotStartIsReportedAndEndsTheRunWithItsOwnCode) {
+  Installed("8.8.0", platform::kStartAutomatic, 1053);
+  EXPECT_EQ(Run(ui_), engine::Outcome::ModulesDown);
+  // The start's own warning, then the list of modules that are not running.
+  ASSERT_EQ(ui_.Boxes().size(), 2u) << Said(ui_);
+  EXPECT_EQ(ui_.Boxes()[1].text, support::FillMessage(setup::cNotRunning, {"Orvik SMTP\r\n"}));
+  EXPECT_EQ(Log().end()[-2], "Finished");
+}
+
+TEST_F(InstallRunTest, ProceduresRunOnlyOverAnExistingConfiguration) {
+  Installed("8.5.3", platform::kStartAutomatic);
+  const std::string other = root_ + "Elsewhere\\";
+  ASSERT_EQ(Run(ui_, other), engine::Outcome::Done) << Said(ui_);
+  dir_ = other;
+  for (const std::string& line : Log()) EXPECT_EQ(line.find("Running upgrade"), std::string::npos);
+}
+
+// Each way the run can end early: its exit, what stays as it was, and what
+// the next run needs.
+TEST_F(InstallRunTest, AnEndBeforeTheFinishLeavesTheServerAsItWas) {
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    std::vector<int> answers;
+    engine::Outcome outcome;
+    bool touched;  // services were stopped before the end
+  };
+  const Case cases[] = {
+      {"damaged package",
+       [this] { WriteFile(package_ + "setup.Dat", "ILDS broken"); },
+       {},
+       engine::Outcome::Fatal,
+       false},
+      {"missing web mail package",
+       [this] { platform::DeleteFile(package_ + "setupweb.dat"); },
+       {},
+       engine::Outcome::Fatal,
+       false},
+      {"newer version registered",
+       [this] { state_.PreviousVersion = "9.0.1"; },
+       {ui::kIdNo},
+       engine::Outcome::Fatal,
+       false},
+      {"copy error cancelled",
+       [this] { support::CreateDirectoryPath(dir_ + "db.dll\\x\\"); },
+       {ui::kIdCancel},
+       engine::Outcome::Cancelled,
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Reset(c.what);
+    Installed("8.5.3", platform::kStartDisabled);
+    c.arrange();
+    platform::posix::ClearServiceCallLog();
+    ui::HeadlessUI ui;
+    ui.ScriptAnswers(c.answers);
+    EXPECT_EQ(Run(ui), c.outcome) << Said(ui);
+    EXPECT_EQ(StartType(support::kModuleIM), platform::kStartDisabled);
+    EXPECT_FALSE(platform::DirectoryExists(root_ + "Temp\\orvikinstall\\"));
+    bool stopped = false;
+    for (const std::string& call : platform::posix::ServiceCallLog()) {
+      stopped |= call.rfind("Stop", 0) == 0;
+      EXPECT_NE(call.rfind("Start ", 0), 0u) << call;  // nothing restarted over mixed files
+    }
+    EXPECT_EQ(stopped, c.touched);
+    EXPECT_EQ(RegistryValue("Version"), "8.5.3");
+    EXPECT_EQ(RegistryValue(engine::kUpgradeFromValue), c.touched ? "8.5.3" : "");
+    std::vector<std::string> log = Log();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log[log.size() - 2].rfind("Error: Setup aborted", 0), 0u) << log[log.size() - 2];
+  }
+}
+
+TEST_F(InstallRunTest, AFolderThatBreaksTheRulesIsRefusedBeforeAnythingIsWritten) {
+  for (const std::string& destination : {std::string("C:\\"), std::string("relative\\Orvik\\")}) {
+    ui::HeadlessUI ui;
+    EXPECT_EQ(Run(ui, destination), engine::Outcome::Fatal) << destination;
+    ASSERT_EQ(ui.Boxes().size(), 1u);
+    EXPECT_EQ(ui.Boxes()[0].caption, setup::cError);
+  }
+  EXPECT_FALSE(platform::DirectoryExists("C:\\logs\\"));
+  EXPECT_FALSE(platform::RegKeyExists(platform::RegRoot::LocalMachine, kProductKey));
+}
+
+TEST_F(InstallRunTest, ADeselectedComponentGoesButTheAntispamDataStays) {
+  Installed("8.8.0", platform::kStartAutomatic);
+  ASSERT_TRUE(support::CreateDirectoryPath(dir_ + "spam\\rules\\"));
+  ASSERT_TRUE(WriteFile(dir_ + "spam\\challenge.mdb", "edited challenge"));
+  ASSERT_TRUE(WriteFile(dir_ + "spam\\rules\\local.cf", "edited local"));
+  state_.Components.NoInstallIAS = true;
+  state_.Components.NoInstallIM = true;
+  ASSERT_EQ(Run(ui_), engine::Outcome::Done) << Said(ui_);
+  EXPECT_EQ(ReadFile(dir_ + "spam\\challenge.mdb"), "edited challenge");
+  EXPECT_EQ(ReadFile(dir_ + "spam\\rules\\local.cf"), "edited local");
+  EXPECT_FALSE(platform::FileExists(dir_ + "spam\\rules\\10.cf"));
+  EXPECT_FALSE(platform::FileExists(dir_ + "im.exe"));
+  EXPECT_TRUE(platform::FileExists(dir_ + "cal.exe"));
+}
+
+}  // namespace
+#endif
