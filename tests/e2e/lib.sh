@@ -92,7 +92,8 @@ e2e_reset() {
   for e2e_folder in "$E2E_INSTALL" $E2E_FOLDERS 'C:\OrvikSetup\'; do
     rm -rf "$(e2e_path "$e2e_folder")"
   done
-  rm -rf "$E2E_GROUP" "$E2E_TEMP/orvikinstall" "$E2E_C/e2e/browser.exe.log"
+  rm -rf "$E2E_GROUP" "$E2E_TEMP/orvikinstall"
+  find "$E2E_C/e2e" -mindepth 1 ! -name browser.exe -exec rm -rf {} +
   find "$HOME" -name '*.lnk' -exec rm -f {} +
   e2e_copy_package "${1:-$E2E_BUILD/demo}" || return 1
   # One server for the whole run, so that no program starts just as an idle one shuts down.
@@ -263,6 +264,7 @@ e2e_expect_lines() {
   if [ ! -f "$e2e_file" ]; then
     e2e_fail "$e2e_what: no file $e2e_file"
   elif e2e_first=$(awk 'NR == FNR { want[++n] = $0; next }
+      { sub(/\r$/, "") }
       got < n && $0 == want[got + 1] { got++ }
       END { if (got < n) { print want[got + 1]; exit 1 } }' "$E2E_DIR/wanted.txt" "$e2e_file"); then
     e2e_pass "$e2e_what: $# lines in order"
