@@ -96,6 +96,12 @@ e2e_reset() {
   find "$E2E_C/e2e" -mindepth 1 ! -name browser.exe -exec rm -rf {} +
   find "$HOME" -name '*.lnk' -exec rm -f {} +
   e2e_copy_package "${1:-$E2E_BUILD/demo}" || return 1
+  e2e_start_server
+}
+
+# The prefix's server, its service manager (which starts the automatic services) and the
+# keep-alive process.
+e2e_start_server() {
   # One server for the whole run, so that no program starts just as an idle one shuts down.
   # Its output (and that of the service manager it starts) goes nowhere: a test runner must
   # not wait for them.
@@ -288,4 +294,16 @@ e2e_reg_values() {
     awk '/^    [^ ]/ { line = substr($0, 5); at = index(line, "    "); name = substr(line, 1, at - 1)
       line = substr(line, at + 4); sub(/^REG_[A-Z_]*( |$)/, "", line); sub(/^   /, "", line)
       print name " = " line }'
+}
+
+# e2e_disable_service NAME: the service's start type becomes disabled, as after a restart of the
+# machine (Wine's sc cannot change it): the prefix is stopped, its registry edited, started again.
+e2e_disable_service() {
+  e2e_stop_server
+  E2E_REG_KEY="[System\\\\CurrentControlSet\\\\Services\\\\$1]" awk '
+    /^\[/ { inside = index($0, ENVIRON["E2E_REG_KEY"]) == 1 }
+    inside && /^"Start"=dword:/ { $0 = "\"Start\"=dword:00000004" }
+    { print }' "$WINEPREFIX/system.reg" >"$WINEPREFIX/system.reg.new" &&
+    mv "$WINEPREFIX/system.reg.new" "$WINEPREFIX/system.reg"
+  e2e_start_server
 }
