@@ -203,7 +203,11 @@ e2e_wait_state() {
 # empty NAME is the key's default value. e2e_reg_key KEY: true when the key exists.
 e2e_reg() {
   if [ -n "$2" ]; then set -- "$1" "$2" /v "$2"; else set -- "$1" "(Default)" /ve; fi
-  e2e_wine reg query "$1" "$3" ${4:+"$4"} </dev/null 2>/dev/null | tr -d '\r' |
+  # Seen once under load: reg.exe printed nothing for a value that was there; a second query
+  # answers.
+  e2e_reg_output=$(e2e_wine reg query "$1" "$3" ${4:+"$4"} </dev/null 2>/dev/null) ||
+    e2e_reg_output=$(e2e_wine reg query "$1" "$3" ${4:+"$4"} </dev/null 2>/dev/null)
+  printf '%s\n' "$e2e_reg_output" | tr -d '\r' |
     awk -v name="$2" '{ line = $0; sub(/^    /, "", line); at = index(line, "    ")
         if (at && tolower(substr(line, 1, at - 1)) == tolower(name)) {
           line = substr(line, at + 4); sub(/^REG_[A-Z_]*    /, "", line); sub(/^REG_[A-Z_]*$/, "", line)

@@ -500,10 +500,11 @@ setup_log() {
   e2e_log_lines "$(e2e_path "${E2E_INSTALL}logs\\setup\\setup.log")"
 }
 
-# wait_for_line FILE LINE SECONDS
+# wait_for_line FILE TEXT SECONDS [SKIP]: waits for a line holding TEXT after the first SKIP lines.
 wait_for_line() {
   end=$(($(date +%s) + $3))
-  until tr -d '\r' 2>/dev/null <"$1" | grep -qF -- "$2" || [ "$(date +%s)" -ge "$end" ]; do
+  until tail -n +$((${4:-0} + 1)) "$1" 2>/dev/null | grep -qF -- "$2" ||
+    [ "$(date +%s)" -ge "$end" ]; do
     sleep 0.2
   done
 }
@@ -541,7 +542,7 @@ scenario_failures() {
   (cd "$(e2e_path "$E2E_SETUP_DIR")" &&
     exec timeout 300 wine setup.exe /VERYSILENT </dev/null >/dev/null 2>&1) &
   run=$!
-  wait_for_line "$root/logs/setup/setup.log" "Installing services" 200
+  wait_for_line "$root/logs/setup/setup.log" "Installing services" 200 "$lines"
   kill "$run" 2>/dev/null
   wait "$run"
   echo "setup.exe ended with status $? once it logged \"Installing services\""
