@@ -4,7 +4,7 @@
 set -eu
 PACKAGES="cmake g++ make zlib1g-dev libssl-dev libgtest-dev libbenchmark-dev clang
   libclang-rt-14-dev g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 xvfb xauth
-  binutils-mingw-w64-x86-64 zip unzip time openssl nginx python3 python3-aiosmtpd"
+  binutils-mingw-w64-x86-64 zip unzip time openssl nginx python3 python3-aiosmtpd iproute2"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -1,0 +1,606 @@
+#!/bin/sh
+# The end-to-end scenarios: the demo package installed, upgraded and removed by setup.exe under
+# Wine, in the prefix of tests/e2e/lib.sh, checked through the registry, the service manager, the
+# files and the logs of the module stand-ins. Each scenario starts from the prefix as created.
+# Usage: scenario.sh BUILD NAME
+#   BUILD  the Windows build tree (with demo/ and demo-damaged/ from scripts/build.sh)
+#   NAME   prefix (creates the prefix when missing or older than lib.sh), fresh, upgrade, move,
+#          uninstall, command-line, failures or deselect
+# Exit status 0 when every check passed.
+E2E_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
+. "$E2E_LIB"
+[ $# -eq 2 ] || {
+  sed -n '/^# Usage:/,/^# Exit status/p' "$0" | sed 's/^# \{0,1\}//' >&2
+  exit 2
+}
+# Some scenarios start a module as a desktop program, which needs a display.
+[ -n "${DISPLAY:-}" ] || exec xvfb-run -a sh "$0" "$@"
+e2e_init "$1"
+SCENARIO=$2
+E2E_FOLDERS='C:\OrvikMoved\'
+MOVED='C:\OrvikMoved\'
+USER_TEMP="C:\\users\\$(id -un)\\Temp\\"
+trap e2e_stop_server EXIT
+
+# --- what an installation holds ---
+
+# The module stand-ins, their services and their display names, one line each.
+MODULES='smtp OrvikSMTP Orvik SMTP
+pop3 OrvikPOP3 Orvik POP3 / IMAP
+control OrvikControl Orvik Control / Web / FTP
+im OrvikIM Orvik IM / VoIP
+cal OrvikCalendar Orvik GroupWare Server'
+
+PROGRAM_FILES='smtp.exe pop3.exe control.exe config.exe dnsquery.exe tool.exe sendmail.exe api.dll
+  libeay32.dll libssl32.dll db.dll regex.dll sqlite3.dll kestruncom.dll im.exe cal.exe'
+TREES='doc wizards modules html api tutorial examples xml php avast'
+LINKS='Orvik Mail Server Administration.lnk
+Orvik Mail Server Readme.lnk
+Orvik Mail Server Help.lnk
+DNS Query Tool.lnk
+Orvik Mail Server Tutorial.lnk
+Uninstall Orvik Mail Server.lnk
+Kestrun WebMail Documentation.lnk
+Orvik Mail Server Web Mail.lnk
+Orvik Mail Server Web Administration.lnk'
+DESKTOP_LINK="$HOME/Orvik Mail Server Administration.lnk"
+# Files an upgrade must leave as they are (an administrator edits them).
+KEPT='config\cert.pem config\webserver.dat spam\challenge.mdb spam\rules\local.cf
+  calendar\calendar.mdb webmail\config\settings.dat ldap\slapd.conf'
+
+# The settings.cfg record is stored XORed with the 16-byte key of the server's file formats.
+KEY='90 195 23 142 41 244 107 208 51 156 71 225 13 184 114 165'
+# settings_bytes FILE OFFSET COUNT: the plain bytes there, in decimal, one a line.
+settings_bytes() {
+  od -An -tu1 -v -j "$2" -N "$3" "$1" 2>/dev/null | awk -v at="$2" -v key="$KEY" '
+    function xor(a, b,   r, bit) {
+      r = 0
+      for (bit = 1; bit < 256; bit *= 2) if (int(a / bit) % 2 != int(b / bit) % 2) r += bit
+      return r
+    }
+    BEGIN { split(key, k, " ") }
+    { for (i = 1; i <= NF; i++) { print xor($i, k[at % 16 + 1]); at++ } }'
+}
+# settings_u32 FILE OFFSET: a 32-bit little-endian value; settings_text FILE OFFSET: a string with
+# a length byte.
+settings_u32() {
+  settings_bytes "$1" "$2" 4 | awk '{ v += $1 * m; m *= 256 } BEGIN { m = 1 } END { print v }'
+}
+settings_text() {
+  n=$(settings_bytes "$1" "$2" 1)
+  [ "${n:-0}" -gt 0 ] && settings_bytes "$1" $(($2 + 1)) "$n" | awk '{ printf "%c", $1 }'
+}
+# settings_put FILE OFFSET BYTE...: writes plain bytes.
+settings_put() {
+  file=$1 at=$2
+  shift 2
+  for plain in "$@"; do
+    stored=$(od -An -tu1 -j"$at" -N1 "$file" | tr -d ' ')
+    old=$(settings_bytes "$file" "$at" 1)
+    printf "\\$(printf '%03o' $((stored ^ old ^ plain)))" |
+      dd of="$file" bs=1 seek="$at" conv=notrunc 2>/dev/null
+    at=$((at + 1))
+  done
+}
+settings_put_u32() {
+  settings_put "$1" "$2" $(($3 & 255)) $(($3 >> 8 & 255)) $(($3 >> 16 & 255)) $(($3 >> 24 & 255))
+}
+
+# The 20-byte pipe message of a module command (message 0x500), as the stand-ins log it.
+pipe_message() {
+  printf 'pipe 0010000000050000'
+  for value in "$1" "$2"; do
+    printf '%02x%02x%02x%02x' $((value & 255)) $((value >> 8 & 255)) $((value >> 16 & 255)) \
+      $((value >> 24 & 255))
+  done
+  printf '00000000\n'
+}
+
+need_free_port_25() {
+  if ss -ltn | awk '{ print $4 }' | grep -q '[:.]25$'; then
+    echo "port 25 is taken by another program: the scenario needs it for the demo message"
+    exit 1
+  fi
+}
+
+install() {
+  e2e_setup /VERYSILENT "$@"
+  printf "setup.exe /VERYSILENT %s: exit code %s after %ss\n" "$*" "$E2E_EXIT" "$E2E_SECONDS"
+}
+
+# The installation a scenario builds on: the scenario ends here when there is none.
+install_first() {
+  install
+  e2e_expect "exit code of the first installation" "${EXPECTED_EXIT:-0}" "$E2E_EXIT"
+  [ -f "$(e2e_path "${E2E_INSTALL}config\\settings.cfg")" ] && return
+  e2e_fail "the first installation left no configuration: nothing to build on"
+  echo "scenario $SCENARIO took $(($(date +%s) - scenario_started))s"
+  e2e_finish
+  exit 1
+}
+
+# check_services DIR [NAME...]: the services run from DIR, automatic, with quoted paths; the
+# modules named (the executable's base name) are left out.
+check_services() {
+  dir=$1
+  shift
+  while read -r exe service display; do
+    case " $* " in *" $exe "*) continue ;; esac
+    e2e_expect "$service state" RUNNING "$(e2e_service_state "$service")"
+    e2e_expect "$service start type" 2 "$(e2e_service_start_type "$service")"
+    e2e_expect "$service path" "\"$dir$exe.exe\"" "$(e2e_service_path "$service")"
+  done <<EOF
+$MODULES
+EOF
+}
+
+# The link's target (stored as text) and arguments (stored as UTF-16) appear in the file.
+check_link() {
+  file=$1 target=$2 arguments=$3
+  if [ ! -f "$file" ]; then
+    e2e_fail "link $file missing"
+  elif ! grep -qaF -- "$target" "$file"; then
+    e2e_fail "link $(basename "$file") does not point to $target"
+  elif [ -n "$arguments" ] && ! tr -d '\000' <"$file" | grep -qaF -- "$arguments"; then
+    e2e_fail "link $(basename "$file") lacks the arguments $arguments"
+  else
+    e2e_pass "link $(basename "$file"): $target $arguments"
+  fi
+}
+
+# Everything a fresh installation into DIR of all components leaves.
+check_fresh_installation() {
+  dir=$1 root=$(e2e_path "$1")
+  if [ ! -d "$root" ]; then
+    e2e_fail "no installation in $dir"
+    return
+  fi
+  e2e_expect_files "program files" PRESENT "$dir" $PROGRAM_FILES setup.exe control.exe.local
+  for program in testbed/modules/smtp.exe testbed/modules/cal.exe testbed/api.dll demo/setup.exe; do
+    e2e_expect "$(basename "$program") as built" same \
+      "$(cmp -s "$E2E_BUILD/$program" "$root/$(basename "$program")" && echo same || echo different)"
+  done
+  e2e_expect_files "component data" PRESENT "$dir" doc\\manual.chm doc\\readme.txt \
+    doc\\license.txt doc\\releasenotes.txt xml\\info.xml xml\\basic.xml html\\index.html \
+    html\\mail\\index.html html\\mail\\help\\index.htm webmail\\scripts\\mail.js \
+    modules\\wcs.dll wizards\\domain.xml spam\\challenge.mdb spam\\rules\\local.cf \
+    spam\\rules\\10_base.cf spam\\template\\challenge.html calendar\\calendar.mdb \
+    calendar\\holidays\\holidays.xml api\\readme.txt tutorial\\index.html \
+    examples\\example.txt ldap\\slapd.conf php\\php.dll other.txt avast\\setup\\setiface.dll \
+    config\\cert.pem config\\webserver.dat config\\settings.cfg config\\domains.cfg \
+    config\\license.key config\\tags.dat config\\footervalue.txt logs\\setup\\setup.log
+  e2e_expect "web mail settings with the path" "Root=${dir}webmail\\" \
+    "$(tr -d '\r' <"$root/webmail/config/settings.dat" | grep '^Root=')"
+  e2e_expect "footer text" "Sent through the Orvik Mail Server demo." \
+    "$(tr -d '\r' <"$root/config/footervalue.txt")"
+
+  check_services "$dir"
+
+  e2e_expect "product Version" 8.9.1 "$(e2e_reg "$E2E_PRODUCT_KEY" Version)"
+  e2e_expect "product InstallDir" "$dir" "$(e2e_reg "$E2E_PRODUCT_KEY" InstallDir)"
+  for flag in NoInstallMail NoInstallControl NoInstallIAS NoInstallAV NoInstallCalendar \
+    NoInstallIM; do
+    e2e_expect "product $flag" 0x0 "$(e2e_reg "$E2E_PRODUCT_KEY" "$flag")"
+  done
+  while read -r name value; do
+    e2e_expect "uninstall entry $name" "$value" "$(e2e_reg "$E2E_UNINSTALL_KEY" "$name")"
+  done <<EOF
+DisplayName Orvik Mail Server 8.9.1
+UninstallString "${dir}setup.exe" /UNINSTALL
+DisplayIcon ${dir}config.exe
+DisplayVersion 8.9.1
+InstallLocation $dir
+NoModify 1
+NoRepair 1
+Publisher Kestrun
+EOF
+  e2e_expect_match "uninstall entry URLInfoAbout" 'https?://.+' \
+    "$(e2e_reg "$E2E_UNINSTALL_KEY" URLInfoAbout)"
+
+  e2e_expect "program group" "$LINKS" "$(cd "$E2E_GROUP" 2>/dev/null && echo "$LINKS" |
+    while read -r link; do [ -f "$link" ] && echo "$link"; done)"
+  e2e_expect "links in the program group" 9 "$(find "$E2E_GROUP" -name '*.lnk' | wc -l)"
+  check_link "$E2E_GROUP/Orvik Mail Server Administration.lnk" "${dir}config.exe"
+  check_link "$E2E_GROUP/Uninstall Orvik Mail Server.lnk" "${dir}setup.exe" /UNINSTALL
+  check_link "$E2E_GROUP/Orvik Mail Server Web Mail.lnk" "${dir}setup.exe" /WEBMAILLOGON
+  check_link "$E2E_GROUP/Orvik Mail Server Web Administration.lnk" "${dir}setup.exe" \
+    /WEBADMINLOGON
+
+  settings=$root/config/settings.cfg
+  for field in "256 temp" "512 mail" "768 logs"; do
+    e2e_expect "settings at ${field% *}" "$dir${field#* }\\" \
+      "$(settings_text "$settings" "${field% *}")"
+  done
+  e2e_expect "settings footer switch" 1 "$(settings_bytes "$settings" 1463 1)"
+  e2e_expect_match "settings console file" '(basic|advanced)\.xml' \
+    "$(settings_text "$settings" 21428)"
+
+  e2e_expect_lines "demo message" "$root/smtp.exe.eml" "Subject: Demonstration message" \
+    "From: user@demo.orvik.example" "To: admin@demo.orvik.example"
+  e2e_expect_match "demo message received" \
+    'smtp from=user@demo\.orvik\.example to=admin@demo\.orvik\.example bytes=[1-9][0-9]*' \
+    "$(grep '^smtp from=' "$root/smtp.exe.log" 2>/dev/null | tr -d '\r')"
+
+  e2e_log_lines "$root/logs/setup/setup.log" >"$E2E_DIR/setup-log.txt"
+  e2e_expect_lines "setup.log" "$E2E_DIR/setup-log.txt" \
+    "Started \"Orvik Mail Server\" 8.9.1 \"$dir\"" "Checking running services" \
+    "Services stopped" "Data file extracted to \"${USER_TEMP}orvikinstall\\\"" \
+    "Copying files..." "Copying files done" "Creating demo accounts" "Installing services" \
+    "Extracted data deleted \"${USER_TEMP}orvikinstall\\\"" "Starting services" "Finished" ""
+  e2e_expect "setup.log errors" "" "$(grep -i '^error' "$E2E_DIR/setup-log.txt")"
+  e2e_expect "setup.log upgrade lines" "" "$(grep '^Running upgrade' "$E2E_DIR/setup-log.txt")"
+  e2e_expect_files "extraction folder" ABSENT "$USER_TEMP" orvikinstall
+}
+
+# Sets an installation up as an older one would have left it.
+age_installation() {
+  e2e_wine reg add "$E2E_PRODUCT_KEY" /v Version /d "$1" /f </dev/null >/dev/null 2>&1
+}
+
+# --- the scenarios ---
+
+scenario_prefix() {
+  e2e_prefix_current || e2e_create_prefix || exit 1
+  # The harness on its own: a stand-in service as the queries see it, and gone after a reset.
+  e2e_reset || exit 1
+  e2e_expect "keep-alive process" running "$(kill -0 "$E2E_KEEPALIVE" 2>/dev/null && echo running)"
+  mkdir -p "$(e2e_path "$E2E_INSTALL")"
+  cp "$E2E_BUILD/testbed/modules/pop3.exe" "$(e2e_path "$E2E_INSTALL")/"
+  e2e_wine sc create OrvikPOP3 binPath= "\"${E2E_INSTALL}pop3.exe\"" start= demand \
+    </dev/null >/dev/null 2>&1
+  e2e_wine sc start OrvikPOP3 </dev/null >/dev/null 2>&1
+  e2e_wait_state OrvikPOP3 RUNNING 20
+  e2e_expect "stand-in service state" RUNNING "$(e2e_service_state OrvikPOP3)"
+  e2e_expect "stand-in service start type" 3 "$(e2e_service_start_type OrvikPOP3)"
+  e2e_expect "stand-in service path" "\"${E2E_INSTALL}pop3.exe\"" "$(e2e_service_path OrvikPOP3)"
+  e2e_reset || exit 1
+  e2e_expect "stand-in service after the reset" MISSING "$(e2e_service_state OrvikPOP3)"
+  e2e_expect_files "installation folder after the reset" ABSENT 'C:\Program Files\' Orvik
+  e2e_expect "browser of the prefix" '"C:\e2e\browser.exe" "%1"' \
+    "$(e2e_reg 'HKCR\http\shell\open\command' '')"
+  e2e_expect "product key of the prefix" no "$(e2e_reg_key "$E2E_PRODUCT_KEY" && echo yes || echo no)"
+}
+
+scenario_fresh() {
+  e2e_reset || exit 1
+  need_free_port_25
+  install '/LOG=C:\e2e\install.log'
+  e2e_expect "exit code" 0 "$E2E_EXIT"
+  check_fresh_installation "$E2E_INSTALL"
+  e2e_expect_files "desktop link" PRESENT "$HOME/" "Orvik Mail Server Administration.lnk"
+  check_link "$DESKTOP_LINK" "${E2E_INSTALL}config.exe"
+  e2e_log_lines "$E2E_C/e2e/install.log" >"$E2E_DIR/copy-log.txt"
+  e2e_expect "/LOG= copy of the setup log" "" \
+    "$(diff "$E2E_DIR/setup-log.txt" "$E2E_DIR/copy-log.txt" 2>&1)"
+}
+
+scenario_uninstall() {
+  e2e_reset || exit 1
+  need_free_port_25
+  install_first
+  root=$(e2e_path "$E2E_INSTALL")
+  kept=
+  for folder in config mail logs temp; do
+    [ -d "$root/$folder" ] && kept="$kept $folder"
+  done
+
+  # The package's own setup.exe does not belong to the installation.
+  e2e_setup /UNINSTALL /VERYSILENT
+  echo "setup.exe /UNINSTALL /VERYSILENT from the package folder: exit code $E2E_EXIT"
+  check_services "$E2E_INSTALL"
+  e2e_expect_files "program files after a foreign uninstall" PRESENT "$E2E_INSTALL" \
+    $PROGRAM_FILES $TREES
+  e2e_expect "uninstall entry after a foreign uninstall" yes \
+    "$(e2e_reg_key "$E2E_UNINSTALL_KEY" && echo yes)"
+  e2e_expect "links after a foreign uninstall" 9 "$(find "$E2E_GROUP" -name '*.lnk' | wc -l)"
+
+  e2e_run "${E2E_INSTALL}setup.exe" /UNINSTALL /VERYSILENT
+  echo "installed setup.exe /UNINSTALL /VERYSILENT: exit code $E2E_EXIT after ${E2E_SECONDS}s"
+  e2e_expect "exit code of the uninstall" 0 "$E2E_EXIT"
+  for service in $E2E_SERVICES; do
+    e2e_expect "$service after the uninstall" MISSING "$(e2e_service_state "$service")"
+  done
+  e2e_expect_files "program files after the uninstall" ABSENT "$E2E_INSTALL" $PROGRAM_FILES \
+    $TREES spam\\template spam\\rules\\10_base.cf
+  e2e_expect_files "program group after the uninstall" ABSENT 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\' \
+    "Orvik Mail Server"
+  e2e_expect_files "desktop link after the uninstall" ABSENT "$HOME/" \
+    "Orvik Mail Server Administration.lnk"
+  e2e_expect "uninstall entry after the uninstall" no \
+    "$(e2e_reg_key "$E2E_UNINSTALL_KEY" && echo yes || echo no)"
+  e2e_expect_files "data after the uninstall" PRESENT "$E2E_INSTALL" $kept setup.exe \
+    config\\settings.cfg spam\\challenge.mdb spam\\rules\\local.cf
+  e2e_expect "product key after the uninstall" 8.9.1 "$(e2e_reg "$E2E_PRODUCT_KEY" Version)"
+}
+
+scenario_command_line() {
+  e2e_reset || exit 1
+  # Without /VERYSILENT the text also comes in a box that waits for OK.
+  E2E_TIMEOUT=60 e2e_setup '/?' /VERYSILENT
+  e2e_expect "exit code of /? /VERYSILENT" 0 "$E2E_EXIT"
+  e2e_expect "switches missing in the text of /?" "" "$(for word in /VERYSILENT /DIR= \
+    /COMPONENTS= /NOICONS /LOG= /UNINSTALL /WEBMAILLOGON /WEBADMINLOGON; do
+    grep -qF -- "$word" "$E2E_OUTPUT" || printf ' %s' "$word"
+  done)"
+  # A first argument that is no mode ends at once; an unattended line that cannot be followed
+  # ends with 2. Neither touches the machine.
+  while read -r code arguments; do
+    eval "set -- $arguments"
+    e2e_setup "$@"
+    e2e_expect "exit code of $arguments" "$code" "$E2E_EXIT"
+    e2e_expect_match "time of $arguments" '[0-9]|[1-5][0-9]' "$E2E_SECONDS"
+    e2e_expect_files "installation after $arguments" ABSENT 'C:\Program Files\' Orvik
+    e2e_expect "product key after $arguments" no \
+      "$(e2e_reg_key "$E2E_PRODUCT_KEY" && echo yes || echo no)"
+  done <<'EOF'
+0 /NOSUCHMODE
+2 /VERYSILENT /COMPONENTS=mail,bogus
+2 /VERYSILENT /COMPONENTS=
+2 /VERYSILENT /DIR=
+2 /VERYSILENT /LOG=
+2 /VERYSILENT /FROBNICATE
+EOF
+
+  need_free_port_25
+  install '/DIR=C:\OrvikMoved' /NOICONS /COMPONENTS=mail,control,antispam,antivirus,groupware,im
+  e2e_expect "exit code of /DIR= /NOICONS" 0 "$E2E_EXIT"
+  e2e_expect "InstallDir of /DIR=" "$MOVED" "$(e2e_reg "$E2E_PRODUCT_KEY" InstallDir)"
+  check_services "$MOVED"
+  e2e_expect_files "desktop link with /NOICONS" ABSENT "$HOME/" \
+    "Orvik Mail Server Administration.lnk"
+  e2e_expect "links in the group with /NOICONS" 9 "$(find "$E2E_GROUP" -name '*.lnk' | wc -l)"
+
+  # The shell starts the browser (the recorder) on its own: its line comes a little later.
+  for page in WEBMAIL:mail WEBADMIN:admin; do
+    e2e_run "${MOVED}setup.exe" "/${page%:*}LOGON"
+    e2e_expect "exit code of /${page%:*}LOGON" 0 "$E2E_EXIT"
+    wait_for_line "$E2E_C/e2e/browser.exe.log" "/${page#*:}/" 30
+    e2e_expect_match "address opened by /${page%:*}LOGON" \
+      "\"C:\\\\e2e\\\\browser\\.exe\" \"?http://[^/:]+:32000/${page#*:}/\"?.*" \
+      "$(tr -d '\r' <"$E2E_C/e2e/browser.exe.log" 2>/dev/null | grep -F "/${page#*:}/")"
+  done
+}
+
+scenario_move() {
+  e2e_reset || exit 1
+  need_free_port_25
+  install_first
+  age_installation 8.5.3
+  install "/DIR=$MOVED"
+  e2e_expect "exit code of the installation into another folder" 0 "$E2E_EXIT"
+  check_fresh_installation "$MOVED"
+  e2e_expect_files "the first installation" PRESENT "$E2E_INSTALL" config\\settings.cfg
+  # Only the finishing step's word to Control (3), no upgrade commands.
+  for exe in smtp pop3 control im cal; do
+    e2e_expect "commands to $exe.exe in the new folder" \
+      "$([ $exe = control ] && pipe_message 3 0)" "$(grep '^pipe' "$(e2e_path "$MOVED$exe.exe.log")")"
+  done
+}
+
+scenario_upgrade() {
+  e2e_reset || exit 1
+  need_free_port_25
+  install_first
+  root=$(e2e_path "$E2E_INSTALL")
+  # Aged: version 8.5.3, IM disabled and stopped, edited files, settings of the old units.
+  age_installation 8.5.3
+  e2e_wine sc stop OrvikIM </dev/null >/dev/null 2>&1
+  e2e_disable_service OrvikIM
+  e2e_wait_state OrvikIM STOPPED 20
+  for file in $KEPT spam\\rules\\10_base.cf tool.exe; do
+    printf 'edited by the administrator\r\n' >>"$(e2e_path "$E2E_INSTALL$file")"
+  done
+  chmod a-w "$root/tool.exe"
+  (cd "$root" && sha256sum $(printf '%s\n' "$KEPT" | tr '\\' /)) >"$E2E_DIR/kept.sha256"
+  settings=$root/config/settings.cfg
+  settings_put_u32 "$settings" 7012 5
+  settings_put_u32 "$settings" 7016 2
+  settings_put_u32 "$settings" 28059 3
+  settings_put "$settings" 1476 0
+  settings_put_u32 "$settings" 22136 0
+  for exe in smtp pop3 control im cal; do
+    wc -l <"$root/$exe.exe.log" >"$E2E_DIR/$exe.lines"
+  done
+  # control.exe serves the web administration on a free port; once it runs again, that port
+  # goes into the settings (offset 1036), which the upgrade reads for task 26 two seconds or
+  # more later.
+  printf 'web-admin\r\n' >"$root/control.exe.behaviour"
+  (
+    end=$(($(date +%s) + 200))
+    until port=$(tail -n +$(($(cat "$E2E_DIR/control.lines") + 1)) "$root/control.exe.log" |
+      sed -n 's/^web-admin port=\([0-9]*\).*/\1/p' | head -n 1) && [ -n "$port" ] ||
+      [ "$(date +%s)" -ge "$end" ]; do
+      sleep 0.2
+    done
+    [ -z "$port" ] || settings_put "$settings" 1036 $((port & 255)) $((port >> 8))
+  ) &
+  watcher=$!
+
+  install
+  wait "$watcher"
+  rm -f "$root/control.exe.behaviour"
+  e2e_expect "exit code of the upgrade" 0 "$E2E_EXIT"
+  e2e_expect "product Version after the upgrade" 8.9.1 "$(e2e_reg "$E2E_PRODUCT_KEY" Version)"
+  (cd "$root" && sha256sum -c --quiet "$E2E_DIR/kept.sha256" >"$E2E_DIR/kept.txt" 2>&1) &&
+    e2e_pass "kept files byte for byte" || e2e_fail "kept files changed: $(cat "$E2E_DIR/kept.txt")"
+  for file in tool.exe spam/rules/10_base.cf; do
+    grep -q 'edited by the administrator' "$root/$file" && e2e_fail "$file not replaced" ||
+      e2e_pass "$file replaced"
+  done
+  check_services "$E2E_INSTALL" im
+  e2e_expect "OrvikIM start type" 4 "$(e2e_service_start_type OrvikIM)"
+  e2e_expect "OrvikIM state" STOPPED "$(e2e_service_state OrvikIM)"
+
+  # Tasks 19 to 26 of 8.5.3: every one of the 26 version tests tells the running modules to
+  # reload (0x101); task 19 is GroupWare's step 20, tasks 20 and 21 SMTP's steps 21 and 22.
+  reload=$(pipe_message 257 0)
+  expected_messages() {
+    i=1
+    while [ $i -le 26 ]; do
+      echo "$reload"
+      case "$1:$i" in
+      cal:19) pipe_message 3845 20 ;;
+      smtp:20) pipe_message 2 21 ;;
+      smtp:21) pipe_message 2 22 ;;
+      esac
+      i=$((i + 1))
+    done
+    [ "$1" != control ] || pipe_message 3 0
+  }
+  for exe in smtp pop3 control cal; do
+    e2e_expect "commands to $exe.exe" "$(expected_messages $exe)" \
+      "$(tail -n +$(($(cat "$E2E_DIR/$exe.lines") + 1)) "$root/$exe.exe.log" | tr -d '\r' |
+        grep '^pipe')"
+  done
+  e2e_expect "commands to the disabled im.exe" "" \
+    "$(tail -n +$(($(cat "$E2E_DIR/im.lines") + 1)) "$root/im.exe.log" | grep '^pipe')"
+  e2e_expect "settings 7012 (task 23)" 300 "$(settings_u32 "$settings" 7012)"
+  e2e_expect "settings 7016 (task 23)" 2880 "$(settings_u32 "$settings" 7016)"
+  e2e_expect "settings 28059 (task 24)" 3072 "$(settings_u32 "$settings" 28059)"
+  e2e_expect "settings 1476 (task 25)" 3 "$(settings_bytes "$settings" 1476 1)"
+  e2e_expect "settings 22136 (task 25)" 1 "$(settings_u32 "$settings" 22136)"
+  e2e_expect_match "task 26 at control.exe" \
+    'http GET /admin/tools/convert_imap_rules\.html HTTP/1\.[01] host=[^ ]+' \
+    "$(tr -d '\r' <"$root/control.exe.log" | grep '^http ')"
+  e2e_expect "demo messages" 1 "$(grep -c '^smtp from=' "$root/smtp.exe.log")"
+
+  e2e_log_lines "$root/logs/setup/setup.log" >"$E2E_DIR/setup-log.txt"
+  start_line="Started \"Orvik Mail Server\" 8.9.1 \"$E2E_INSTALL\""
+  e2e_expect_lines "setup.log of both runs" "$E2E_DIR/setup-log.txt" "$start_line" \
+    "Creating demo accounts" "Finished" "$start_line" "Services stopped" "Copying files done" \
+    "Installing services" "Starting services" "Running upgrade procedures 8.5.3 -> 8.9.1" \
+    "Finished"
+  e2e_expect "demo accounts created" 1 "$(grep -c '^Creating demo accounts$' "$E2E_DIR/setup-log.txt")"
+}
+
+scenario_deselect() {
+  e2e_reset || exit 1
+  need_free_port_25
+  install_first
+  root=$(e2e_path "$E2E_INSTALL")
+  for file in spam/challenge.mdb spam/rules/local.cf; do
+    printf 'edited by the administrator\r\n' >>"$root/$file"
+  done
+  (cd "$root" && sha256sum spam/challenge.mdb spam/rules/local.cf) >"$E2E_DIR/spam.sha256"
+  install /COMPONENTS=mail,control,antivirus,groupware,im
+  e2e_expect "exit code without anti-spam" 0 "$E2E_EXIT"
+  (cd "$root" && sha256sum -c --quiet "$E2E_DIR/spam.sha256" >"$E2E_DIR/kept.txt" 2>&1) &&
+    e2e_pass "anti-spam data kept" || e2e_fail "anti-spam data changed: $(cat "$E2E_DIR/kept.txt")"
+  e2e_expect_files "anti-spam program data" ABSENT "$E2E_INSTALL" spam\\template \
+    spam\\rules\\10_base.cf
+  e2e_expect "product NoInstallIAS" 0x1 "$(e2e_reg "$E2E_PRODUCT_KEY" NoInstallIAS)"
+  check_services "$E2E_INSTALL"
+}
+
+service_table() {
+  for service in $E2E_SERVICES; do
+    echo "$service $(e2e_service_state "$service") $(e2e_service_start_type "$service")"
+  done
+}
+setup_log() {
+  e2e_log_lines "$(e2e_path "${E2E_INSTALL}logs\\setup\\setup.log")"
+}
+
+# wait_for_line FILE TEXT SECONDS [SKIP]: waits for a line holding TEXT after the first SKIP lines.
+wait_for_line() {
+  end=$(($(date +%s) + $3))
+  until tail -n +$((${4:-0} + 1)) "$1" 2>/dev/null | grep -qF -- "$2" ||
+    [ "$(date +%s)" -ge "$end" ]; do
+    sleep 0.2
+  done
+}
+
+scenario_failures() {
+  e2e_reset || exit 1
+  need_free_port_25
+  root=$(e2e_path "$E2E_INSTALL")
+  # A module that ends at its start: installed, but reported.
+  mkdir -p "$root"
+  printf 'exit-at-start\r\n' >"$root/im.exe.behaviour"
+  EXPECTED_EXIT=6 install_first
+  check_services "$E2E_INSTALL" im
+  e2e_expect_match "setup.log names the module" '.*Orvik IM / VoIP.*' \
+    "$(setup_log | grep -m 1 'Orvik IM / VoIP')"
+  rm -f "$root/im.exe.behaviour"
+  e2e_wine sc start OrvikIM </dev/null >/dev/null 2>&1
+  e2e_wait_state OrvikIM RUNNING 20
+
+  # A damaged package on an upgrade changes nothing.
+  age_installation 8.5.3
+  before=$(service_table)
+  cp "$E2E_BUILD/demo-damaged/setup.Dat" "$(e2e_path "$E2E_SETUP_DIR")/"
+  install
+  e2e_expect "exit code with a damaged setup.Dat" 4 "$E2E_EXIT"
+  e2e_expect "services after the damaged package" "$before" "$(service_table)"
+  e2e_expect "product Version after the damaged package" 8.5.3 \
+    "$(e2e_reg "$E2E_PRODUCT_KEY" Version)"
+  e2e_expect_match "setup.log of the damaged package" 'Error: Setup aborted - .*setup\.Dat' \
+    "$(setup_log | grep 'setup\.Dat' | tail -n 1)"
+  e2e_copy_package "$E2E_BUILD/demo"
+
+  # An upgrade ended between registration and the upgrade tasks: the next run runs them.
+  lines=$(setup_log | wc -l)
+  (cd "$(e2e_path "$E2E_SETUP_DIR")" &&
+    exec timeout 300 wine setup.exe /VERYSILENT </dev/null >/dev/null 2>&1) &
+  run=$!
+  wait_for_line "$root/logs/setup/setup.log" "Installing services" 200 "$lines"
+  kill "$run" 2>/dev/null
+  wait "$run"
+  echo "setup.exe ended with status $? once it logged \"Installing services\""
+  e2e_expect "the ended run reached step 21" "Installing services" \
+    "$(setup_log | tail -n +$((lines + 1)) | grep -m 1 '^Installing services$')"
+  e2e_expect "log lines of the ended run" "" \
+    "$(setup_log | tail -n +$((lines + 1)) | grep -E '^(Running upgrade|Finished)')"
+  install
+  e2e_expect "exit code after the ended upgrade" 0 "$E2E_EXIT"
+  e2e_expect_match "upgrade tasks after the ended upgrade" \
+    'Running upgrade procedures 8\.5\.3 -> 8\.9\.1' \
+    "$(setup_log | tail -n +$((lines + 1)) | grep '^Running upgrade')"
+
+  # A program file in use (a module started from the installation folder as a desktop program)
+  # and Cancel at the copy error: exit 5, the start types of before, no extraction folder.
+  age_installation 8.5.3
+  e2e_wine sc stop OrvikIM </dev/null >/dev/null 2>&1
+  e2e_disable_service OrvikIM
+  e2e_wait_state OrvikIM STOPPED 20
+  (cd "$root" && exec timeout 300 wine pop3.exe /desktop </dev/null >/dev/null 2>&1) &
+  locker=$!
+  wait_for_line "$root/pop3.exe.log" "start desktop" 30
+  before=$(service_table | awk '{ print $1, $3 }')
+  install
+  kill "$locker" 2>/dev/null
+  wait "$locker"
+  e2e_expect "exit code at a copy error" 5 "$E2E_EXIT"
+  e2e_expect "start types after the copy error" "$before" "$(service_table | awk '{ print $1, $3 }')"
+  e2e_expect_files "extraction folder after the copy error" ABSENT "$USER_TEMP" orvikinstall
+  e2e_expect_match "setup.log of the copy error" 'Error: File ".*pop3\.exe" - .*' \
+    "$(setup_log | grep '^Error: File' | tail -n 1)"
+
+  # IIS's SMTP service holds port 25: it is stopped and disabled, Orvik SMTP runs.
+  e2e_reset || exit 1
+  need_free_port_25
+  mkdir -p "$E2E_C/iis"
+  cp "$E2E_BUILD/testbed/modules/smtpsvc.exe" "$E2E_C/iis/"
+  e2e_wine sc create SMTPSVC binPath= 'C:\iis\smtpsvc.exe' start= auto </dev/null >/dev/null 2>&1
+  e2e_wine sc start SMTPSVC </dev/null >/dev/null 2>&1
+  e2e_wait_state SMTPSVC RUNNING 20
+  ss -ltn | awk '{ print $4 }' | grep -q '[:.]25$' && e2e_pass "SMTPSVC holds port 25" ||
+    e2e_fail "the SMTPSVC stand-in does not hold port 25"
+  install
+  e2e_expect "exit code beside IIS's SMTP service" 0 "$E2E_EXIT"
+  e2e_expect "SMTPSVC state" STOPPED "$(e2e_service_state SMTPSVC)"
+  e2e_expect "SMTPSVC start type" 4 "$(e2e_service_start_type SMTPSVC)"
+  check_services "$E2E_INSTALL"
+}
+
+scenario_started=$(date +%s)
+case $SCENARIO in
+prefix | fresh | upgrade | move | uninstall | deselect | failures) "scenario_$SCENARIO" ;;
+command-line) scenario_command_line ;;
+*)
+  echo "scenario.sh: no scenario $SCENARIO" >&2
+  exit 2
+  ;;
+esac
+echo "scenario $SCENARIO took $(($(date +%s) - scenario_started))s"
+e2e_finish
