@@ -4,6 +4,7 @@
 #include "engine/uninstall.h"
 #include "platform/files.h"
 #include "platform/shell.h"
+#include "setup/core/destination.h"
 #include "setup/core/messages.h"
 #include "setup/core/product.h"
 #include "support/file_utils.h"
@@ -17,23 +18,8 @@
 #include "upgrade/registry_migration.h"
 
 namespace setup {
-namespace {
 
 namespace settings = serverconfig::settings;
-
-// A registry component pointed at another key for a read, then put back.
-std::string ReadOtherKey(support::TAdvancedRegistry& registry, const std::string& area,
-                         const std::string& section, const std::string& name) {
-  const std::string oldArea = registry.RegistryArea, oldSection = registry.RegistrySection;
-  registry.RegistryArea = area;
-  registry.RegistrySection = section;
-  std::string value = registry.ReadString(name);
-  registry.RegistryArea = oldArea;
-  registry.RegistrySection = oldSection;
-  return value;
-}
-
-}  // namespace
 
 TStartup::TStartup(TSetupState& state, ui::UserInterface& ui, serverconfig::TConfigStore& config,
                    ui::TForm& mainForm, std::string programPath)
@@ -162,17 +148,13 @@ bool TStartup::PresetUpgrade() {
 }
 
 void TStartup::PresetFresh() {
-  support::TAdvancedRegistry product = ProductRegistry();
-  std::string folder =
-      ReadOtherKey(product, "\\Software\\Microsoft\\Windows", "CurrentVersion", "ProgramFilesDir");
-  if (folder.empty()) folder = kDefaultProgramFolder;
-  SetDestination(support::NormalizeDir(folder, true) + kDefaultDestinationLeaf);
+  SetDestination(ProgramFilesFolder() + kDefaultDestinationLeaf);
 }
 
 void TStartup::CheckWebMail() {
-  support::TAdvancedRegistry product = ProductRegistry();
-  const std::string version = ReadOtherKey(product, kProductKeyArea, kWebMailKeySection, "Version");
-  const std::string dir = ReadOtherKey(product, kProductKeyArea, kWebMailKeySection, "InstallDir");
+  support::TAdvancedRegistry webMail(support::hkLOCAL_MACHINE, kProductKeyArea, kWebMailKeySection);
+  const std::string version = webMail.ReadString("Version");
+  const std::string dir = webMail.ReadString("InstallDir");
   if (!dir.empty() && support::DirExists(dir.substr(0, dir.size() - 1)) &&
       !support::VersionAtLeast(version, kOldestCurrentWebMail))
     state_.OldWebMailFound = true;
