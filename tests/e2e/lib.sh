@@ -106,7 +106,6 @@ e2e_start_server() {
   # Its output (and that of the service manager it starts) goes nowhere: a test runner must
   # not wait for them.
   wineserver -p </dev/null >/dev/null 2>&1
-  e2e_wine cmd /c exit 0 </dev/null >/dev/null 2>&1
   e2e_keepalive_start
 }
 
@@ -150,20 +149,24 @@ e2e_setup() {
 # A process of the prefix that runs until e2e_keepalive_stop (e2e_reset starts it): Wine ends
 # the running services when the last ordinary process of the prefix exits, and a later program
 # would start its service manager again, which starts the automatic services anew: checks of
-# services after setup.exe ended would see services that setup never started.
+# services after setup.exe ended would see services that setup never started. It is the first
+# program of the server and is waited for until it runs inside the prefix (it writes
+# C:\e2e\keepalive.txt): a program started before then could find the service manager shutting
+# down after an earlier program ended.
 e2e_keepalive_start() {
   [ -z "$E2E_KEEPALIVE" ] || return 0
-  rm -f "$E2E_DIR/keepalive.pid"
+  e2e_marker=$E2E_C/e2e/keepalive.txt
+  rm -f "$E2E_DIR/keepalive.pid" "$e2e_marker"
   sh -c 'echo $$ >"$1"; exec sleep 900' sh "$E2E_DIR/keepalive.pid" |
-    wine cmd /c pause >/dev/null 2>&1 &
+    wine cmd /c 'echo up>C:\e2e\keepalive.txt&pause' >/dev/null 2>&1 &
   E2E_KEEPALIVE=$!
   e2e_tries=0
-  until [ -s "$E2E_DIR/keepalive.pid" ] || [ $e2e_tries -ge 50 ]; do
+  until { [ -s "$E2E_DIR/keepalive.pid" ] && [ -f "$e2e_marker" ]; } || [ $e2e_tries -ge 600 ]; do
     sleep 0.1
     e2e_tries=$((e2e_tries + 1))
   done
-  kill -0 "$E2E_KEEPALIVE" 2>/dev/null || {
-    echo "e2e: the keep-alive process ended at once" >&2
+  [ -f "$e2e_marker" ] && kill -0 "$E2E_KEEPALIVE" 2>/dev/null || {
+    echo "e2e: the keep-alive process did not start" >&2
     return 1
   }
 }

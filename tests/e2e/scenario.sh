@@ -106,6 +106,19 @@ need_free_port_25() {
 install() {
   e2e_setup /VERYSILENT "$@"
   printf "setup.exe /VERYSILENT %s: exit code %s after %ss\n" "$*" "$E2E_EXIT" "$E2E_SECONDS"
+  [ "$E2E_EXIT" = 0 ] || explain_exit
+}
+
+# What a run that did not end with 0 answered and what the modules of the default folder logged
+# about their starts, so that a failure under load can be told apart afterwards.
+explain_exit() {
+  explained=$(e2e_path "$E2E_INSTALL")
+  [ ! -f "$explained/logs/setup/setup.log" ] ||
+    e2e_log_lines "$explained/logs/setup/setup.log" | grep -E '^(Message|Error)' | tail -n 5 | sed 's/^/  /'
+  for exe in smtp pop3 control im cal; do
+    [ ! -f "$explained/$exe.exe.log" ] ||
+      grep -E '^(start|exit|stop|smtp)' "$explained/$exe.exe.log" | tail -n 3 | sed "s/^/  $exe.exe: /"
+  done
 }
 
 # The installation a scenario builds on: the scenario ends here when there is none.
