@@ -131,6 +131,13 @@ void TComponent::BringToFront() {
   Notify(Change::ZOrder);
 }
 
+bool TComponent::Usable() const {
+  // Parents are named by components made before their children, so the chain ends.
+  for (const TComponent* at = this; at; at = owner_.Find(at->ParentName()))
+    if (!at->Enabled() || !at->Visible()) return false;
+  return true;
+}
+
 TForm::TForm(const TFormDesc& desc)
     : className_(desc.ClassName),
       name_(desc.Name),
@@ -167,6 +174,73 @@ void TForm::SetModalResult(int result) {
   if (modalResult_ == result) return;
   modalResult_ = result;
   Notify(nullptr, Change::ModalResult);
+}
+
+void TForm::SetCursor(Cursor cursor) {
+  if (cursor_ == cursor) return;
+  cursor_ = cursor;
+  Notify(nullptr, Change::Cursor);
+}
+
+int TForm::ShowModal() {
+  SetModalResult(kMrNone);
+  if (OnShow) OnShow();
+  SetVisible(true);
+  int result = listener_ ? listener_->RunModal(*this) : kMrCancel;
+  SetVisible(false);
+  return result;
+}
+
+void TForm::Click(TComponent& component) {
+  if (!component.Usable()) return;
+  if (component.ClassName() == "TCheckBox") {
+    component.SetChecked(!component.Checked());
+  } else if (component.ClassName() == "TRadioButton") {
+    for (TComponent* sibling : Children(component.ParentName()))
+      if (sibling->ClassName() == "TRadioButton") sibling->SetChecked(sibling == &component);
+  }
+  if (component.OnClick) component.OnClick(component);
+  if (component.ModalResult() != kMrNone) SetModalResult(component.ModalResult());
+}
+
+void TForm::ToggleItem(TComponent& component, int index) {
+  if (!component.Usable() || index < 0 || static_cast<size_t>(index) >= component.Items().size())
+    return;
+  component.SetItemChecked(index, !component.ItemChecked(index));
+  if (component.OnChange) component.OnChange(component);
+}
+
+void TForm::SelectItem(TComponent& component, int index) {
+  if (!component.Usable()) return;
+  component.SetItemIndex(index);
+  if (component.OnChange) component.OnChange(component);
+}
+
+void TForm::EnterText(TComponent& component, const std::string& text) {
+  if (!component.Usable() || component.Text() == text) return;
+  component.SetText(text);
+  if (component.OnChange) component.OnChange(component);
+}
+
+bool TForm::PressKey(int key) {
+  if (keyPreview_ && OnKey && OnKey(key)) return true;
+  unsigned style = kNoStyle;
+  if (key == kKeyEnter) style = kDefaultButton;
+  if (key == kKeyEscape) style = kCancelButton;
+  if (style == kNoStyle) return false;
+  for (const auto& component : components_) {
+    if ((component->Style() & style) && component->Usable()) {
+      Click(*component);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool TForm::RequestClose() {
+  if (OnCloseQuery && !OnCloseQuery()) return false;
+  SetModalResult(kMrCancel);
+  return true;
 }
 
 TComponent& TForm::Add(const TComponentDesc& desc) {

@@ -2,8 +2,14 @@
 // name, parent, position, caption and initial state) and from then on the logic
 // reads and writes the model. A renderer shows a form and follows every change
 // through the form's listener, so logic, translation and tests never need a window.
+//
+// Events come in through the form's entry points (Click, ToggleItem, SelectItem,
+// EnterText, PressKey, RequestClose), which act as the user's action would and
+// then call the handlers the logic set. The Win32 renderer, the headless
+// renderer and test scripts all drive these same entry points.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -35,6 +41,12 @@ enum ComponentStyle : unsigned {
 // Modal results of a form, with the Windows values.
 enum ModalResult : int { kMrNone = 0, kMrOk = 1, kMrCancel = 2 };
 
+// Keys a form handles itself, with their Windows virtual-key codes.
+enum Key : int { kKeyEnter = 0x0D, kKeyEscape = 0x1B };
+
+// The mouse cursor over a form.
+enum class Cursor { Default, HourGlass };
+
 // What a change notification is about.
 enum class Change {
   Caption,
@@ -51,6 +63,7 @@ enum class Change {
   ZOrder,
   Focus,
   ModalResult,
+  Cursor,
 };
 
 // A component as designed. Designated initialisers keep the form files readable:
@@ -91,13 +104,25 @@ class TFormListener {
   virtual void FormChanged(TForm& form, TComponent* component, Change what) = 0;
   // The form is going away; the listener forgets it.
   virtual void FormDestroyed(TForm& form) = 0;
+  // Shows the form and delivers its events until its modal result is set;
+  // returns that result. A listener that cannot wait for a user sets and
+  // returns a result of its own (the cancel result when nothing else chose one).
+  virtual int RunModal(TForm& form) = 0;
 };
+
+// A handler of a component's event.
+using TNotifyEvent = std::function<void(TComponent&)>;
 
 class TComponent {
  public:
   TComponent(TForm& owner, const TComponentDesc& desc);
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;
+
+  // Set by the logic that drives the form. OnClick follows a click (after a
+  // check box toggled or a radio button was selected); OnChange follows an
+  // edit's text or a list's selection or tick changed by the user.
+  TNotifyEvent OnClick, OnChange;
 
   TForm& Owner() const { return owner_; }
   const std::string& Name() const { return name_; }
@@ -152,6 +177,8 @@ class TComponent {
   // Above its siblings; the sibling brought to the front last is on top.
   void BringToFront();
   int ZOrder() const { return zOrder_; }
+  // Enabled and visible, and so is every parent: the user can reach it.
+  bool Usable() const;
 
  private:
   friend class TForm;
@@ -197,6 +224,38 @@ class TForm {
   // A modal form closes when this becomes non-zero.
   int ModalResult() const { return modalResult_; }
   void SetModalResult(int result);
+  Cursor CurrentCursor() const { return cursor_; }
+  void SetCursor(Cursor cursor);
+
+  // Handlers set by the logic. OnShow runs when ShowModal begins. OnKey sees
+  // every key first when the form has key preview; true means handled.
+  // OnCloseQuery decides a close request (close box, Alt+F4); true lets the
+  // form close with the cancel result. Without a handler the form may close.
+  std::function<void()> OnShow;
+  std::function<bool(int key)> OnKey;
+  std::function<bool()> OnCloseQuery;
+
+  // Shows the form modally through its listener and returns the modal result;
+  // the cancel result when no listener shows it.
+  int ShowModal();
+
+  // The user's actions. Each is ignored for a component the user cannot reach
+  // (Usable); each calls the handlers as the action would.
+  // A click: a check box toggles, a radio button is selected (its siblings
+  // cleared), then OnClick; a button with a modal result sets the form's.
+  void Click(TComponent& component);
+  // The tick of a check list entry toggles, then OnChange.
+  void ToggleItem(TComponent& component, int index);
+  // A list or combo box entry is selected, then OnChange.
+  void SelectItem(TComponent& component, int index);
+  // An edit's text becomes text, then OnChange (only when it changed).
+  void EnterText(TComponent& component, const std::string& text);
+  // Key preview first; then Enter clicks the default button and Escape the
+  // cancel button. True when the key was used.
+  bool PressKey(int key);
+  // Close box or Alt+F4: closes with the cancel result unless OnCloseQuery
+  // refuses. True when the form closes.
+  bool RequestClose();
 
   TComponent& Add(const TComponentDesc& desc);
   // The component with exactly this name (case-sensitive); null when none.
@@ -224,6 +283,7 @@ class TForm {
   bool keyPreview_;
   bool visible_ = false;
   int modalResult_ = kMrNone;
+  Cursor cursor_ = Cursor::Default;
   std::vector<std::unique_ptr<TComponent>> components_;
   TComponent* focused_ = nullptr;
   int zCounter_ = 0;

@@ -58,4 +58,20 @@ void HeadlessRenderer::FormDestroyed(TForm& form) {
   forms_.erase(std::remove(forms_.begin(), forms_.end(), &form), forms_.end());
 }
 
+int HeadlessRenderer::RunModal(TForm& form) {
+  auto script = std::find_if(scripts_.begin(), scripts_.end(),
+                             [&](const auto& entry) { return entry.first == form.ClassName(); });
+  if (script != scripts_.end()) {
+    Script run = std::move(script->second);
+    scripts_.erase(script);
+    run(form);
+  }
+  if (form.ModalResult() == kMrNone) form.SetModalResult(kMrCancel);
+  return form.ModalResult();
+}
+
+void HeadlessRenderer::OnModal(const std::string& formClass, Script script) {
+  scripts_.emplace_back(formClass, std::move(script));
+}
+
 }  // namespace ui

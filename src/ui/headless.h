@@ -5,6 +5,9 @@
 #pragma once
 
 #include <deque>
+#include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/form.h"
@@ -44,9 +47,13 @@ class HeadlessUI : public UserInterface {
 };
 
 // Stands where a window renderer would: records every change of the forms
-// attached to it, in order, which is what a renderer would have redrawn.
+// attached to it, in order, which is what a renderer would have redrawn. A form
+// shown modally runs the script given for its class (the user's actions); when
+// the script leaves it open, it closes with the cancel result.
 class HeadlessRenderer : public TFormListener {
  public:
+  using Script = std::function<void(TForm&)>;
+
   struct Update {
     std::string Form;       // class name
     std::string Component;  // "" for the form itself
@@ -62,6 +69,11 @@ class HeadlessRenderer : public TFormListener {
   void Detach(TForm& form);
   void FormChanged(TForm& form, TComponent* component, Change what) override;
   void FormDestroyed(TForm& form) override;
+  int RunModal(TForm& form) override;
+
+  // The next modal show of a form of this class runs the script; scripts of
+  // one class run in the order given, each once.
+  void OnModal(const std::string& formClass, Script script);
 
   const std::vector<Update>& Updates() const { return updates_; }
   void ClearUpdates() { updates_.clear(); }
@@ -69,6 +81,7 @@ class HeadlessRenderer : public TFormListener {
  private:
   std::vector<TForm*> forms_;
   std::vector<Update> updates_;
+  std::vector<std::pair<std::string, Script>> scripts_;
 };
 
 // The default button of a box with these flags.
