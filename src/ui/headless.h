@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ui/form.h"
+#include "ui/renderer.h"
 #include "ui/ui.h"
 
 namespace ui {
@@ -49,10 +50,14 @@ class HeadlessUI : public UserInterface {
 // Stands where a window renderer would: records every change of the forms
 // attached to it, in order, which is what a renderer would have redrawn. A form
 // shown modally runs the script given for its class (the user's actions); when
-// the script leaves it open, it closes with the cancel result.
-class HeadlessRenderer : public TFormListener {
+// the script leaves it open, it closes with the cancel result. Its message
+// boxes are answered as HeadlessUI answers them.
+class HeadlessRenderer : public TRenderer {
  public:
   using Script = std::function<void(TForm&)>;
+
+  // Answers and records the message boxes.
+  HeadlessUI Boxes;
 
   struct Update {
     std::string Form;       // class name
@@ -65,11 +70,15 @@ class HeadlessRenderer : public TFormListener {
   HeadlessRenderer(const HeadlessRenderer&) = delete;
   HeadlessRenderer& operator=(const HeadlessRenderer&) = delete;
 
-  void Attach(TForm& form);
+  void Attach(TForm& form) override;
   void Detach(TForm& form);
   void FormChanged(TForm& form, TComponent* component, Change what) override;
   void FormDestroyed(TForm& form) override;
   int RunModal(TForm& form) override;
+  int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override {
+    return Boxes.MessageBox(text, caption, flags);
+  }
+  void ProcessMessages() override {}
 
   // The next modal show of a form of this class runs the script; scripts of
   // one class run in the order given, each once.
