@@ -3,21 +3,31 @@
 # of its own (build/windows/e2e/prefix, as the end-to-end tests use it) and reports what the
 # installation left: the services, the installed tree, the registry entries, the demo message
 # as the smtp.exe stand-in received it, the setup log's last lines and the time it took.
-# Usage: demo.sh [--uninstall]   (--uninstall: then uninstalls and reports what stayed)
+# Usage: demo.sh [--uninstall | --gui]
+#   --uninstall  then uninstalls and reports what stayed
+#   --gui        installs through the wizard's windows instead, on this machine's display
+#                ($DISPLAY; a virtual one when there is none), clicked through by the GUI
+#                driver with the first-run wizard; a screenshot of every page goes to
+#                build/windows/e2e/shots/
 # Exit status: that of the installation (0 done; see setup.exe /?).
 set -eu
 say() {
   printf "%s\n" "$*"
 }
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
+uninstall= gui=
 case ${1:-} in
 --uninstall) uninstall=1 ;;
-"") uninstall= ;;
+--gui) gui=1 ;;
+"") ;;
 *)
-  say "usage: demo.sh [--uninstall]" >&2
+  say "usage: demo.sh [--uninstall | --gui]" >&2
   exit 2
   ;;
 esac
+if [ -n "$gui" ] && [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" "$@"
+fi
 "$ROOT/scripts/setup-machine.sh"
 "$ROOT/scripts/build.sh" all
 
@@ -68,8 +78,17 @@ tree() {
   fi
 }
 
-say "== Installing: C:\\OrvikSetup\\setup.exe /VERYSILENT"
-e2e_setup /VERYSILENT
+if [ -n "$gui" ]; then
+  shots=$ROOT/build/windows/e2e/shots
+  say "== Installing: C:\\OrvikSetup\\setup.exe on display $DISPLAY, clicked through by the GUI driver"
+  e2e_click_through "$shots"
+  say "  driver: $(tail -n 1 "$E2E_DIR/driver.txt") (exit code $E2E_DRIVEN)"
+  say "  screenshots in $shots:"
+  ls "$shots" | sed 's/^/    /'
+else
+  say "== Installing: C:\\OrvikSetup\\setup.exe /VERYSILENT"
+  e2e_setup /VERYSILENT
+fi
 installed=$E2E_EXIT
 say "  exit code $E2E_EXIT ($(meaning "$E2E_EXIT")) after ${E2E_SECONDS}s"
 say "== Installed tree"

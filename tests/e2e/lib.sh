@@ -314,3 +314,30 @@ e2e_disable_service() {
     mv "$WINEPREFIX/system.reg.new" "$WINEPREFIX/system.reg"
   e2e_start_server
 }
+
+# e2e_click_through SHOTS: runs the package's setup.exe with its windows on $DISPLAY and clicks
+# through the installation and the first-run wizard with the GUI driver (the steps of
+# click-through.txt beside this library); the PNG of every page goes to the folder SHOTS.
+# E2E_EXIT gets setup.exe's exit code, E2E_DRIVEN the driver's (its output in
+# BUILD/e2e/driver.txt), E2E_SECONDS the time of the whole. Every step of the driver is bounded;
+# when one fails, setup.exe is ended.
+e2e_click_through() {
+  e2e_started=$(date +%s)
+  rm -rf "$E2E_C/e2e/shots" "$1"
+  mkdir -p "$E2E_C/e2e/shots" "$1"
+  cp "$(dirname "$E2E_LIB")/click-through.txt" "$E2E_C/e2e/"
+  (cd "$(e2e_path "$E2E_SETUP_DIR")" &&
+    exec timeout "${E2E_TIMEOUT:-300}" wine "${E2E_SETUP_DIR}setup.exe" </dev/null \
+      >"$E2E_DIR/output.txt" 2>"$E2E_DIR/stderr.txt") &
+  e2e_setup_pid=$!
+  if e2e_wine "$E2E_BUILD/tests/gui_driver.exe" -t 120 -f 'C:\e2e\click-through.txt' \
+    </dev/null >"$E2E_DIR/driver.txt" 2>&1; then
+    E2E_DRIVEN=0
+  else
+    E2E_DRIVEN=$?
+    kill "$e2e_setup_pid" 2>/dev/null || true
+  fi
+  if wait "$e2e_setup_pid"; then E2E_EXIT=0; else E2E_EXIT=$?; fi
+  cp "$E2E_C/e2e/shots/"*.png "$1/" 2>/dev/null || true
+  E2E_SECONDS=$(($(date +%s) - e2e_started))
+}

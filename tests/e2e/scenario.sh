@@ -5,7 +5,8 @@
 # Usage: scenario.sh BUILD NAME
 #   BUILD  the Windows build tree (with demo/ and demo-damaged/ from scripts/build.sh)
 #   NAME   prefix (creates the prefix when missing or older than lib.sh), fresh, upgrade, move,
-#          uninstall, command-line, failures or deselect
+#          uninstall, command-line, failures, deselect or gui (the wizard's windows clicked
+#          through; screenshots of its pages in BUILD/e2e/shots/)
 # Exit status 0 when every check passed.
 E2E_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
 . "$E2E_LIB"
@@ -13,8 +14,12 @@ E2E_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
   sed -n '/^# Usage:/,/^# Exit status/p' "$0" | sed 's/^# \{0,1\}//' >&2
   exit 2
 }
-# Some scenarios start a module as a desktop program, which needs a display.
-[ -n "${DISPLAY:-}" ] || exec xvfb-run -a sh "$0" "$@"
+# Some scenarios start a module as a desktop program, which needs a display; the click-through
+# gets one of its own in true colour, for its screenshots.
+if [ -z "${DISPLAY:-}" ] || { [ "$2" = gui ] && [ -z "${E2E_OWN_DISPLAY:-}" ]; }; then
+  export E2E_OWN_DISPLAY=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" "$@"
+fi
 e2e_init "$1"
 SCENARIO=$2
 E2E_FOLDERS='C:\OrvikMoved\'
@@ -606,9 +611,37 @@ scenario_failures() {
   check_services "$E2E_INSTALL"
 }
 
+# The installation and the first-run wizard through the windows, as a user clicks them: the GUI
+# driver works setup.exe's windows and takes a screenshot of every page.
+scenario_gui() {
+  e2e_reset || exit 1
+  need_free_port_25
+  e2e_click_through "$E2E_DIR/shots"
+  printf "setup.exe clicked through: exit code %s, driver %s, after %ss\n" "$E2E_EXIT" \
+    "$E2E_DRIVEN" "$E2E_SECONDS"
+  [ "$E2E_DRIVEN" = 0 ] || tail -n 2 "$E2E_DIR/driver.txt" | sed 's/^/  /'
+  e2e_expect "the driver's steps" 0 "$E2E_DRIVEN"
+  e2e_expect "exit code" 0 "$E2E_EXIT"
+  e2e_expect "screenshots" 12 "$(find "$E2E_DIR/shots" -name '*.png' -size +1k | wc -l)"
+  root=$(e2e_path "$E2E_INSTALL")
+  e2e_expect_files "program files" PRESENT "$E2E_INSTALL" $PROGRAM_FILES setup.exe
+  check_services "$E2E_INSTALL"
+  e2e_expect "product InstallDir" "$E2E_INSTALL" "$(e2e_reg "$E2E_PRODUCT_KEY" InstallDir)"
+  # The first-run wizard's values, and the directories it leaves to the next load.
+  settings=$root/config/settings.cfg
+  e2e_expect "host name" mail.gui.example "$(settings_text "$settings" 0)"
+  for at in 256 512 768; do
+    e2e_expect "settings directory at $at" "" "$(settings_text "$settings" "$at")"
+  done
+  e2e_expect "primary domain" "Domain 1: gui.example (primary), 1 account" \
+    "$("$E2E_BUILD/../native/tools/srvcfg/srvcfg" show "$root/config" | grep '^Domain 1:')"
+  e2e_expect_files "the domain's files" PRESENT "${E2E_INSTALL}config\\gui.example\\" domain.cfg \
+    users.cfg
+}
+
 scenario_started=$(date +%s)
 case $SCENARIO in
-prefix | fresh | upgrade | move | uninstall | deselect | failures) "scenario_$SCENARIO" ;;
+prefix | fresh | upgrade | move | uninstall | deselect | failures | gui) "scenario_$SCENARIO" ;;
 command-line) scenario_command_line ;;
 *)
   echo "scenario.sh: no scenario $SCENARIO" >&2
