@@ -126,7 +126,7 @@ std::string StateOf(HWND control, const std::string& what) {
   return "?";
 }
 
-// A PNG of the window as the screen shows it: 8-bit RGB rows, filter 0, zlib.
+// A PNG of the window's client area as the screen shows it: 8-bit RGB rows, filter 0, zlib.
 void PutChunk(std::string& png, const char* type, const std::string& data) {
   auto put32 = [&](uLong value) {
     for (int shift = 24; shift >= 0; shift -= 8) png += static_cast<char>((value >> shift) & 0xFF);
@@ -139,8 +139,10 @@ void PutChunk(std::string& png, const char* type, const std::string& data) {
 }
 
 bool SavePng(HWND window, const std::string& file, std::string& error) {
+  // The client area: without a window manager (Xvfb) nobody draws the frame.
   RECT frame;
-  GetWindowRect(window, &frame);
+  GetClientRect(window, &frame);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&frame), 2);
   int width = frame.right - frame.left, height = frame.bottom - frame.top;
   BITMAPINFO info = {};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};

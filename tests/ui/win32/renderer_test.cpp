@@ -58,7 +58,7 @@ class Win32RendererTest : public testing::Test {
  protected:
   void SetUp() override {
     renderer = CreateWin32Renderer(96);
-    ASSERT_NE(renderer, nullptr) << "no window can be made: is there a display?";
+    if (!renderer) GTEST_SKIP() << "no window can be made without a display";
   }
   // Attaches the form and returns its window.
   HWND Show(TForm& form) {
