@@ -156,6 +156,7 @@ class Win32Renderer : public TRenderer {
     Win32Renderer* renderer;
     TForm* form;
     HWND window;
+    HWND tips;  // the hints
     std::vector<HWND> controls;
     std::vector<HICON> icons;
   };
@@ -236,7 +237,7 @@ TComponent* Win32Renderer::ComponentOf(Shown& shown, HWND control) const {
 void Win32Renderer::Attach(TForm& form) {
   form.SetListener(this);
   if (Find(form)) return;
-  auto shown = std::make_unique<Shown>(Shown{this, &form, nullptr, {}, {}});
+  auto shown = std::make_unique<Shown>(Shown{this, &form, nullptr, nullptr, {}, {}});
   RECT area = {0, 0, Scale(form.ClientWidth()), Scale(form.ClientHeight())};
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   DWORD exStyle = WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME;
@@ -247,6 +248,9 @@ void Win32Renderer::Attach(TForm& form) {
   if (!shown->window) return;
   SetWindowLongPtrA(shown->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(shown.get()));
   SetName(shown->window, form.Name());
+  // Owned by the form: it goes with the form's window.
+  shown->tips = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
+                                shown->window, nullptr, GetModuleHandleA(nullptr), nullptr);
   Centre(shown->window);
   CreateControls(*shown);
   shown_.push_back(std::move(shown));
@@ -286,8 +290,8 @@ void Win32Renderer::CreateControls(Shown& shown) {
         SendMessageA(control, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
       }
     }
-    for (Change what : {Change::Bounds, Change::Checked, Change::Enabled, Change::Items,
-                        Change::Text, Change::Position})
+    for (Change what : {Change::Hint, Change::Bounds, Change::Checked, Change::Enabled,
+                        Change::Items, Change::Text, Change::Position})
       Apply(shown, component, what);
   }
   // Sibling panels overlap (the wizard pages): the one brought to the front last is on top.
@@ -316,6 +320,18 @@ void Win32Renderer::Apply(Shown& shown, TComponent& component, Change what) {
       if (!IsEdit(component) && !IsList(component) && !combo)
         SetWindowTextA(window, component.Caption().c_str());
       break;
+    case Change::Hint: {
+      TOOLINFOA tool = {};
+      tool.cbSize = TTTOOLINFOA_V2_SIZE;
+      tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+      tool.hwnd = shown.window;
+      tool.uId = reinterpret_cast<UINT_PTR>(window);
+      tool.lpszText = const_cast<char*>(component.Hint().c_str());
+      SendMessageA(shown.tips, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+      if (!component.Hint().empty())
+        SendMessageA(shown.tips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+      break;
+    }
     case Change::Bounds: {
       const TBounds& bounds = component.Bounds();
       int height = combo ? bounds.Height + kDropDownHeight : bounds.Height;
@@ -580,7 +596,8 @@ LRESULT CALLBACK Win32Renderer::ListProc(HWND window, UINT message, WPARAM wPara
 }
 
 bool RegisterClasses() {
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+  INITCOMMONCONTROLSEX controls = {sizeof(controls),
+                                   ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
   HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSEXA form = {};
