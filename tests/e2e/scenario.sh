@@ -623,6 +623,8 @@ scenario_gui() {
   e2e_expect "the driver's steps" 0 "$E2E_DRIVEN"
   e2e_expect "exit code" 0 "$E2E_EXIT"
   e2e_expect "screenshots" 12 "$(find "$E2E_DIR/shots" -name '*.png' -size +1k | wc -l)"
+  # A step that failed left the wizard unfinished: nothing after it can be checked.
+  [ "$E2E_DRIVEN" = 0 ] || return 0
   root=$(e2e_path "$E2E_INSTALL")
   e2e_expect_files "program files" PRESENT "$E2E_INSTALL" $PROGRAM_FILES setup.exe
   check_services "$E2E_INSTALL"
