@@ -262,9 +262,10 @@ void Win32Renderer::CreateControls(Shown& shown) {
   for (size_t i = 0; i < components.size(); ++i) {
     TComponent& component = *components[i];
     WindowKind kind = KindOf(component);
-    HWND parent = shown.window;
+    HWND parent = nullptr;
     if (TComponent* owner = shown.form->Find(component.ParentName()))
-      parent = WindowOf(shown, *owner) ? WindowOf(shown, *owner) : shown.window;
+      parent = WindowOf(shown, *owner);
+    if (!parent) parent = shown.window;
     DWORD visible = component.Visible() ? WS_VISIBLE : 0;
     HWND control =
         CreateWindowExA(kind.exStyle, kind.windowClass, component.Caption().c_str(),
