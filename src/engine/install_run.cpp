@@ -45,26 +45,6 @@ struct PackageArchive {
   bool Required;
 };
 
-const char* DestinationProblem(setup::DestinationFault fault) {
-  switch (fault) {
-    case setup::DestinationFault::NotAbsolute:
-      return "it is not a full path of the form C:\\folder\\";
-    case setup::DestinationFault::Network:
-      return "it lies on a network drive, which the server's services cannot reach";
-    case setup::DestinationFault::DriveRoot:
-      return "it is the root of a drive";
-    case setup::DestinationFault::SystemFolder:
-      return "it is the Windows, system or program folder itself";
-    case setup::DestinationFault::BadCharacter:
-      return "it holds a character that Windows does not allow in a folder name";
-    case setup::DestinationFault::TooLong:
-      return "it is too long for the files installed below it";
-    case setup::DestinationFault::None:
-      break;
-  }
-  return "";
-}
-
 // The nearest folder of the path that exists; "" when none does.
 std::string ExistingFolder(std::string dir) {
   while (!dir.empty() && !support::DirExists(dir)) {
@@ -137,9 +117,7 @@ Outcome TInstallRun::Verify() {
   const std::string& dir = state_.InstallDir;
   setup::DestinationFault fault = setup::CheckDestination(dir);
   if (fault != setup::DestinationFault::None) {
-    std::string text =
-        "The installation folder cannot be used: " + dir + "\r\n" + DestinationProblem(fault) + ".";
-    return Refuse(text);
+    return Refuse(setup::DestinationRefusal(dir, fault));
   }
   support::InitLog(dir + "logs\\\\setup\\setup.log", nullptr, support::lfTimeStamp, 4);
 

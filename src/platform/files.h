@@ -110,6 +110,9 @@ std::string SystemDirectory();
 // -1 when the system cannot tell.
 int64_t FreeDiskSpace(const std::string& folder);
 
+// The drives of the machine as roots ("C:\\"), in the order of their letters.
+std::vector<std::string> LocalDrives();
+
 // Whether a path lies on a network drive: a UNC path ("\\server\share") or a
 // drive letter mapped to a share.
 bool IsRemoteDrive(const std::string& path);

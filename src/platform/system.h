@@ -39,6 +39,9 @@ bool SetProcessAffinity(bool allProcessors);
 // are passed as none.
 bool ConnectNetworkShare(const std::string& remote, const std::string& user,
                          const std::string& password);
+// The system's dialog for mapping a network drive, over the active window;
+// returns when the user closed it.
+void ConnectNetworkDriveDialog();
 
 // Claims a name for this process, machine-wide, until the process ends (a named
 // mutex in the Global\ namespace on Windows). False when another process holds it.

@@ -1,25 +1,26 @@
 #include "setup/application.h"
 
+#include <optional>
+
 #include "engine/install_run.h"
 #include "platform/system.h"
 #include "setup/core/messages.h"
 #include "setup/core/product.h"
 #include "setup/language_step.h"
 #include "setup/startup.h"
+#include "setup/wizard.h"
 #include "support/log_writer.h"
 #include "support/message_table.h"
 #include "support/server_modules.h"
 #include "support/system_utils.h"
+#include "ui/form_ui.h"
 #include "ui/forms.h"
 #include "ui/unattended_ui.h"
-#include "upgrade/module_notification.h"
 
 namespace setup {
 namespace {
 
 constexpr int kExitBadCommandLine = 2;
-// The Control module reads its new configuration when told so after setup.
-constexpr uint32_t kModuleCommand = 0x500, kReloadConfiguration = 3;
 
 }  // namespace
 
@@ -35,19 +36,28 @@ ui::TApplicationForms TSetupApplication::Forms() const {
 
 int TSetupApplication::Run() {
   std::vector<std::string> args = platform::CommandLineArgs();
-  ui::UnattendedUI unattended;
+  if (ParseCommandLine(args).Unattended.VerySilent) {
+    ui::UnattendedUI unattended;
+    return Run(args, unattended, platform::ProgramPath());
+  }
+  // Without a display the system's boxes are tried, and their default answers taken.
   ui::DesktopUI desktop;
-  bool quiet = ParseCommandLine(args).Unattended.VerySilent;
-  return Run(args, quiet ? static_cast<ui::UserInterface&>(unattended) : desktop,
-             platform::ProgramPath());
+  std::unique_ptr<ui::TRenderer> screen = ui::CreateScreenRenderer();
+  return Run(args, desktop, platform::ProgramPath(), screen.get());
 }
 
-int TSetupApplication::Run(const std::vector<std::string>& args, ui::UserInterface& ui,
-                           const std::string& programPath) {
+int TSetupApplication::Run(const std::vector<std::string>& args, ui::UserInterface& boxes,
+                           const std::string& programPath, ui::TRenderer* renderer) {
   support::InitServiceMode();
   Title = kApplicationTitle;
   State = TSetupState();
   CreateForms();
+  std::optional<ui::TFormUI> windows;
+  if (renderer) {
+    for (ui::TForm* form : Forms()) renderer->Attach(*form);
+    windows.emplace(*MainForm, *renderer);
+  }
+  ui::UserInterface& ui = renderer ? static_cast<ui::UserInterface&>(*windows) : boxes;
   const CommandLine commandLine = ParseCommandLine(args);
   support::CopySetupLogTo(commandLine.Unattended.LogFile);
   if (commandLine.Mode == RunMode::BadCommandLine) {
@@ -73,11 +83,11 @@ int TSetupApplication::Run(const std::vector<std::string>& args, ui::UserInterfa
     support::SetupLog("Error: Setup aborted - " + text);
     return engine::ExitCodeOf(engine::Outcome::Fatal);
   }
-  return Install(commandLine, ui, programPath);
+  return Install(commandLine, ui, programPath, renderer && !commandLine.Unattended.VerySilent);
 }
 
 int TSetupApplication::Install(const CommandLine& commandLine, ui::UserInterface& ui,
-                               const std::string& programPath) {
+                               const std::string& programPath, bool wizard) {
   TStartup startup(State, ui, Config, *MainForm, programPath);
   if (auto end = startup.Run(commandLine)) return *end;
 
@@ -87,11 +97,13 @@ int TSetupApplication::Install(const CommandLine& commandLine, ui::UserInterface
   if (options.Components) State.Components = *options.Components;
   if (options.NoIcons) State.AddDesktop = State.AddQuickLaunch = false;
 
+  if (wizard) return TSetupWizard(State, ui, Config, *MainForm, *BrowseFolder, programPath).Run();
+
   engine::TInstallRun run(State, ui, Config, programPath);
   engine::Outcome outcome = run.Run(State.InstallDir);
   if (outcome != engine::Outcome::Done && outcome != engine::Outcome::ModulesDown)
     return engine::ExitCodeOf(outcome);
-  upgrade::NotifyModule(support::kModuleControl, kModuleCommand, kReloadConfiguration, 0);
+  TellControlSetupEnded();
   if (!options.VerySilent)
     ui.MessageBox(support::FillMessage(cComplete, {cName}), cInformation,
                   ui::kOk | ui::kIconInformation | ui::kTaskModal);

@@ -12,6 +12,7 @@
 #include "setup/core/setup_state.h"
 #include "ui/form.h"
 #include "ui/language_file.h"
+#include "ui/renderer.h"
 #include "ui/ui.h"
 
 namespace setup {
@@ -31,19 +32,20 @@ class TSetupApplication {
   std::unique_ptr<ui::TForm> WizardForm;
 
   // Runs the setup with the process's command line; the result is the process
-  // exit code. Without /VERYSILENT message boxes are shown by the system.
+  // exit code. Without /VERYSILENT the wizard runs on the screen.
   int Run();
-  // The same with these arguments, talking to the user through ui; programPath
-  // is the running program, beside which the package lies.
+  // The same with these arguments; programPath is the running program, beside
+  // which the package lies. With a renderer the forms are shown through it and
+  // the wizard runs; without one ui answers and the presets are installed.
   int Run(const std::vector<std::string>& args, ui::UserInterface& ui,
-          const std::string& programPath);
+          const std::string& programPath, ui::TRenderer* renderer = nullptr);
   void CreateForms();
   // The application's components: its forms.
   ui::TApplicationForms Forms() const;
 
  private:
-  int Install(const CommandLine& commandLine, ui::UserInterface& ui,
-              const std::string& programPath);
+  int Install(const CommandLine& commandLine, ui::UserInterface& ui, const std::string& programPath,
+              bool wizard);
 };
 
 }  // namespace setup

@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <sched.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -157,6 +158,19 @@ void WriteStandardOutput(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 }
+
+// The drive letters whose folders exist below the drive root.
+std::vector<std::string> LocalDrives() {
+  std::vector<std::string> drives;
+  for (char letter = 'a'; letter <= 'z'; ++letter) {
+    struct stat info;
+    if (stat((posix::DriveRoot() + "/" + letter).c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+      drives.push_back(std::string(1, static_cast<char>(letter - 'a' + 'A')) + ":\\");
+  }
+  return drives;
+}
+
+void ConnectNetworkDriveDialog() {}
 
 bool IsRemoteDrive(const std::string& path) {
   if (path.rfind("\\\\", 0) == 0) return true;

@@ -256,6 +256,15 @@ bool SetCurrentDirectory(const std::string& path) {
   return SetCurrentDirectoryA(path.c_str()) != 0;
 }
 
+std::vector<std::string> LocalDrives() {
+  std::vector<std::string> drives;
+  DWORD mask = GetLogicalDrives();
+  for (int letter = 0; letter < 26; ++letter)
+    if (mask & (1u << letter))
+      drives.push_back(std::string(1, static_cast<char>('A' + letter)) + ":\\");
+  return drives;
+}
+
 bool IsRemoteDrive(const std::string& path) {
   if (path.rfind("\\\\", 0) == 0) return true;
   if (path.size() < 2 || path[1] != ':') return false;

@@ -107,6 +107,10 @@ bool ConnectNetworkShare(const std::string& remote, const std::string& user,
   return WNetAddConnection2A(&resource, NullIfEmpty(password), NullIfEmpty(user), 0) == NO_ERROR;
 }
 
+void ConnectNetworkDriveDialog() {
+  WNetConnectionDialog(GetActiveWindow(), RESOURCETYPE_DISK);
+}
+
 bool StandardErrorIsTerminal() {
   DWORD mode;
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;

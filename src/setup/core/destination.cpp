@@ -20,7 +20,32 @@ bool SameFolder(const std::string& a, const std::string& b) {
                            support::LowerCase(support::NormalizeDir(b));
 }
 
+const char* DestinationProblem(DestinationFault fault) {
+  switch (fault) {
+    case DestinationFault::NotAbsolute:
+      return "it is not a full path of the form C:\\folder\\";
+    case DestinationFault::Network:
+      return "it lies on a network drive, which the server's services cannot reach";
+    case DestinationFault::DriveRoot:
+      return "it is the root of a drive";
+    case DestinationFault::SystemFolder:
+      return "it is the Windows, system or program folder itself";
+    case DestinationFault::BadCharacter:
+      return "it holds a character that Windows does not allow in a folder name";
+    case DestinationFault::TooLong:
+      return "it is too long for the files installed below it";
+    case DestinationFault::None:
+      break;
+  }
+  return "";
+}
+
 }  // namespace
+
+std::string DestinationRefusal(const std::string& dir, DestinationFault fault) {
+  return "The installation folder cannot be used: " + dir + "\r\n" + DestinationProblem(fault) +
+         ".";
+}
 
 std::string ProgramFilesFolder() {
   support::TAdvancedRegistry key(support::hkLOCAL_MACHINE, "\\Software\\Microsoft\\Windows",

@@ -30,5 +30,7 @@ std::string ProgramFilesFolder();
 // longest path below it that the installation writes.
 DestinationFault CheckDestination(const std::string& dir,
                                   std::size_t deepest = kDeepestInstalledPath);
+// What the user is told of a folder refused for that fault.
+std::string DestinationRefusal(const std::string& dir, DestinationFault fault);
 
 }  // namespace setup
