@@ -15,7 +15,7 @@
 //   close FORM                      the close box
 //   expect FORM CONTROL WHAT VALUE  until WHAT (text, enabled, visible, checked,
 //                                   item:N for a list tick) reads VALUE (0/1 for states)
-//   answer CAPTION BUTTON           clicks BUTTON ("&" ignored) of the message box
+//   answer BUTTON CAPTION           clicks BUTTON ("&" ignored) of the message box
 //                                   with that caption; prints the box's text
 //   shot FORM FILE.png
 // Every step waits at most SECONDS (default 30) for what it needs. The first step
@@ -241,7 +241,7 @@ class Driver {
       error_ = words[3] + " is '" + found + "', not '" + words[4] + "'";
       return false;
     }
-    if (verb == "answer" && need(3)) return Answer(words[1], words[2]);
+    if (verb == "answer" && need(3)) return Answer(words[2], words[1]);
     if (verb == "shot" && need(3)) {
       if (!Until([&] { return Form(words[1]) != nullptr; })) return false;
       HWND form = Form(words[1]);
