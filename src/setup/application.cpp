@@ -2,8 +2,10 @@
 
 #include "engine/install_run.h"
 #include "platform/system.h"
+#include "setup/answers_file.h"
 #include "setup/core/messages.h"
 #include "setup/core/product.h"
+#include "setup/first_run_dialog.h"
 #include "setup/language_step.h"
 #include "setup/startup.h"
 #include "support/log_writer.h"
@@ -20,6 +22,14 @@ namespace {
 constexpr int kExitBadCommandLine = 2;
 // The Control module reads its new configuration when told so after setup.
 constexpr uint32_t kModuleCommand = 0x500, kReloadConfiguration = 3;
+
+// A command line that cannot be followed ends before anything happens: the log,
+// the reason and the switches on standard output.
+int RefuseCommandLine(const std::string& reason) {
+  support::SetupLog("Error: Setup aborted - bad command line: " + reason);
+  platform::WriteStandardOutput(reason + "\r\n\r\n" + kCommandLineHelp);
+  return kExitBadCommandLine;
+}
 
 }  // namespace
 
@@ -50,10 +60,13 @@ int TSetupApplication::Run(const std::vector<std::string>& args, ui::UserInterfa
   CreateForms();
   const CommandLine commandLine = ParseCommandLine(args);
   support::CopySetupLogTo(commandLine.Unattended.LogFile);
-  if (commandLine.Mode == RunMode::BadCommandLine) {
-    support::SetupLog("Error: Setup aborted - bad command line: " + commandLine.Error);
-    platform::WriteStandardOutput(commandLine.Error + "\r\n\r\n" + kCommandLineHelp);
-    return kExitBadCommandLine;
+  if (commandLine.Mode == RunMode::BadCommandLine) return RefuseCommandLine(commandLine.Error);
+  // The answers are checked before anything is installed: a refused value must
+  // not leave a server without its first domain.
+  serverconfig::FirstRunValues answers;
+  if (!commandLine.Unattended.AnswersFile.empty()) {
+    std::string problem = ReadAnswersFile(commandLine.Unattended.AnswersFile, answers);
+    if (!problem.empty()) return RefuseCommandLine(problem);
   }
   if (commandLine.Mode == RunMode::Help) {
     platform::WriteStandardOutput(kCommandLineHelp);
@@ -73,10 +86,11 @@ int TSetupApplication::Run(const std::vector<std::string>& args, ui::UserInterfa
     support::SetupLog("Error: Setup aborted - " + text);
     return engine::ExitCodeOf(engine::Outcome::Fatal);
   }
-  return Install(commandLine, ui, programPath);
+  return Install(commandLine, answers, ui, programPath);
 }
 
-int TSetupApplication::Install(const CommandLine& commandLine, ui::UserInterface& ui,
+int TSetupApplication::Install(const CommandLine& commandLine,
+                               const serverconfig::FirstRunValues& answers, ui::UserInterface& ui,
                                const std::string& programPath) {
   TStartup startup(State, ui, Config, *MainForm, programPath);
   if (auto end = startup.Run(commandLine)) return *end;
@@ -92,6 +106,7 @@ int TSetupApplication::Install(const CommandLine& commandLine, ui::UserInterface
   if (outcome != engine::Outcome::Done && outcome != engine::Outcome::ModulesDown)
     return engine::ExitCodeOf(outcome);
   upgrade::NotifyModule(support::kModuleControl, kModuleCommand, kReloadConfiguration, 0);
+  if (!options.AnswersFile.empty()) ApplyFirstRunValues(answers, ui, Config, State.InstallDir);
   if (!options.VerySilent)
     ui.MessageBox(support::FillMessage(cComplete, {cName}), cInformation,
                   ui::kOk | ui::kIconInformation | ui::kTaskModal);
