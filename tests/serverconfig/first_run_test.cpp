@@ -120,7 +120,7 @@ TEST_F(FirstRunTest, RefusedValuesAndAnExistingDomainWriteNothing) {
     FirstRunResult result = Apply(c.values);
     EXPECT_EQ(result.Outcome, c.outcome) << c.values.Domain << "/" << c.values.User;
     EXPECT_FALSE(result.Text.empty());
-    EXPECT_EQ(Files(), before) << c.values.Domain << "/" << c.values.User;
+    EXPECT_TRUE(Files() == before) << c.values.Domain << "/" << c.values.User;
     EXPECT_FALSE(support::DirExists(Config("new.example"))) << c.values.User;
   }
   EXPECT_EQ(told_, 0);
@@ -133,7 +133,7 @@ TEST_F(FirstRunTest, AFailedStepStopsThere) {
   ASSERT_TRUE(testing_support::WriteFile(Config("new.example"), "in the way"));
   FirstRunResult result = Apply({"host", "new.example", "admin", "pw"});
   EXPECT_EQ(result.Outcome, FirstRunResult::Failed);
-  EXPECT_EQ(Files(), before);
+  EXPECT_TRUE(Files() == before);
   EXPECT_EQ(told_, 0);
 
   // settings.cfg that cannot be read is not saved: no account, no modules told.
