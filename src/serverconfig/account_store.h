@@ -25,10 +25,11 @@ constexpr std::size_t kActiveLimit = 660;  // 32 bits
 constexpr std::size_t kImapInbox = 665;
 constexpr std::size_t kPassword = 772, kPasswordSize = 128;
 constexpr std::size_t kMailbox = 1028, kMailboxSize = 128;
-constexpr std::size_t kOptions = 1293;  // bit value 2 keeps respond.dat
+constexpr std::size_t kWizardAdministrator = 1284;  // 1: made by the first-run wizard
+constexpr std::size_t kOptions = 1293;              // bit value 2 keeps respond.dat
 constexpr std::size_t kNoWelcome = 1295;
-constexpr std::size_t kDemoAccount = 645;   // 1: a demo account of the installation
-constexpr std::size_t kDemoExpiry = 648;    // day number the demo account ends
+constexpr std::size_t kDemoAccount = 645;  // 1: a demo account of the installation
+constexpr std::size_t kDemoExpiry = 648;   // day number the demo account ends
 constexpr uint8_t kUser = 0, kGroup = 7;
 // Longest password stored encrypted: "~#1" and the Base64 form of its
 // enciphered bytes (as many as the password has) fill the field's 127 characters.

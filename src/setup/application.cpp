@@ -4,8 +4,10 @@
 
 #include "engine/install_run.h"
 #include "platform/system.h"
+#include "setup/answers_file.h"
 #include "setup/core/messages.h"
 #include "setup/core/product.h"
+#include "setup/first_run_dialog.h"
 #include "setup/language_step.h"
 #include "setup/startup.h"
 #include "setup/wizard.h"
@@ -21,6 +23,14 @@ namespace setup {
 namespace {
 
 constexpr int kExitBadCommandLine = 2;
+
+// A command line that cannot be followed ends before anything happens: the log,
+// the reason and the switches on standard output.
+int RefuseCommandLine(const std::string& reason) {
+  support::SetupLog("Error: Setup aborted - bad command line: " + reason);
+  platform::WriteStandardOutput(reason + "\r\n\r\n" + kCommandLineHelp);
+  return kExitBadCommandLine;
+}
 
 }  // namespace
 
@@ -60,10 +70,13 @@ int TSetupApplication::Run(const std::vector<std::string>& args, ui::UserInterfa
   ui::UserInterface& ui = renderer ? static_cast<ui::UserInterface&>(*windows) : boxes;
   const CommandLine commandLine = ParseCommandLine(args);
   support::CopySetupLogTo(commandLine.Unattended.LogFile);
-  if (commandLine.Mode == RunMode::BadCommandLine) {
-    support::SetupLog("Error: Setup aborted - bad command line: " + commandLine.Error);
-    platform::WriteStandardOutput(commandLine.Error + "\r\n\r\n" + kCommandLineHelp);
-    return kExitBadCommandLine;
+  if (commandLine.Mode == RunMode::BadCommandLine) return RefuseCommandLine(commandLine.Error);
+  // The answers are checked before anything is installed: a refused value must
+  // not leave a server without its first domain.
+  serverconfig::FirstRunValues answers;
+  if (!commandLine.Unattended.AnswersFile.empty()) {
+    std::string problem = ReadAnswersFile(commandLine.Unattended.AnswersFile, answers);
+    if (!problem.empty()) return RefuseCommandLine(problem);
   }
   if (commandLine.Mode == RunMode::Help) {
     platform::WriteStandardOutput(kCommandLineHelp);
@@ -83,10 +96,12 @@ int TSetupApplication::Run(const std::vector<std::string>& args, ui::UserInterfa
     support::SetupLog("Error: Setup aborted - " + text);
     return engine::ExitCodeOf(engine::Outcome::Fatal);
   }
-  return Install(commandLine, ui, programPath, renderer && !commandLine.Unattended.VerySilent);
+  return Install(commandLine, answers, ui, programPath,
+                 renderer && !commandLine.Unattended.VerySilent);
 }
 
-int TSetupApplication::Install(const CommandLine& commandLine, ui::UserInterface& ui,
+int TSetupApplication::Install(const CommandLine& commandLine,
+                               const serverconfig::FirstRunValues& answers, ui::UserInterface& ui,
                                const std::string& programPath, bool wizard) {
   TStartup startup(State, ui, Config, *MainForm, programPath);
   if (auto end = startup.Run(commandLine)) return *end;
@@ -97,13 +112,16 @@ int TSetupApplication::Install(const CommandLine& commandLine, ui::UserInterface
   if (options.Components) State.Components = *options.Components;
   if (options.NoIcons) State.AddDesktop = State.AddQuickLaunch = false;
 
-  if (wizard) return TSetupWizard(State, ui, Config, *MainForm, *BrowseFolder, programPath).Run();
+  if (wizard)
+    return TSetupWizard(State, ui, Config, *MainForm, *BrowseFolder, *WizardForm, programPath)
+        .Run();
 
   engine::TInstallRun run(State, ui, Config, programPath);
   engine::Outcome outcome = run.Run(State.InstallDir);
   if (outcome != engine::Outcome::Done && outcome != engine::Outcome::ModulesDown)
     return engine::ExitCodeOf(outcome);
   TellControlSetupEnded();
+  if (!options.AnswersFile.empty()) ApplyFirstRunValues(answers, ui, Config, State.InstallDir);
   if (!options.VerySilent)
     ui.MessageBox(support::FillMessage(cComplete, {cName}), cInformation,
                   ui::kOk | ui::kIconInformation | ui::kTaskModal);

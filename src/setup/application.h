@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "serverconfig/config_store.h"
+#include "serverconfig/first_run_wizard.h"
 #include "setup/command_line.h"
 #include "setup/core/setup_state.h"
 #include "ui/form.h"
@@ -44,8 +45,9 @@ class TSetupApplication {
   ui::TApplicationForms Forms() const;
 
  private:
-  int Install(const CommandLine& commandLine, ui::UserInterface& ui, const std::string& programPath,
-              bool wizard);
+  // answers: the first-run values of /CONFIG=, applied after the installation.
+  int Install(const CommandLine& commandLine, const serverconfig::FirstRunValues& answers,
+              ui::UserInterface& ui, const std::string& programPath, bool wizard);
 };
 
 }  // namespace setup

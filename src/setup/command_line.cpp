@@ -53,6 +53,9 @@ bool TakeUnattended(const std::string& arg, CommandLine& line) {
   } else if (auto log = SwitchValue(arg, "LOG")) {
     o.LogFile = *log;
     if (log->empty()) line.Error = "/LOG= names no file";
+  } else if (auto answers = SwitchValue(arg, "CONFIG")) {
+    o.AnswersFile = *answers;
+    if (answers->empty()) line.Error = "/CONFIG= names no file";
   } else if (auto list = SwitchValue(arg, "COMPONENTS")) {
     o.Components = Components(*list);
     if (!o.Components) line.Error = "/COMPONENTS= names no known component: " + *list;
@@ -67,9 +70,11 @@ bool TakeUnattended(const std::string& arg, CommandLine& line) {
 const char kCommandLineHelp[] =
     "setup.exe [/SILENT | /UNINSTALL | /WEBMAILLOGON | /WEBADMINLOGON] [/VERYSILENT]\r\n"
     "          [/DIR=\"folder\"] [/COMPONENTS=mail,control,antispam,antivirus,groupware,im]\r\n"
-    "          [/NOICONS] [/LOG=\"file\"]\r\n"
+    "          [/NOICONS] [/LOG=\"file\"] [/CONFIG=\"answers.ini\"]\r\n"
     "\r\n"
     "/VERYSILENT installs (or with /UNINSTALL uninstalls) without any window or question.\r\n"
+    "/CONFIG (with /VERYSILENT) then sets the host name, the primary domain and its\r\n"
+    "administrator from the [FirstRun] section: HostName, Domain, Administrator, Password.\r\n"
     "\r\n"
     "Exit codes: 0 done (also when a question was answered No); 2 a bad command line;\r\n"
     "4 a fatal error (package missing or damaged, folder or registry not writable);\r\n"
@@ -106,6 +111,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       line.Error = "unknown switch: " + others[0];
     else if (others.size() > 1)
       line.Error = "unknown switch: " + others[1];
+  }
+  if (!line.Unattended.AnswersFile.empty() && line.Error.empty()) {
+    if (!line.Unattended.VerySilent)
+      line.Error = "/CONFIG= needs /VERYSILENT";
+    else if (line.Mode != RunMode::Wizard && line.Mode != RunMode::Silent)
+      line.Error = "/CONFIG= belongs to an installation";
   }
   if (!line.Error.empty()) line.Mode = RunMode::BadCommandLine;
   return line;

@@ -29,6 +29,7 @@ struct UnattendedOptions {
   std::optional<ComponentFlags> Components;  // "/COMPONENTS=mail,control,..."
   bool NoIcons = false;                      // "/NOICONS": no desktop or quick-launch links
   std::string LogFile;                       // "/LOG=file": a copy of every log line
+  std::string AnswersFile;                   // "/CONFIG=file": the first-run wizard's values
 };
 
 struct CommandLine {

@@ -8,6 +8,7 @@
 #include "platform/shell.h"
 #include "setup/core/destination.h"
 #include "setup/core/messages.h"
+#include "setup/first_run_dialog.h"
 #include "setup/new_version.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
@@ -46,12 +47,14 @@ void TellControlSetupEnded() {
 
 TSetupWizard::TSetupWizard(TSetupState& state, ui::UserInterface& ui,
                            serverconfig::TConfigStore& config, ui::TForm& mainForm,
-                           ui::TForm& browseFolder, std::string setupProgram)
+                           ui::TForm& browseFolder, ui::TForm& firstRunWizard,
+                           std::string setupProgram)
     : state_(state),
       ui_(ui),
       config_(config),
       form_(mainForm),
       browse_(browseFolder, ui),
+      firstRunWizard_(firstRunWizard),
       setupProgram_(std::move(setupProgram)) {
   auto navigate = [this](ui::TComponent& button) { Navigate(button.Tag() == 1 ? 1 : -1); };
   form_.Get("BackButton").OnClick = navigate;
@@ -255,6 +258,7 @@ void TSetupWizard::Finish() {
   state_.RunConfig = form_.Get("RunConfig").Checked();
   state_.RunTutorial = form_.Get("RunTutorial").Checked();
   state_.ShowTutorial = form_.Get("ShowTutorial").Checked();
+  if (state_.RunTutorial) RunFirstRunWizard(firstRunWizard_, ui_, config_, state_.InstallDir);
   TellControlSetupEnded();
   const std::string tutorial = state_.InstallDir + "tutorial\\index.html";
   if (state_.ShowTutorial && platform::FileExists(tutorial)) Open(tutorial);

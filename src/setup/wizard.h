@@ -38,7 +38,8 @@ class TSetupWizard {
   // lives as long as they are shown. The forms are attached to the renderer
   // that shows them and talks to the user through ui.
   TSetupWizard(TSetupState& state, ui::UserInterface& ui, serverconfig::TConfigStore& config,
-               ui::TForm& mainForm, ui::TForm& browseFolder, std::string setupProgram);
+               ui::TForm& mainForm, ui::TForm& browseFolder, ui::TForm& firstRunWizard,
+               std::string setupProgram);
   virtual ~TSetupWizard() = default;
   TSetupWizard(const TSetupWizard&) = delete;
   TSetupWizard& operator=(const TSetupWizard&) = delete;
@@ -74,6 +75,7 @@ class TSetupWizard {
   serverconfig::TConfigStore& config_;
   ui::TForm& form_;
   TBrowseFolderDialog browse_;
+  ui::TForm& firstRunWizard_;
   std::string setupProgram_;
   bool installing_ = false;
   int exitCode_ = 0;  // the end of the run after the installation, 0 before

@@ -5,8 +5,8 @@
 # Usage: scenario.sh BUILD NAME
 #   BUILD  the Windows build tree (with demo/ and demo-damaged/ from scripts/build.sh)
 #   NAME   prefix (creates the prefix when missing or older than lib.sh), fresh, upgrade, move,
-#          uninstall, command-line, failures, deselect or gui (the wizard's windows clicked
-#          through; screenshots of its pages in BUILD/e2e/shots/)
+#          uninstall, command-line, failures, deselect, first-run or gui (the wizard's windows
+#          clicked through; screenshots of its pages in BUILD/e2e/shots/)
 # Exit status 0 when every check passed.
 E2E_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
 . "$E2E_LIB"
@@ -635,16 +635,79 @@ scenario_gui() {
   for at in 256 512 768; do
     e2e_expect "settings directory at $at" "" "$(settings_text "$settings" "$at")"
   done
-  e2e_expect "primary domain" "Domain 1: gui.example (primary), 1 account" \
-    "$("$E2E_BUILD/../native/tools/srvcfg/srvcfg" show "$root/config" | grep '^Domain 1:')"
+  e2e_expect "primary domain" gui.example \
+    "$(dd if="$root/config/domains.cfg" bs=1 skip=1 count=11 2>/dev/null)"
   e2e_expect_files "the domain's files" PRESENT "${E2E_INSTALL}config\\gui.example\\" domain.cfg \
     users.cfg
+  e2e_expect "administrator alias" administrator \
+    "$(settings_text "$root/config/gui.example/users.cfg" 260)"
+}
+
+# The first-run values of /CONFIG=: refused before anything is installed when the wizard would
+# refuse them, otherwise applied after the installation, with four modules told of the domain.
+scenario_first_run() {
+  e2e_reset || exit 1
+  answers=$(e2e_path 'C:\answers.ini')
+  good='[FirstRun]\r\nHostName= mail.e2e.example \r\nDomain= E2E.Example\r\nAdministrator=admin\r\n'
+  refused_answers 'no answers file'
+  refused_answers 'lacks Password=' "$good"
+  refused_answers 'the user name' \
+    '[FirstRun]\r\nHostName=h\r\nDomain=e2e.example\r\nAdministrator=..\\..\\x\r\nPassword=\r\n'
+
+  need_free_port_25
+  printf '%b' "${good}Password= pw \r\n" >"$answers"
+  install '/CONFIG=C:\answers.ini'
+  e2e_expect "exit code with /CONFIG=" 0 "$E2E_EXIT"
+  root=$(e2e_path "$E2E_INSTALL")
+  config=$root/config
+  users=$config/e2e.example/users.cfg
+  e2e_expect "host name" mail.e2e.example "$(settings_text "$config/settings.cfg" 0)"
+  e2e_expect "primary domain" e2e.example \
+    "$(dd if="$config/domains.cfg" bs=1 skip=1 count=11 2>/dev/null)"
+  e2e_expect_files "the new domain's files" PRESENT "${E2E_INSTALL}config\\e2e.example\\" \
+    domain.cfg users.cfg
+  e2e_expect "administrator alias" admin "$(settings_text "$users" 260)"
+  e2e_expect "administrator mailbox" 'E2E.Example\admin\' "$(settings_text "$users" 1028)"
+  e2e_expect "administrator flag" 1 "$(settings_bytes "$users" 1284 1)"
+  for exe in smtp pop3 control im cal; do
+    expected=$(pipe_message 0 0)
+    [ $exe != control ] || expected=$(pipe_message 3 0)
+    e2e_expect "commands to $exe.exe" "$expected" \
+      "$(tr -d '\r' <"$root/$exe.exe.log" | grep '^pipe')"
+  done
+
+  # Again over that installation: the domain exists, which is logged; nothing else changes.
+  printf '%b' "${good}Password=other\r\n" | sed 's/mail\.e2e\.example/other.host/' >"$answers"
+  users_sum=$(sha256sum <"$users")
+  install '/CONFIG=C:\answers.ini'
+  e2e_expect "exit code with an existing domain" 0 "$E2E_EXIT"
+  e2e_expect "the existing domain logged" 1 \
+    "$(setup_log | grep -ci '^Message "Information": The domain e2e.example already exists')"
+  e2e_expect "host name after an existing domain" mail.e2e.example \
+    "$(settings_text "$config/settings.cfg" 0)"
+  e2e_expect "administrator's file after an existing domain" "$users_sum" "$(sha256sum <"$users")"
+  rm -f "$answers"
+}
+
+# refused_answers REASON [TEXT]: an answers file of TEXT (none without it) ends with 2, the
+# reason on standard output, before anything is installed.
+refused_answers() {
+  rm -f "$answers"
+  [ $# -lt 2 ] || printf '%b' "$2" >"$answers"
+  e2e_setup /VERYSILENT '/CONFIG=C:\answers.ini'
+  e2e_expect "exit code of an answers file: $1" 2 "$E2E_EXIT"
+  e2e_expect "reason on standard output: $1" yes \
+    "$(grep -qF "$1" "$E2E_OUTPUT" && echo yes || echo no)"
+  e2e_expect_files "installation after an answers file: $1" ABSENT 'C:\Program Files\' Orvik
+  e2e_expect "product key after an answers file: $1" no \
+    "$(e2e_reg_key "$E2E_PRODUCT_KEY" && echo yes || echo no)"
 }
 
 scenario_started=$(date +%s)
 case $SCENARIO in
 prefix | fresh | upgrade | move | uninstall | deselect | failures | gui) "scenario_$SCENARIO" ;;
 command-line) scenario_command_line ;;
+first-run) scenario_first_run ;;
 *)
   echo "scenario.sh: no scenario $SCENARIO" >&2
   exit 2

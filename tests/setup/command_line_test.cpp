@@ -33,6 +33,10 @@ TEST(CommandLineTest, TheFirstArgumentThatIsNoUnattendedSwitchSelectsTheMode) {
       {{"/LOG="}, RunMode::BadCommandLine},
       {{"/COMPONENTS=mail,web"}, RunMode::BadCommandLine},
       {{"/COMPONENTS="}, RunMode::BadCommandLine},
+      {{"/VERYSILENT", "/Config=C:\\a.ini"}, RunMode::Wizard},
+      {{"/CONFIG=C:\\a.ini"}, RunMode::BadCommandLine},  // only without questions
+      {{"/VERYSILENT", "/CONFIG="}, RunMode::BadCommandLine},
+      {{"/UNINSTALL", "/VERYSILENT", "/CONFIG=C:\\a.ini"}, RunMode::BadCommandLine},
   };
   for (const Case& c : cases) {
     setup::CommandLine line = setup::ParseCommandLine(c.args);
@@ -44,15 +48,16 @@ TEST(CommandLineTest, TheFirstArgumentThatIsNoUnattendedSwitchSelectsTheMode) {
 }
 
 TEST(CommandLineTest, UnattendedSwitchesCarryTheirValues) {
-  setup::CommandLine line = setup::ParseCommandLine({"/verysilent", "/Dir=C:\\Mail Server\\",
-                                                     "/COMPONENTS=Mail, im,antispam", "/NOICONS",
-                                                     "/LOG=C:\\setup log.txt"});
+  setup::CommandLine line = setup::ParseCommandLine(
+      {"/verysilent", "/Dir=C:\\Mail Server\\", "/COMPONENTS=Mail, im,antispam", "/NOICONS",
+       "/LOG=C:\\setup log.txt", "/CONFIG=C:\\answers.ini"});
   ASSERT_EQ(line.Mode, RunMode::Wizard);
   const setup::UnattendedOptions& o = line.Unattended;
   EXPECT_TRUE(o.VerySilent);
   EXPECT_TRUE(o.NoIcons);
   EXPECT_EQ(o.Dir, "C:\\Mail Server\\");
   EXPECT_EQ(o.LogFile, "C:\\setup log.txt");
+  EXPECT_EQ(o.AnswersFile, "C:\\answers.ini");
   ASSERT_TRUE(o.Components.has_value());
   const setup::ComponentFlags& f = *o.Components;
   EXPECT_FALSE(f.NoInstallMail || f.NoInstallIM || f.NoInstallIAS);

@@ -40,6 +40,7 @@ class WizardTest : public testing::Test {
   void SetUp() override {
     renderer_.Attach(*main_);
     renderer_.Attach(*browse_);
+    renderer_.Attach(*firstRun_);
     main_->Get("CheckLatest").SetChecked(false);  // no products list unless a test serves one
     state_.InstallDir = scratch_.Path() + "Orvik\\";
   }
@@ -66,11 +67,13 @@ class WizardTest : public testing::Test {
   testing_support::ScratchDir scratch_;
   std::unique_ptr<ui::TForm> main_ = ui::CreateMainForm();
   std::unique_ptr<ui::TForm> browse_ = ui::CreateBrowseFolderForm();
+  std::unique_ptr<ui::TForm> firstRun_ = ui::CreateWizardForm();
   ui::HeadlessRenderer renderer_;
   ui::TFormUI ui_{*main_, renderer_};
   TSetupState state_;
   serverconfig::TConfigStore config_;
-  ScriptedWizard wizard_{state_, ui_, config_, *main_, *browse_, "C:\\OrvikSetup\\setup.exe"};
+  ScriptedWizard wizard_{
+      state_, ui_, config_, *main_, *browse_, *firstRun_, "C:\\OrvikSetup\\setup.exe"};
 };
 
 TEST_F(WizardTest, EveryPageShowsItsCaptionButtonsAndPanel) {
@@ -323,13 +326,16 @@ TEST_F(WizardTest, TheFinishingActionsOpenWhatWasTicked) {
   ASSERT_TRUE(support::CreateDirectoryPath(state_.InstallDir + "tutorial\\"));
   ASSERT_TRUE(WriteFile(state_.InstallDir + "tutorial\\index.html", "<html>"));
   ASSERT_TRUE(WriteFile(state_.InstallDir + "config.exe", "MZ"));
+  int shown = 0;
+  renderer_.OnModal("TWizardForm", [&](ui::TForm&) { ++shown; });  // left: nothing applied
   EXPECT_EQ(Run([&] {
               NextTo(kFinishedPage);
               Click("RunConfig");
-              Click("RunTutorial");
               Click("NextButton");
             }),
             0);
+  EXPECT_EQ(shown, 1);
+  EXPECT_FALSE(platform::FileExists(state_.InstallDir + "config\\domains.cfg"));
   auto opened = platform::posix::ShellExecuteLog();
   ASSERT_EQ(opened.size(), 2u);
   EXPECT_NE(opened[0].find("tutorial\\index.html"), std::string::npos);
