@@ -13,7 +13,6 @@
 #include "setup/wizard.h"
 #include "support/log_writer.h"
 #include "support/message_table.h"
-#include "support/server_modules.h"
 #include "support/system_utils.h"
 #include "ui/form_ui.h"
 #include "ui/forms.h"

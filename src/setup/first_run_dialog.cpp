@@ -10,7 +10,6 @@ namespace {
 using serverconfig::FirstRunResult;
 
 // Told of a new domain so that they load it without a restart.
-constexpr uint32_t kModuleCommand = 0x500;
 constexpr int kToldModules[] = {support::kModuleSMTP, support::kModulePOP3, support::kModuleIM,
                                 support::kModuleGroupWare};
 
@@ -112,7 +111,7 @@ class TFirstRunDialog {
 bool ApplyFirstRunValues(const serverconfig::FirstRunValues& values, ui::UserInterface& ui,
                          serverconfig::TConfigStore& config, const std::string& installDir) {
   FirstRunResult result = serverconfig::ApplyFirstRun(config, installDir, values, [] {
-    for (int module : kToldModules) upgrade::NotifyModule(module, kModuleCommand, 0, 0);
+    for (int module : kToldModules) upgrade::NotifyModule(module, upgrade::kModuleCommand, 0, 0);
   });
   if (result.Outcome == FirstRunResult::DomainExists)
     ui.MessageBox(result.Text, cInformation, ui::kOk | ui::kIconInformation | ui::kTaskModal);

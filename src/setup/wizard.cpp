@@ -25,7 +25,7 @@ const char* const kPanels[] = {"WelcomePanel",    "LicensePanel", "SetupTypePane
                                "FinishedPanel"};
 constexpr int kPanelCount = sizeof kPanels / sizeof kPanels[0];
 
-constexpr uint32_t kModuleCommand = 0x500, kReloadConfiguration = 3;
+constexpr uint32_t kReloadConfiguration = 3;
 
 // The flag of each entry of the component list, in the list's order.
 bool& FlagOf(ComponentFlags& flags, int item) {
@@ -42,7 +42,7 @@ void Open(const std::string& file) {
 }  // namespace
 
 void TellControlSetupEnded() {
-  upgrade::NotifyModule(support::kModuleControl, kModuleCommand, kReloadConfiguration, 0);
+  upgrade::NotifyModule(support::kModuleControl, upgrade::kModuleCommand, kReloadConfiguration, 0);
 }
 
 TSetupWizard::TSetupWizard(TSetupState& state, ui::UserInterface& ui,

@@ -5,6 +5,9 @@
 
 namespace upgrade {
 
+// The message of every command to a module; its parameters say what to do.
+inline constexpr uint32_t kModuleCommand = 0x500;
+
 // Sends one command to a module (an index of the module table) without waiting
 // for a reply. Desktop programs get the window message, sent with a time-out;
 // services get it through their named pipe, and only while they run. False

@@ -20,7 +20,6 @@ namespace {
 namespace fields = serverconfig::settings;
 
 constexpr int kSMTP = support::kModuleSMTP, kGroupWare = support::kModuleGroupWare;
-constexpr uint32_t kModuleCommand = 0x500;
 constexpr uint32_t kReloadConfiguration = 0x101;
 // The web administration converts the IMAP rules of every account before it
 // answers: the request may take as long as the server allows a read.
