@@ -12,13 +12,21 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # gets a home of its own in the build tree, for its creation and every run.
 export HOME="$WINEPREFIX.home"
 mkdir -p "$HOME"
-# Create the prefix once; parallel test runs wait for the first to finish.
+# Create the prefix once, and again when the Wine packages changed since; parallel test runs wait
+# for the first to finish.
 mkdir -p "$WINEPREFIX"
 (
   flock 9
+  packages=$("$(dirname "$0")/wine-packages.sh")
+  if [ "$packages" != "$(cat "$WINEPREFIX.packages" 2>/dev/null)" ]; then
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+  fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wine wineboot -i >/dev/null 2>&1 || true
     wineserver -w
+    printf '%s\n' "$packages" >"$WINEPREFIX.packages"
   fi
 ) 9>"$WINEPREFIX.lock"
 exec wine "$@"

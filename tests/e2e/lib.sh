@@ -8,6 +8,7 @@
 
 # e2e_init BUILD: BUILD is the Windows build tree (with demo/ made by scripts/build.sh).
 e2e_init() {
+  E2E_ROOT=$(cd "$(dirname "$E2E_LIB")/../.." && pwd)
   E2E_BUILD=$(cd "$1" && pwd)
   E2E_DIR=$E2E_BUILD/e2e
   WINEPREFIX=$E2E_DIR/prefix
@@ -61,19 +62,22 @@ e2e_create_prefix() {
   mkdir -p "$E2E_C/e2e"
   cp "$E2E_BUILD/testbed/config.exe" "$E2E_C/e2e/browser.exe"
   for e2e_key in 'HKCR\http\shell\open\command' 'HKCR\htmlfile\shell\open\command'; do
-    e2e_wine reg add "$e2e_key" /ve /d '"C:\e2e\browser.exe" "%1"' /f </dev/null >/dev/null 2>&1 || {
+    e2e_wine reg add "$e2e_key" /reg:64 /ve /d '"C:\e2e\browser.exe" "%1"' /f </dev/null >/dev/null 2>&1 || {
       echo "e2e: cannot set $e2e_key" >&2
       return 1
     }
   done
   timeout 120 wineserver -w
   cp "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" "$WINEPREFIX/userdef.reg" "$E2E_DIR/snapshot/"
+  "$E2E_ROOT/scripts/wine-packages.sh" >"$E2E_DIR/snapshot/wine-packages"
 }
 
-# True when the prefix and snapshot exist and are newer than this library.
+# True when the prefix and snapshot exist, are newer than this library and were made by the Wine
+# packages installed now (a prefix of other Wine packages fails to load kernel32.dll).
 e2e_prefix_current() {
   [ -f "$E2E_DIR/snapshot/userdef.reg" ] && [ -f "$E2E_C/e2e/browser.exe" ] &&
-    [ ! "$E2E_LIB" -nt "$E2E_DIR/snapshot/userdef.reg" ]
+    [ ! "$E2E_LIB" -nt "$E2E_DIR/snapshot/userdef.reg" ] &&
+    "$E2E_ROOT/scripts/wine-packages.sh" | cmp -s - "$E2E_DIR/snapshot/wine-packages"
 }
 
 # Ends every process of the prefix and its wineserver.
@@ -208,8 +212,8 @@ e2e_reg() {
   if [ -n "$2" ]; then set -- "$1" "$2" /v "$2"; else set -- "$1" "(Default)" /ve; fi
   # Seen once under load: reg.exe printed nothing for a value that was there; a second query
   # answers.
-  e2e_reg_output=$(e2e_wine reg query "$1" "$3" ${4:+"$4"} </dev/null 2>/dev/null) ||
-    e2e_reg_output=$(e2e_wine reg query "$1" "$3" ${4:+"$4"} </dev/null 2>/dev/null)
+  e2e_reg_output=$(e2e_wine reg query "$1" "$3" ${4:+"$4"} /reg:64 </dev/null 2>/dev/null) ||
+    e2e_reg_output=$(e2e_wine reg query "$1" "$3" ${4:+"$4"} /reg:64 </dev/null 2>/dev/null)
   printf '%s\n' "$e2e_reg_output" | tr -d '\r' |
     awk -v name="$2" '{ line = $0; sub(/^    /, "", line); at = index(line, "    ")
         if (at && tolower(substr(line, 1, at - 1)) == tolower(name)) {
@@ -217,7 +221,7 @@ e2e_reg() {
           print line; exit } }'
 }
 e2e_reg_key() {
-  e2e_wine reg query "$1" </dev/null >/dev/null 2>&1
+  e2e_wine reg query "$1" /reg:64 </dev/null >/dev/null 2>&1
 }
 
 # The lines of a setup log without their time stamps.
@@ -297,7 +301,7 @@ e2e_finish() {
 
 # e2e_reg_values KEY: the key's values, one "name = data" a line.
 e2e_reg_values() {
-  e2e_wine reg query "$1" </dev/null 2>/dev/null | tr -d '\r' |
+  e2e_wine reg query "$1" /reg:64 </dev/null 2>/dev/null | tr -d '\r' |
     awk '/^    [^ ]/ { line = substr($0, 5); at = index(line, "    "); name = substr(line, 1, at - 1)
       line = substr(line, at + 4); sub(/^REG_[A-Z_]*( |$)/, "", line); sub(/^   /, "", line)
       print name " = " line }'

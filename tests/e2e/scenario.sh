@@ -252,7 +252,7 @@ EOF
 
 # Sets an installation up as an older one would have left it.
 age_installation() {
-  e2e_wine reg add "$E2E_PRODUCT_KEY" /v Version /d "$1" /f </dev/null >/dev/null 2>&1
+  e2e_wine reg add "$E2E_PRODUCT_KEY" /reg:64 /v Version /d "$1" /f </dev/null >/dev/null 2>&1
 }
 
 # --- the scenarios ---
