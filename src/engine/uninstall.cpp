@@ -11,6 +11,7 @@
 #include "platform/registry.h"
 #include "setup/core/messages.h"
 #include "support/file_utils.h"
+#include "support/log_writer.h"
 #include "support/message_table.h"
 #include "support/server_modules.h"
 #include "support/system_utils.h"
@@ -37,10 +38,14 @@ bool IsKept(const std::string& path, const std::vector<std::string>& kept) {
   return false;
 }
 
-// Deletes what is below folder except the kept paths; true when the folder
-// itself could go.
+bool Exists(const std::string& path) {
+  return platform::FileExists(path) || platform::DirectoryExists(path);
+}
+
+// Deletes what is below folder except the kept paths, adding what could not go
+// to stayed; true when the folder itself could go.
 bool DeleteBelow(const std::string& root, const std::string& folder,
-                 const std::vector<std::string>& kept) {
+                 const std::vector<std::string>& kept, std::vector<std::string>& stayed) {
   std::vector<platform::DirEntry> entries;
   platform::ListDirectory(root + folder + "*.*", entries);
   bool empty = true;
@@ -51,34 +56,42 @@ bool DeleteBelow(const std::string& root, const std::string& folder,
       empty = false;
     } else if ((e.attributes & platform::kAttrDirectory) &&
                !(e.attributes & platform::kAttrReparsePoint)) {
-      empty = DeleteBelow(root, path + "\\", kept) && empty;
+      empty = DeleteBelow(root, path + "\\", kept, stayed) && empty;
     } else {
       platform::SetFileAttributes(root + path, platform::kAttrNormal);
-      if (e.attributes & platform::kAttrDirectory)
-        platform::RemoveDirectory(root + path);  // a link: only the link goes
-      else
-        platform::DeleteFile(root + path);
+      bool gone = (e.attributes & platform::kAttrDirectory)
+                      ? platform::RemoveDirectory(root + path)  // a link: only the link goes
+                      : platform::DeleteFile(root + path);
+      if (!gone && Exists(root + path)) {
+        stayed.push_back(root + path);
+        empty = false;
+      }
     }
   }
-  return empty && platform::RemoveDirectory(root + folder);
+  if (!empty) return false;
+  if (platform::RemoveDirectory(root + folder)) return true;
+  stayed.push_back(root + folder);
+  return false;
 }
 
 }  // namespace
 
-void DeleteFolderKeeping(const std::string& installDir, const std::string& folder,
-                         std::initializer_list<const char*> kept) {
-  std::vector<std::string> keep;
+std::vector<std::string> DeleteFolderKeeping(const std::string& installDir,
+                                             const std::string& folder,
+                                             std::initializer_list<const char*> kept) {
+  std::vector<std::string> keep, stayed;
   for (const char* k : kept) keep.push_back(support::LowerCase(k));
-  if (platform::DirectoryExists(installDir + folder)) DeleteBelow(installDir, folder, keep);
+  if (platform::DirectoryExists(installDir + folder)) DeleteBelow(installDir, folder, keep, stayed);
+  return stayed;
 }
 
-void RemoveAntispam(const std::string& installDir) {
-  DeleteFolderKeeping(installDir, "spam\\", {kAntispamKeptFiles[0], kAntispamKeptFiles[1]});
+std::vector<std::string> RemoveAntispam(const std::string& installDir) {
+  return DeleteFolderKeeping(installDir, "spam\\", {kAntispamKeptFiles[0], kAntispamKeptFiles[1]});
 }
 
-void RemoveAntivirus(const std::string& installDir) {
+std::vector<std::string> RemoveAntivirus(const std::string& installDir) {
   UninstallAntivirusEngine(installDir);
-  DeleteFolderKeeping(installDir, "avast\\");
+  return DeleteFolderKeeping(installDir, "avast\\");
 }
 
 bool IsOwnInstallation(const std::string& programFolder, const std::string& registeredDir) {
@@ -100,11 +113,20 @@ void TUninstall::StopModules() {
   }
   ui_.ProcessMessages();
   platform::Sleep(kSettleMs);
-  if (!support::ServiceMode) return;
   for (int index = 0; index < support::kModuleCount; ++index) {
+    const support::ServerModule& module = support::kServerModules[index];
+    if (!support::ServiceMode) {
+      if (support::FindModuleWindow(index) != 0)
+        stayed_.push_back(std::string("the running module ") + module.Executable);
+      continue;
+    }
     uint32_t state = 0;
     if (control.QueryServerState(index, state) && state == platform::kServiceStopped)
-      control.RemoveService(support::kServerModules[index].ServiceName);
+      control.RemoveService(module.ServiceName);
+    platform::ServiceStatus status;
+    if (platform::QueryServiceStatus(module.ServiceName, status) !=
+        platform::kErrorServiceDoesNotExist)
+      stayed_.push_back(std::string("the service ") + module.ServiceName);
   }
 }
 
@@ -125,14 +147,18 @@ void TUninstall::RemoveShortcuts() {
 void TUninstall::RemoveProgramFiles() {
   for (const char* library : upgrade::kComServerLibraries)
     upgrade::UnregisterComServer(dir_ + library);
-  for (const char* name : kCoreFiles) platform::DeleteFile(dir_ + name);
-  for (const char* name : kFurtherFiles) platform::DeleteFile(dir_ + name);
-  for (const char* folder : kProgramFolders)
-    if (std::string(folder) == "spam\\")
-      RemoveAntispam(dir_);
-    else
-      DeleteFolderKeeping(dir_, folder);
-  RemoveAntivirus(dir_);
+  auto remove = [this](const char* name) {
+    if (!platform::DeleteFile(dir_ + name) && Exists(dir_ + name)) stayed_.push_back(dir_ + name);
+  };
+  for (const char* name : kCoreFiles) remove(name);
+  for (const char* name : kFurtherFiles) remove(name);
+  for (const char* folder : kProgramFolders) {
+    std::vector<std::string> left =
+        std::string(folder) == "spam\\" ? RemoveAntispam(dir_) : DeleteFolderKeeping(dir_, folder);
+    stayed_.insert(stayed_.end(), left.begin(), left.end());
+  }
+  std::vector<std::string> left = RemoveAntivirus(dir_);
+  stayed_.insert(stayed_.end(), left.begin(), left.end());
 }
 
 Outcome TUninstall::Uninstall(const std::string& registeredDir) {
@@ -141,12 +167,14 @@ Outcome TUninstall::Uninstall(const std::string& registeredDir) {
                    ui::kOk | ui::kIconError | ui::kTaskModal);
     return Outcome::Fatal;
   }
+  stayed_.clear();
   StopModules();
   RemoveShortcuts();
   RemoveProgramFiles();
+  for (const std::string& what : stayed_) support::SetupLog("Error: Not removed: " + what);
   ui_.MessageBox(setup::cCompleteRemove, setup::cInformation,
                  ui::kOk | ui::kIconInformation | ui::kTaskModal);
-  return Outcome::Done;
+  return stayed_.empty() ? Outcome::Done : Outcome::Fatal;
 }
 
 }  // namespace engine

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/outcome.h"
 #include "setup/core/setup_state.h"
@@ -18,14 +19,17 @@ inline constexpr const char* kAntispamKeptFiles[] = {"spam\\challenge.mdb",
 
 // Deletes the folder (relative to installDir, ending in "\") with everything
 // below it but the kept files (relative to installDir); folders that hold a
-// kept file stay.
-void DeleteFolderKeeping(const std::string& installDir, const std::string& folder,
-                         std::initializer_list<const char*> kept = {});
+// kept file stay. The result: the full paths of what was to go but stayed
+// (in use, or refused); kept files and the folders that hold them are not in it.
+std::vector<std::string> DeleteFolderKeeping(const std::string& installDir,
+                                             const std::string& folder,
+                                             std::initializer_list<const char*> kept = {});
 
-// Deletes the anti-spam folder of the installation but the administrator's data.
-void RemoveAntispam(const std::string& installDir);
-// Has the anti-virus engine uninstall itself, then deletes its folder.
-void RemoveAntivirus(const std::string& installDir);
+// Deletes the anti-spam folder of the installation but the administrator's
+// data; what stayed, as DeleteFolderKeeping says.
+std::vector<std::string> RemoveAntispam(const std::string& installDir);
+// Has the anti-virus engine uninstall itself, then deletes its folder; what stayed.
+std::vector<std::string> RemoveAntivirus(const std::string& installDir);
 
 // Whether the folder of the running program (ending in "\") is the installation
 // an uninstall started from it may remove: the registered installation folder
@@ -40,7 +44,9 @@ class TUninstall {
 
   // The whole uninstall, ended by the completion message. Fatal, with a message
   // and nothing changed, when the program's folder is not the installation
-  // registered as registeredDir.
+  // registered as registeredDir; Fatal also when something that was to go
+  // stayed (a service, a running module, a file or folder in use), each
+  // named in the setup log.
   Outcome Uninstall(const std::string& registeredDir);
 
  private:
@@ -51,6 +57,7 @@ class TUninstall {
   setup::TSetupState& state_;
   ui::UserInterface& ui_;
   std::string dir_;
+  std::vector<std::string> stayed_;  // what was to go but stayed
 };
 
 }  // namespace engine

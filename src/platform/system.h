@@ -47,11 +47,8 @@ void ConnectNetworkDriveDialog();
 // mutex in the Global\ namespace on Windows). False when another process holds it.
 bool ClaimSingleInstance(const std::string& name);
 
-// A task-modal message box with the Windows flags; its answer, or -1 when no
-// box can be shown (the native build has no windows).
-int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags);
-
 void WriteStandardOutput(const std::string& text);
+void WriteStandardError(const std::string& text);
 // Whether standard error is a terminal (a console on Windows) rather than a file or pipe.
 bool StandardErrorIsTerminal();
 

@@ -31,6 +31,16 @@ int RefuseCommandLine(const std::string& reason) {
   return kExitBadCommandLine;
 }
 
+// Without a screen a question would take its default answer unseen (a
+// Retry/Cancel box would retry for ever): only an unattended run may go on.
+int RefuseWithoutScreen() {
+  const std::string line =
+      "Error: Setup aborted - no window can be shown; use /VERYSILENT to run without questions";
+  support::SetupLog(line);
+  platform::WriteStandardError(line + "\r\n");
+  return engine::ExitCodeOf(engine::Outcome::Fatal);
+}
+
 }  // namespace
 
 void TSetupApplication::CreateForms() {
@@ -49,10 +59,12 @@ int TSetupApplication::Run() {
     ui::UnattendedUI unattended;
     return Run(args, unattended, platform::ProgramPath());
   }
-  // Without a display the system's boxes are tried, and their default answers taken.
-  ui::DesktopUI desktop;
   std::unique_ptr<ui::TRenderer> screen = ui::CreateScreenRenderer();
-  return Run(args, desktop, platform::ProgramPath(), screen.get());
+  WithoutScreen = !screen;
+  // Without a screen no mode that runs asks anything; a box all the same
+  // would be answered as unattended and logged.
+  ui::UnattendedUI noScreen;
+  return Run(args, noScreen, platform::ProgramPath(), screen.get());
 }
 
 int TSetupApplication::Run(const std::vector<std::string>& args, ui::UserInterface& boxes,
@@ -79,7 +91,7 @@ int TSetupApplication::Run(const std::vector<std::string>& args, ui::UserInterfa
   }
   if (commandLine.Mode == RunMode::Help) {
     platform::WriteStandardOutput(kCommandLineHelp);
-    if (!commandLine.Unattended.VerySilent)
+    if (!commandLine.Unattended.VerySilent && !WithoutScreen)
       ui.MessageBox(kCommandLineHelp, kApplicationTitle, ui::kOk | ui::kIconInformation);
     return 0;
   }
@@ -89,6 +101,7 @@ int TSetupApplication::Run(const std::vector<std::string>& args, ui::UserInterfa
   // Opening a web page may happen beside a running setup; nothing else may.
   const bool logOn =
       commandLine.Mode == RunMode::WebMailLogOn || commandLine.Mode == RunMode::WebAdminLogOn;
+  if (WithoutScreen && !logOn) return RefuseWithoutScreen();
   if (!logOn && !platform::ClaimSingleInstance(kSingleInstanceName)) {
     std::string text = support::FillMessage(cSetup, {cName}) + " is already running.";
     ui.MessageBox(text, cError, ui::kOk | ui::kIconError | ui::kTaskModal);
@@ -120,11 +133,13 @@ int TSetupApplication::Install(const CommandLine& commandLine,
   if (outcome != engine::Outcome::Done && outcome != engine::Outcome::ModulesDown)
     return engine::ExitCodeOf(outcome);
   TellControlSetupEnded();
-  if (!options.AnswersFile.empty()) ApplyFirstRunValues(answers, ui, Config, State.InstallDir);
+  int exitCode = engine::ExitCodeOf(outcome);
+  if (!options.AnswersFile.empty())
+    exitCode = ApplyAnswers(answers, exitCode, ui, Config, State.InstallDir);
   if (!options.VerySilent)
     ui.MessageBox(support::FillMessage(cComplete, {cName}), cInformation,
                   ui::kOk | ui::kIconInformation | ui::kTaskModal);
-  return engine::ExitCodeOf(outcome);
+  return exitCode;
 }
 
 }  // namespace setup

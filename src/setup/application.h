@@ -27,6 +27,11 @@ class TSetupApplication {
   TSetupState State;
   serverconfig::TConfigStore Config;
 
+  // No window can be shown and /VERYSILENT was not given: only the modes that
+  // ask nothing run (help, language export, web log-on); the others end with
+  // exit code 4 and tell to use /VERYSILENT. Set by Run() when there is no screen.
+  bool WithoutScreen = false;
+
   // Created by Run in this order; the language file walks them in it.
   std::unique_ptr<ui::TForm> MainForm;
   std::unique_ptr<ui::TForm> BrowseFolder;

@@ -31,6 +31,8 @@ std::string NearestExistingFolder(std::string dir) {
   while (!dir.empty()) {
     dir = support::NormalizeDir(dir);
     if (support::DirExists(support::NormalizeDir(dir, false))) return dir;
+    // "\" alone has nothing above it.
+    if (dir.size() < 2) return "";
     size_t cut = dir.find_last_of('\\', dir.size() - 2);
     if (cut == std::string::npos) return "";
     dir.resize(cut + 1);

@@ -76,9 +76,12 @@ const char kCommandLineHelp[] =
     "/CONFIG (with /VERYSILENT) then sets the host name, the primary domain and its\r\n"
     "administrator from the [FirstRun] section: HostName, Domain, Administrator, Password.\r\n"
     "\r\n"
-    "Exit codes: 0 done (also when a question was answered No); 2 a bad command line;\r\n"
-    "4 a fatal error (package missing or damaged, folder or registry not writable);\r\n"
-    "5 cancelled at a copy error; 6 installed, but a selected module is not running.\r\n";
+    "Exit codes: 0 done (also when the install, uninstall or cancel question was\r\n"
+    "answered No); 2 a bad command line; 4 a fatal error (package missing or damaged,\r\n"
+    "folder or registry not writable, a newer installed version not to be replaced,\r\n"
+    "no window to ask on without /VERYSILENT, an uninstall that left something);\r\n"
+    "5 cancelled at a copy error; 6 installed, but a selected module is not running;\r\n"
+    "7 installed, but the /CONFIG answers could not be applied.\r\n";
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine line;

@@ -1,6 +1,7 @@
 #include "setup/first_run_dialog.h"
 
 #include "setup/core/messages.h"
+#include "support/log_writer.h"
 #include "support/server_modules.h"
 #include "upgrade/module_notification.h"
 
@@ -108,8 +109,9 @@ class TFirstRunDialog {
 
 }  // namespace
 
-bool ApplyFirstRunValues(const serverconfig::FirstRunValues& values, ui::UserInterface& ui,
-                         serverconfig::TConfigStore& config, const std::string& installDir) {
+FirstRunResult ApplyFirstRunValues(const serverconfig::FirstRunValues& values,
+                                   ui::UserInterface& ui, serverconfig::TConfigStore& config,
+                                   const std::string& installDir) {
   FirstRunResult result = serverconfig::ApplyFirstRun(config, installDir, values, [] {
     for (int module : kToldModules) upgrade::NotifyModule(module, upgrade::kModuleCommand, 0, 0);
   });
@@ -117,7 +119,15 @@ bool ApplyFirstRunValues(const serverconfig::FirstRunValues& values, ui::UserInt
     ui.MessageBox(result.Text, cInformation, ui::kOk | ui::kIconInformation | ui::kTaskModal);
   else if (result.Outcome == FirstRunResult::Failed)
     ui.MessageBox(result.Text, cError, ui::kOk | ui::kIconError | ui::kTaskModal);
-  return result.Outcome == FirstRunResult::Applied;
+  return result;
+}
+
+int ApplyAnswers(const serverconfig::FirstRunValues& answers, int exitCode, ui::UserInterface& ui,
+                 serverconfig::TConfigStore& config, const std::string& installDir) {
+  FirstRunResult result = ApplyFirstRunValues(answers, ui, config, installDir);
+  if (result.Outcome != FirstRunResult::Failed) return exitCode;
+  support::SetupLog("Error: The answers file could not be applied - " + result.Text);
+  return kExitAnswersNotApplied;
 }
 
 bool RunFirstRunWizard(ui::TForm& wizardForm, ui::UserInterface& ui,
@@ -131,8 +141,9 @@ bool RunFirstRunWizard(ui::TForm& wizardForm, ui::UserInterface& ui,
   if (result != ui::kMrOk) return false;
   auto text = [&](const char* edit) { return wizardForm.Get(edit).Text(); };
   return ApplyFirstRunValues(
-      {text("NameEdit"), text("OtherEdit"), text("EmailEdit"), text("PassEdit")}, ui, config,
-      installDir);
+             {text("NameEdit"), text("OtherEdit"), text("EmailEdit"), text("PassEdit")}, ui, config,
+             installDir)
+             .Outcome == FirstRunResult::Applied;
 }
 
 }  // namespace setup

@@ -21,7 +21,19 @@ bool RunFirstRunWizard(ui::TForm& wizardForm, ui::UserInterface& ui,
 
 // Applies values that were checked before, telling the modules of the new
 // domain; an existing domain or a failure is told through ui.
-bool ApplyFirstRunValues(const serverconfig::FirstRunValues& values, ui::UserInterface& ui,
-                         serverconfig::TConfigStore& config, const std::string& installDir);
+serverconfig::FirstRunResult ApplyFirstRunValues(const serverconfig::FirstRunValues& values,
+                                                 ui::UserInterface& ui,
+                                                 serverconfig::TConfigStore& config,
+                                                 const std::string& installDir);
+
+// Installed, but the answers of /CONFIG= could not be applied.
+constexpr int kExitAnswersNotApplied = 7;
+
+// Applies the answers of /CONFIG= after an installation that ended with
+// exitCode; the exit code of the whole run: kExitAnswersNotApplied, logged
+// with the reason, when they could not be applied, else exitCode (also when
+// the domain exists: nothing is written then).
+int ApplyAnswers(const serverconfig::FirstRunValues& answers, int exitCode, ui::UserInterface& ui,
+                 serverconfig::TConfigStore& config, const std::string& installDir);
 
 }  // namespace setup

@@ -113,7 +113,7 @@ std::optional<int> TStartup::Uninstall(bool ask) {
   engine::TUninstall uninstall(state_, ui_, programFolder_);
   engine::Outcome outcome = uninstall.Uninstall(product.ReadString("InstallDir"));
   support::SetupLog(outcome == engine::Outcome::Done ? "Uninstall finished"
-                                                     : "Error: Uninstall refused");
+                                                     : "Error: Uninstall not completed");
   return engine::ExitCodeOf(outcome);
 }
 

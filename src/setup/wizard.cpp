@@ -1,13 +1,13 @@
 #include "setup/wizard.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "engine/install_run.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "setup/core/destination.h"
 #include "setup/core/messages.h"
+#include "setup/core/product.h"
 #include "setup/first_run_dialog.h"
 #include "setup/new_version.h"
 #include "support/file_utils.h"
@@ -110,10 +110,10 @@ void TSetupWizard::TakeChoices() {
 
 void TSetupWizard::ShowPage() {
   const int page = state_.CurrentPage;
-  for (int panel = 0; panel < kPanelCount; ++panel) {
-    if (panel == page) form_.Get(kPanels[panel]).SetEnabled(true);
-    if (std::abs(panel - page) == 1) form_.Get(kPanels[panel]).SetEnabled(false);
-  }
+  // The pages lie on top of each other: only the one shown may take keys and
+  // clicks, or Tab and accelerators would reach choices the user cannot see.
+  for (int panel = 0; panel < kPanelCount; ++panel)
+    form_.Get(kPanels[panel]).SetEnabled(panel == page);
   if (page < kPanelCount) form_.Get(kPanels[page]).BringToFront();
 
   ui::TComponent& caption = form_.Get("PageCaption");
@@ -161,6 +161,8 @@ void TSetupWizard::ShowPage() {
       break;
     case kFinishedPage:
       caption.SetCaption(cSetupFinished);
+      if (exitCode_ == engine::ExitCodeOf(engine::Outcome::ModulesDown))
+        form_.Get("FinishedText").SetCaption(cFinishedNotRunning);
       if (state_.IsUpgrade) {
         form_.Get("ShowTutorial").SetChecked(false);
         form_.Get("RunTutorial").SetChecked(false);
@@ -281,7 +283,8 @@ void TSetupWizard::CheckNewVersion() {
   auto release = NewerRelease(state_.ProductsXmlAddress);
   form_.SetCursor(ui::Cursor::Default);
   if (!release ||
-      ui_.MessageBox(support::FillMessage(cNewerVersion, {cName, release->Version}), cQuestion,
+      ui_.MessageBox(support::FillMessage(cNewerVersion, {kProductName, release->Version}),
+                     cQuestion,
                      ui::kYesNoCancel | ui::kIconQuestion | ui::kTaskModal) != ui::kIdYes)
     return;
   Open(release->Url);

@@ -1,9 +1,20 @@
 #include "ui/form.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
+#include "support/log_writer.h"
+
 namespace ui {
+
+void EndOnEventError(const char* what) {
+  support::SetupLog(std::string("Error: Setup aborted - unexpected error: ") + what + "\r\n");
+  std::fflush(nullptr);
+  // Not std::exit: the handlers' objects are half-way through their work and
+  // must not be destroyed as if they had finished.
+  std::_Exit(kExitUnexpectedError);
+}
 
 TComponent::TComponent(TForm& owner, const TComponentDesc& desc)
     : owner_(owner),
@@ -184,7 +195,7 @@ void TForm::SetCursor(Cursor cursor) {
 
 int TForm::ShowModal() {
   SetModalResult(kMrNone);
-  if (OnShow) OnShow();
+  if (OnShow) Guarded(OnShow);
   SetVisible(true);
   int result = listener_ ? listener_->RunModal(*this) : kMrCancel;
   SetVisible(false);
@@ -199,31 +210,35 @@ void TForm::Click(TComponent& component) {
     for (TComponent* sibling : Children(component.ParentName()))
       if (sibling->ClassName() == "TRadioButton") sibling->SetChecked(sibling == &component);
   }
-  if (component.OnClick) component.OnClick(component);
+  if (component.OnClick) Guarded([&] { component.OnClick(component); });
   if (component.ModalResult() != kMrNone) SetModalResult(component.ModalResult());
+}
+
+void TForm::Changed(TComponent& component) {
+  if (component.OnChange) Guarded([&] { component.OnChange(component); });
 }
 
 void TForm::ToggleItem(TComponent& component, int index) {
   if (!component.Usable() || index < 0 || static_cast<size_t>(index) >= component.Items().size())
     return;
   component.SetItemChecked(index, !component.ItemChecked(index));
-  if (component.OnChange) component.OnChange(component);
+  Changed(component);
 }
 
 void TForm::SelectItem(TComponent& component, int index) {
   if (!component.Usable()) return;
   component.SetItemIndex(index);
-  if (component.OnChange) component.OnChange(component);
+  Changed(component);
 }
 
 void TForm::EnterText(TComponent& component, const std::string& text) {
   if (!component.Usable() || component.Text() == text) return;
   component.SetText(text);
-  if (component.OnChange) component.OnChange(component);
+  Changed(component);
 }
 
 bool TForm::PressKey(int key) {
-  if (keyPreview_ && OnKey && OnKey(key)) return true;
+  if (keyPreview_ && OnKey && Guarded([&] { return OnKey(key); })) return true;
   unsigned style = kNoStyle;
   if (key == kKeyEnter) style = kDefaultButton;
   if (key == kKeyEscape) style = kCancelButton;
@@ -238,7 +253,7 @@ bool TForm::PressKey(int key) {
 }
 
 bool TForm::RequestClose() {
-  if (OnCloseQuery && !OnCloseQuery()) return false;
+  if (OnCloseQuery && !Guarded(OnCloseQuery)) return false;
   SetModalResult(kMrCancel);
   return true;
 }

@@ -9,6 +9,7 @@
 // renderer and test scripts all drive these same entry points.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <span>
@@ -112,6 +113,27 @@ class TFormListener {
 
 // A handler of a component's event.
 using TNotifyEvent = std::function<void(TComponent&)>;
+
+// The exit code of a setup that ended on an error nothing else handled.
+inline constexpr int kExitUnexpectedError = 4;
+
+// What becomes of an exception that leaves an event handler or a renderer's
+// window procedure: no exception may cross a window event, so the setup log
+// gets the error and the process ends with kExitUnexpectedError.
+[[noreturn]] void EndOnEventError(const char* what);
+
+// Runs an event, ending the process as EndOnEventError says when an exception
+// leaves it; the event's own result otherwise.
+template <class Event>
+auto Guarded(Event&& event) -> decltype(event()) {
+  try {
+    return event();
+  } catch (const std::exception& error) {
+    EndOnEventError(error.what());
+  } catch (...) {
+    EndOnEventError("an unknown exception");
+  }
+}
 
 class TComponent {
  public:
@@ -277,6 +299,7 @@ class TForm {
  private:
   friend class TComponent;
   void Notify(TComponent* component, Change what);
+  void Changed(TComponent& component);  // runs its OnChange
 
   std::string className_, name_, caption_;
   int clientWidth_, clientHeight_;

@@ -1,7 +1,6 @@
 #include "ui/unattended_ui.h"
 
 #include "platform/clock.h"
-#include "platform/system.h"
 #include "support/log_writer.h"
 #include "ui/headless.h"
 
@@ -37,11 +36,6 @@ int UnattendedUI::MessageBox(const std::string& text, const std::string& caption
                     AnswerName(answer));
   if (answer == kIdRetry) platform::Sleep(kRetryPauseMs);
   return answer;
-}
-
-int DesktopUI::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
-  int answer = platform::ShowMessageBox(text, caption, flags);
-  return answer < 0 ? DefaultAnswer(flags) : answer;
 }
 
 }  // namespace ui

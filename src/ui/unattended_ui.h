@@ -26,14 +26,4 @@ class UnattendedUI : public UserInterface {
   int retries_ = 0;
 };
 
-// Message boxes as the system shows them; status and progress have no window
-// yet. Where no box can be shown, the default button answers.
-class DesktopUI : public UserInterface {
- public:
-  int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
-  void ShowStatus(const std::string&) override {}
-  void StepProgress() override {}
-  void ProcessMessages() override {}
-};
-
 }  // namespace ui

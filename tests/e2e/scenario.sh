@@ -358,6 +358,18 @@ scenario_command_line() {
 2 /VERYSILENT /LOG=
 2 /VERYSILENT /FROBNICATE
 EOF
+  # Without a display no question can be seen: what would ask ends with 4 and one line on
+  # standard error that says to use /VERYSILENT.
+  display=$DISPLAY
+  unset DISPLAY
+  for mode in /SILENT /UNINSTALL; do
+    e2e_setup $mode
+    e2e_expect "exit code of $mode without a display" 4 "$E2E_EXIT"
+    e2e_expect "line on standard error of $mode without a display" 1 \
+      "$(grep -c 'use /VERYSILENT' "$E2E_DIR/stderr.txt")"
+  done
+  export DISPLAY="$display"
+  e2e_expect_files "installation after runs without a display" ABSENT 'C:\Program Files\' Orvik
 
   need_free_port_25
   install '/DIR=C:\OrvikMoved' /NOICONS /COMPONENTS=mail,control,antispam,antivirus,groupware,im
@@ -686,6 +698,15 @@ scenario_first_run() {
   e2e_expect "host name after an existing domain" mail.e2e.example \
     "$(settings_text "$config/settings.cfg" 0)"
   e2e_expect "administrator's file after an existing domain" "$users_sum" "$(sha256sum <"$users")"
+
+  # Values that cannot be applied (a file where the domain's folder belongs): installed, but
+  # exit code 7 and the reason in the log.
+  printf '%b' "${good}Password=pw\r\n" | sed 's/E2E\.Example/blocked.example/' >"$answers"
+  : >"$config/blocked.example"
+  install '/CONFIG=C:\answers.ini'
+  e2e_expect "exit code with answers that cannot be applied" 7 "$E2E_EXIT"
+  e2e_expect "the reason the answers were not applied" 1 \
+    "$(setup_log | grep -c 'answers file could not be applied - The domain blocked.example')"
   rm -f "$answers"
 }
 

@@ -17,6 +17,7 @@
 #include "platform/registry.h"
 #include "setup/core/messages.h"
 #include "support/file_utils.h"
+#include "support/log_writer.h"
 #include "support/system_utils.h"
 #include "ui/headless.h"
 
@@ -142,6 +143,27 @@ TEST_F(UninstallTest, WithoutServiceModeNoServiceIsDeleted) {
   support::ServiceMode = false;
   EXPECT_EQ(Uninstall(dir_), engine::Outcome::Done);
   EXPECT_TRUE(platform::posix::ServiceCallLog().empty());
+}
+
+// What was to go but stayed ends the uninstall with the fatal code, each named
+// in the log; the anti-spam data kept on purpose does not count.
+TEST_F(UninstallTest, WhatStayedIsLoggedAndEndsAsFatal) {
+  for (const std::string& file : Kept()) ASSERT_TRUE(Write(file, "kept"));
+  const std::string log = root_ + "run.log";
+  support::CopySetupLogTo(log);
+  platform::posix::StandinService stuck;
+  ASSERT_TRUE(platform::posix::FindService("OrvikIM", stuck));
+  stuck.DeletePendingMs = 3600 * 1000;  // its handles stay open
+  platform::posix::AddService(stuck);
+  // A program file that cannot be deleted: a folder with something in it.
+  ASSERT_TRUE(platform::DeleteFile(dir_ + "pop3.exe"));
+  ASSERT_TRUE(Write("pop3.exe\\open", "x"));
+  EXPECT_EQ(Uninstall(dir_), engine::Outcome::Fatal);
+  support::CopySetupLogTo("");
+  const std::string lines = ReadFile(log);
+  for (const std::string& named : {std::string("the service OrvikIM"), dir_ + "pop3.exe"})
+    EXPECT_NE(lines.find("Error: Not removed: " + named + "\r\n"), std::string::npos) << named;
+  EXPECT_EQ(lines.find("spam"), std::string::npos) << lines;
 }
 
 TEST(AntivirusSetupTest, TheEngineUninstallsItselfFromItsOwnFolder) {

@@ -7,6 +7,7 @@
 #include "common/scratch_dir.h"
 #include "serverconfig/scramble.h"
 #include "support/file_utils.h"
+#include "support/log_writer.h"
 #include "ui/forms.h"
 #include "ui/headless.h"
 
@@ -165,6 +166,34 @@ TEST_F(FirstRunDialogTest, AnExistingDomainIsTold) {
   EXPECT_NE(renderer_.Boxes.Boxes()[0].text.find("example.com already exists"), std::string::npos);
   EXPECT_EQ(renderer_.Boxes.Boxes()[0].flags & ui::kTaskModal, unsigned(ui::kTaskModal));
   EXPECT_EQ(testing_support::ReadFile(Config() + "settings.cfg"), settings);
+}
+
+// The answers of /CONFIG= after an installation: the installation's exit code
+// unless they could not be applied, which is 7 with the reason in the log.
+TEST_F(FirstRunDialogTest, AnswersThatCannotBeAppliedEndWithSeven) {
+  const std::string log = scratch_.Path() + "run.log";
+  support::CopySetupLogTo(log);
+  ASSERT_TRUE(testing_support::WriteFile(Config() + "blocked.example", "in the way"));
+  struct Case {
+    const char* domain;
+    int installed, exitCode;
+  } cases[] = {
+      {"example.com", 6, 6},      // applied
+      {"Example.com", 0, 0},      // exists: nothing written
+      {"blocked.example", 0, 7},  // a file where its folder belongs
+  };
+  for (const Case& c : cases) {
+    serverconfig::TConfigStore config;
+    EXPECT_EQ(setup::ApplyAnswers({"mail.example.com", c.domain, "admin", "pw"}, c.installed,
+                                  renderer_.Boxes, config, scratch_.Path()),
+              c.exitCode)
+        << c.domain;
+  }
+  support::CopySetupLogTo("");
+  EXPECT_NE(testing_support::ReadFile(log).find(
+                "Error: The answers file could not be applied - The domain blocked.example"),
+            std::string::npos)
+      << testing_support::ReadFile(log);
 }
 
 }  // namespace

@@ -88,6 +88,36 @@ TEST_F(StartupTest, EveryRunModeEndsWithItsExitCode) {
   }
 }
 
+// Without a screen a question would take its default unseen: only what asks
+// nothing runs; the rest ends with 4 and tells to use /VERYSILENT.
+TEST_F(StartupTest, WithoutAScreenOnlyWhatAsksNothingRuns) {
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+  } cases[] = {
+      {{}, 4},     {{"/SILENT"}, 4},       {{"/UNINSTALL"}, 4}, {{"/DIR=C:\\Orvik\\"}, 4},
+      {{"/?"}, 0}, {{"/WEBMAILLOGON"}, 0}, {{"/bogus"}, 0},     {{"-exportlanguage"}, 0},
+  };
+  const std::string log = folder_ + "run.log";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0]);
+    SetUp();
+    ui_ = ui::HeadlessUI();
+    platform::DeleteFile(log);
+    std::vector<std::string> args = c.args;
+    args.push_back("/LOG=" + log);
+    application_.WithoutScreen = true;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(RunApplication(args), c.exitCode);
+    const std::string error = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(ui_.Boxes().empty());
+    const bool told = c.exitCode == 4;
+    EXPECT_EQ(error.find("use /VERYSILENT") != std::string::npos, told) << error;
+    EXPECT_EQ(ReadFile(log).find("use /VERYSILENT") != std::string::npos, told);
+    EXPECT_FALSE(platform::RegKeyExists(platform::RegRoot::LocalMachine, kProductKey));
+  }
+}
+
 TEST_F(StartupTest, AnUnknownArgumentEndsBeforeTheRegistryIsMigrated) {
   platform::RegKey old;
   ASSERT_TRUE(

@@ -115,7 +115,10 @@ TEST_F(WizardTest, EveryPageShowsItsCaptionButtonsAndPanel) {
       seen.push_back(row.page);
       EXPECT_EQ(Get("PageCaption").Caption(), row.caption);
       EXPECT_EQ(FrontPanel(), row.panel);
-      EXPECT_TRUE(Get(row.panel.c_str()).Enabled());
+      // Only the page shown takes input: Tab, Space and accelerators reach no other.
+      for (const char* panel : {"WelcomePanel", "LicensePanel", "SetupTypePanel", "SetupComponents",
+                                "InstallPanel", "InstallingPanel", "FinishedPanel"})
+        EXPECT_EQ(Get(panel).Enabled(), panel == row.panel) << panel;
       EXPECT_EQ(Get("BackButton").Caption(), row.back);
       EXPECT_EQ(Get("NextButton").Caption(), row.next);
       EXPECT_EQ(Get("CloseButton").Caption(), row.cancel);
@@ -218,8 +221,10 @@ TEST_F(WizardTest, TheRunsEndDecidesThePageAndTheExitCode) {
       {engine::Outcome::Fatal, false, kInstallingPage, 4},
       {engine::Outcome::Cancelled, false, kInstallingPage, 5},
   };
+  const std::string designed = Get("FinishedText").Caption();
   for (const Case& c : cases) {
     SCOPED_TRACE(engine::ExitCodeOf(c.outcome));
+    Get("FinishedText").SetCaption(designed);
     state_ = TSetupState();
     state_.InstallDir = scratch_.Path() + "Orvik\\";
     Get("RunTutorial").SetEnabled(true);
@@ -232,6 +237,9 @@ TEST_F(WizardTest, TheRunsEndDecidesThePageAndTheExitCode) {
     int exitCode = Run([&] {
       NextTo(kInstallingPage);
       if (state_.CurrentPage != kFinishedPage) return;
+      // Modules that are not running are not called a success.
+      EXPECT_EQ(Get("FinishedText").Caption(),
+                c.outcome == engine::Outcome::ModulesDown ? cFinishedNotRunning : designed);
       // After an upgrade the first-run wizard is not offered.
       EXPECT_EQ(Get("RunTutorial").Checked(), !c.upgrade);
       EXPECT_EQ(Get("RunTutorial").Enabled(), !c.upgrade);
@@ -320,6 +328,16 @@ TEST_F(WizardTest, TheFolderDialogChoosesTheDestination) {
                 "'\r\n\r\ndoes not exist. Do you want the folder to be created?");
 }
 
+// A folder without a drive ("\Orvik\", from /DIR= or the registry) has no
+// existing folder above it to show; the dialog opens all the same.
+TEST_F(WizardTest, TheFolderDialogOpensOnAFolderWithoutADrive) {
+  TBrowseFolderDialog dialog(*browse_, ui_);
+  std::string shown;
+  renderer_.OnModal("TBrowseFolder", [&](ui::TForm& form) { shown = form.Get("PathEdit").Text(); });
+  EXPECT_EQ(dialog.Choose("\\Orvik\\"), std::nullopt);
+  EXPECT_EQ(shown, "\\Orvik\\");
+}
+
 #ifndef _WIN32
 TEST_F(WizardTest, TheFinishingActionsOpenWhatWasTicked) {
   platform::posix::ClearShellExecuteLog();
@@ -386,6 +404,7 @@ TEST_F(NewVersionTest, YesOpensTheDownloadAndEndsBackRepeatsTheCheck) {
   platform::posix::ClearShellExecuteLog();
   Serve(List("9.0", "https://get.example/orvik.exe"));
   Answer({ui::kIdNo, ui::kIdCancel, ui::kIdYes});
+  cName = "Translated";  // the question names the product as it is written
   int exitCode = Run([&] {
     NextTo(kSetupTypePage);
     Click("BackButton");  // the licence page again: asked again
@@ -393,8 +412,11 @@ TEST_F(NewVersionTest, YesOpensTheDownloadAndEndsBackRepeatsTheCheck) {
     Click("NextButton");
     Click("BackButton");  // Yes
   });
+  RestoreDefaultMessages();
   EXPECT_EQ(exitCode, 0);
   EXPECT_EQ(Boxes(), 3u);
+  EXPECT_EQ(renderer_.Boxes.Boxes()[0].text.rfind("There is new Orvik Mail Server 9.0 version", 0),
+            0u);
   ASSERT_EQ(platform::posix::ShellExecuteLog().size(), 1u);
   EXPECT_NE(platform::posix::ShellExecuteLog()[0].find("https://get.example/orvik.exe"),
             std::string::npos);

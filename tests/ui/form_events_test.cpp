@@ -2,6 +2,9 @@
 // which handlers it calls, and what it refuses.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stdexcept>
+
 #include "ui/form.h"
 #include "ui/headless.h"
 
@@ -140,6 +143,38 @@ TEST(FormEventsTest, ModalShowRunsTheScriptOfItsClassOnce) {
   d.form->Get("Ok").OnClick = nullptr;
   renderer.Detach(*d.form);
   EXPECT_EQ(d.form->ShowModal(), kMrCancel);  // nothing shows it
+}
+
+// An exception that leaves a handler ends the process with the fatal exit code
+// instead of crossing the window event that delivered it.
+TEST(FormEventsTest, AnExceptionLeavingAHandlerEndsWithExitCode4) {
+  auto raise = [](auto&&...) -> bool { throw std::runtime_error("handler failed"); };
+  const std::function<void(Dialog&)> events[] = {
+      [&](Dialog& d) {
+        d["Ok"].OnClick = raise;
+        d.form->Click(d["Ok"]);
+      },
+      [&](Dialog& d) {
+        d["Edit"].OnChange = raise;
+        d.form->EnterText(d["Edit"], "new");
+      },
+      [&](Dialog& d) {
+        d.form->OnKey = raise;
+        d.form->PressKey(kKeyEscape);
+      },
+      [&](Dialog& d) {
+        d.form->OnCloseQuery = raise;
+        d.form->RequestClose();
+      },
+      [&](Dialog& d) {
+        d.form->OnShow = [] { throw 1; };
+        d.form->ShowModal();
+      },
+  };
+  for (const auto& event : events) {
+    Dialog d;
+    EXPECT_EXIT(event(d), testing::ExitedWithCode(kExitUnexpectedError), "");
+  }
 }
 
 }  // namespace

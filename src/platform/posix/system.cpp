@@ -150,13 +150,13 @@ bool ClaimSingleInstance(const std::string& name) {
   return claimedNames.insert(name).second;
 }
 
-int ShowMessageBox(const std::string&, const std::string&, unsigned) {
-  return -1;
-}
-
 void WriteStandardOutput(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
+}
+
+void WriteStandardError(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
 // The drive letters whose folders exist below the drive root.

@@ -128,13 +128,10 @@ bool ClaimSingleInstance(const std::string& name) {
   return true;
 }
 
-int ShowMessageBox(const std::string& text, const std::string& caption, unsigned flags) {
-  int answer = MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags);
-  return answer == 0 ? -1 : answer;
-}
+namespace {
 
-void WriteStandardOutput(const std::string& text) {
-  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+void WriteStandardHandle(DWORD which, const std::string& text) {
+  HANDLE out = GetStdHandle(which);
   if (out == nullptr || out == INVALID_HANDLE_VALUE) return;  // a GUI process may have none
   const char* p = text.data();
   for (size_t left = text.size(); left > 0;) {
@@ -144,6 +141,16 @@ void WriteStandardOutput(const std::string& text) {
     p += done;
     left -= done;
   }
+}
+
+}  // namespace
+
+void WriteStandardOutput(const std::string& text) {
+  WriteStandardHandle(STD_OUTPUT_HANDLE, text);
+}
+
+void WriteStandardError(const std::string& text) {
+  WriteStandardHandle(STD_ERROR_HANDLE, text);
 }
 
 uint32_t LastError() {

@@ -98,7 +98,10 @@
   X(WPrimaryDomain, "Primary Domain")                                                              \
   X(WHostName, "Host Name")                                                                        \
   X(WAdministrator, "Administrator")                                                               \
-  X(WWizardComplete, "Wizard Complete")
+  X(WWizardComplete, "Wizard Complete")                                                            \
+  X(cFinishedNotRunning,                                                                           \
+    "The installation has finished, but some of the server's modules are not running (see the "    \
+    "setup log). You may run the installed program now.")
 
 namespace setup {
 

@@ -5,6 +5,8 @@ namespace setup {
 
 constexpr char kApplicationTitle[] = "Setup";
 constexpr char kProductVersion[] = "8.9.1";
+// The product's name as written, where no translation may change it.
+constexpr char kProductName[] = "Orvik Mail Server";
 
 // The product key under HKEY_LOCAL_MACHINE: "Version", "InstallDir" and the
 // component flags.

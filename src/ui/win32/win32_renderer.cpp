@@ -163,6 +163,9 @@ class Win32Renderer : public TRenderer {
 
   static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT_PTR, DWORD_PTR shown);
+  static LRESULT FormMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT ListMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                             DWORD_PTR shown);
 
   int Scale(int value) const { return MulDiv(value, dpi_, 96); }
   Shown* Find(const TForm& form) const;
@@ -384,7 +387,10 @@ void Win32Renderer::Apply(Shown& shown, TComponent& component, Change what) {
         SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       break;
     case Change::Focus:
-      if (IsWindowVisible(shown.window)) SetFocus(window);
+      if (!IsWindowVisible(shown.window)) break;
+      SetFocus(window);
+      // As a dialog does: a focused edit's text is selected, so typing replaces it.
+      if (IsEdit(component)) SendMessageA(window, EM_SETSEL, 0, -1);
       break;
     default:
       break;
@@ -554,7 +560,12 @@ void Win32Renderer::DrawItem(Shown& shown, const DRAWITEMSTRUCT& item) {
   if (item.itemState & ODS_FOCUS) DrawFocusRect(item.hDC, &item.rcItem);
 }
 
+// No exception crosses the system's code that called a window procedure.
 LRESULT CALLBACK Win32Renderer::FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Guarded([&] { return FormMessage(window, message, wParam, lParam); });
+}
+
+LRESULT Win32Renderer::FormMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* shown = reinterpret_cast<Shown*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (!shown) return DefWindowProcA(window, message, wParam, lParam);
   switch (message) {
@@ -580,6 +591,11 @@ LRESULT CALLBACK Win32Renderer::FormProc(HWND window, UINT message, WPARAM wPara
 // A click on an entry's tick box, or Space, toggles the tick in the model.
 LRESULT CALLBACK Win32Renderer::ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR, DWORD_PTR data) {
+  return Guarded([&] { return ListMessage(window, message, wParam, lParam, data); });
+}
+
+LRESULT Win32Renderer::ListMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                   DWORD_PTR data) {
   auto& shown = *reinterpret_cast<Shown*>(data);
   LRESULT result = DefSubclassProc(window, message, wParam, lParam);
   int index = -1;

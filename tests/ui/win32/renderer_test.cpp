@@ -169,6 +169,51 @@ TEST_F(Win32RendererTest, TypedTextAndKeysReachTheModel) {
   EXPECT_EQ(form->ModalResult(), kMrCancel);
 }
 
+// As a dialog does, focus selects an edit's text: typing replaces the folder.
+TEST_F(Win32RendererTest, AFocusedEditHasItsTextSelected) {
+  auto form = CreateBrowseFolderForm();
+  HWND window = Show(*form);
+  form->SetVisible(true);
+  form->Get("PathEdit").SetText("C:\\Orvik\\");
+  form->Get("PathEdit").SetFocus();
+  DWORD start = 1, end = 0;
+  SendMessageA(Control(window, "PathEdit"), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+               reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 9u);
+}
+
+// The pages lie on top of each other; Tab and the accelerators of "&" captions
+// reach only the enabled one, the page the wizard shows.
+TEST_F(Win32RendererTest, TabAndAcceleratorsSkipDisabledPages) {
+  auto form = CreateMainForm();
+  HWND window = Show(*form);
+  form->SetVisible(true);
+  form->Get("BackButton").SetVisible(false);
+  for (const char* panel : {"LicensePanel", "SetupTypePanel", "SetupComponents", "InstallPanel",
+                            "InstallingPanel", "FinishedPanel"})
+    form->Get(panel).SetEnabled(false);
+  HWND welcome = Control(window, "WelcomePanel");
+  HWND at = Control(window, "NextButton");
+  for (int i = 0; i < 12; ++i) {
+    at = GetNextDlgTabItem(window, at, FALSE);
+    ASSERT_NE(at, nullptr);
+    EXPECT_TRUE(GetParent(at) == window || IsChild(welcome, at)) << NameOf(at);
+  }
+  int browsed = 0;
+  form->Get("BrowseButton").OnClick = [&](TComponent&) { ++browsed; };
+  auto altB = [&] {
+    MSG message = {Control(window, "NextButton"), WM_SYSCHAR, 'b', 0, 0, {}};
+    IsDialogMessageA(window, &message);
+    renderer->ProcessMessages();
+  };
+  altB();
+  EXPECT_EQ(browsed, 0);
+  form->Get("InstallPanel").SetEnabled(true);  // the destination page shown: Alt+B browses
+  altB();
+  EXPECT_EQ(browsed, 1);
+}
+
 TEST_F(Win32RendererTest, RunModalReturnsTheResultAHandlerSet) {
   auto main = CreateMainForm();
   HWND mainWindow = Show(*main);
