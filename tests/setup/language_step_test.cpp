@@ -65,7 +65,7 @@ TEST_F(LanguageStepTest, ExistingFileIsApplied) {
                         "<ITEM ID=\"cDoYouExit\" VALUE=\"Installation abbrechen?\"/>"
                         "</STRING></STRINGS></APPLICATION>"));
   EXPECT_FALSE(RunLanguageStep({}, program, Forms()));
-  EXPECT_EQ(support::DefaultMessageTable().Count(), 71);
+  EXPECT_EQ(support::DefaultMessageTable().Count(), 72);
   EXPECT_EQ(main->Caption(), "Einrichtung");
   EXPECT_EQ(main->Get("NextButton").Caption(), "&Weiter >");
   EXPECT_EQ(cDoYouExit, "Installation abbrechen?");
@@ -81,8 +81,13 @@ TEST_F(LanguageStepTest, ExportWritesEveryFormAndMessage) {
   EXPECT_NE(text.find("<FORM ID=\"TWizardForm\""), std::string::npos);
   EXPECT_NE(text.find("<ITEM ID=\"csetuptype\" VALUE=\"Server Type &amp;&amp; Console Mode\"/>"),
             std::string::npos);
-  EXPECT_NE(text.find("<ITEM ID=\"wwizardcomplete\" VALUE=\"Wizard Complete\"/>\r\n</STRING>"),
+  EXPECT_NE(text.find("<ITEM ID=\"wwizardcomplete\" VALUE=\"Wizard Complete\"/>\r\n"),
             std::string::npos);
+  // Ours, after the original list: a translator sees it too.
+  const size_t finished =
+      text.find("<ITEM ID=\"cfinishednotrunning\" VALUE=\"The installation has");
+  EXPECT_LT(text.find("wwizardcomplete"), finished);
+  EXPECT_EQ(text.find("/>\r\n", finished), text.find("</STRING>") - 4);
 }
 
 TEST_F(LanguageStepTest, ExportMergesAnExistingTranslation) {
@@ -100,7 +105,7 @@ TEST_F(LanguageStepTest, ExportMergesAnExistingTranslation) {
   EXPECT_NE(text.find("<ITEM ID=\"cdoyouexit\" VALUE=\"Do you wish to cancel this "
                       "installation?\"/>"),
             std::string::npos);
-  EXPECT_EQ(support::DefaultMessageTable().Count(), 71);
+  EXPECT_EQ(support::DefaultMessageTable().Count(), 72);
 }
 
 TEST(SetupApplicationFormsTest, CreatedInOrderAndWalkedInIt) {

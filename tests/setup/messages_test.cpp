@@ -17,7 +17,7 @@ class SetupMessagesTest : public testing::Test {
 
 TEST_F(SetupMessagesTest, RegisteredInListOrder) {
   RegisterSetupMessages(&table);
-  ASSERT_EQ(table.Count(), 71);
+  ASSERT_EQ(table.Count(), 72);
   EXPECT_EQ(table.Entries[0].Identifier, "cname");
   EXPECT_EQ(table.Entries[0].Variable, &cName);
   EXPECT_EQ(table.Entries[1].Identifier, "cdoyouexit");
@@ -27,6 +27,8 @@ TEST_F(SetupMessagesTest, RegisteredInListOrder) {
   EXPECT_EQ(table.Entries[67].Identifier, "wprimarydomain");
   EXPECT_EQ(table.Entries[70].Identifier, "wwizardcomplete");
   EXPECT_EQ(table.Entries[70].Variable, &WWizardComplete);
+  // Ours, after the list of the original program: a translation carries it too.
+  EXPECT_EQ(table.Entries[71].Identifier, "cfinishednotrunning");
 }
 
 TEST_F(SetupMessagesTest, DefaultTexts) {

@@ -414,7 +414,7 @@ TEST_F(NewVersionTest, YesOpensTheDownloadAndEndsBackRepeatsTheCheck) {
   });
   RestoreDefaultMessages();
   EXPECT_EQ(exitCode, 0);
-  EXPECT_EQ(Boxes(), 3u);
+  ASSERT_EQ(Boxes(), 3u);
   EXPECT_EQ(renderer_.Boxes.Boxes()[0].text.rfind("There is new Orvik Mail Server 9.0 version", 0),
             0u);
   ASSERT_EQ(platform::posix::ShellExecuteLog().size(), 1u);
