@@ -107,8 +107,8 @@ class TFirstRunDialog {
   int page_ = 0;
 };
 
-}  // namespace
-
+// Applies values that were checked before, telling the modules of the new
+// domain; an existing domain or a failure is told through ui.
 FirstRunResult ApplyFirstRunValues(const serverconfig::FirstRunValues& values,
                                    ui::UserInterface& ui, serverconfig::TConfigStore& config,
                                    const std::string& installDir) {
@@ -121,6 +121,8 @@ FirstRunResult ApplyFirstRunValues(const serverconfig::FirstRunValues& values,
     ui.MessageBox(result.Text, cError, ui::kOk | ui::kIconError | ui::kTaskModal);
   return result;
 }
+
+}  // namespace
 
 int ApplyAnswers(const serverconfig::FirstRunValues& answers, int exitCode, ui::UserInterface& ui,
                  serverconfig::TConfigStore& config, const std::string& installDir) {

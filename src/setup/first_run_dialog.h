@@ -19,13 +19,6 @@ namespace setup {
 bool RunFirstRunWizard(ui::TForm& wizardForm, ui::UserInterface& ui,
                        serverconfig::TConfigStore& config, const std::string& installDir);
 
-// Applies values that were checked before, telling the modules of the new
-// domain; an existing domain or a failure is told through ui.
-serverconfig::FirstRunResult ApplyFirstRunValues(const serverconfig::FirstRunValues& values,
-                                                 ui::UserInterface& ui,
-                                                 serverconfig::TConfigStore& config,
-                                                 const std::string& installDir);
-
 // Installed, but the answers of /CONFIG= could not be applied.
 constexpr int kExitAnswersNotApplied = 7;
 
