@@ -60,9 +60,10 @@ std::string HeldKey(const std::string& service = "") {
 
 bool KeepHeldActions(const std::string& service, const platform::FailureActions& actions) {
   std::string list;
-  for (const platform::ServiceAction& action : actions.Actions)
-    list += (list.empty() ? "" : " ") + std::to_string(action.Type) + "/" +
-            std::to_string(action.Delay);
+  for (const platform::ServiceAction& action : actions.Actions) {
+    if (!list.empty()) list += ' ';
+    list += std::to_string(action.Type) + "/" + std::to_string(action.Delay);
+  }
   platform::RegKey key;
   return key.Open(platform::RegRoot::LocalMachine, HeldKey(service), true) &&
          key.WriteDWord("ResetPeriod", actions.ResetPeriod) && key.WriteString("Actions", list) &&
