@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/network.h"
 #include "platform/registry.h"
+#include "platform/services.h"
 #include "setup/core/destination.h"
 #include "setup/core/messages.h"
 #include "setup/core/product.h"
@@ -93,6 +94,9 @@ Outcome TInstallRun::Run(const std::string& destination) {
   demoDomain_.clear();
   extracting_ = false;
   try {
+    // What a run that was killed while it had modules stopped still holds goes
+    // back first, whatever this run then does.
+    if (support::ServiceMode) services_.RestoreFailureActions();
     Outcome verified = Verify();
     if (verified != Outcome::Done) return verified;
     return Steps();
@@ -255,7 +259,9 @@ Outcome TInstallRun::Steps() {
   // already in the current form.
   if (state_.IsUpgrade && !previous.empty()) {
     support::SetupLog("Running upgrade procedures " + previous + " -> " + setup::kProductVersion);
-    upgrade::RunUpgradeTasks(config_, previous, dir);
+    upgrade::RunUpgradeTasks(config_, previous, dir, [&product](const std::string& threshold) {
+      product.WriteString(kUpgradeFromValue, threshold);
+    });
   }
   ForgetUpgradeFrom();
   support::SetupLog("Finished\r\n");

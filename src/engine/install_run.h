@@ -17,8 +17,9 @@
 namespace engine {
 
 // The product key value that holds the version an upgrade started from until
-// its upgrade procedures have run, so that a run that ended early leaves them
-// to the next one.
+// its upgrade procedures have run, and then the threshold of the last one that
+// finished, so that a run that ended early leaves to the next one exactly the
+// procedures it had not finished.
 inline constexpr char kUpgradeFromValue[] = "UpgradeFromVersion";
 
 // Free space the destination drive must have beyond the unpacked package.

@@ -1,11 +1,15 @@
 #include "engine/service_control.h"
 
+#include <sstream>
+
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/processes.h"
+#include "platform/registry.h"
 #include "platform/services.h"
 #include "platform/shell.h"
 #include "setup/core/messages.h"
+#include "setup/core/product.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
 #include "support/message_table.h"
@@ -45,6 +49,57 @@ bool ServiceGone(const std::string& name) {
 
 std::string Quoted(const std::string& path) {
   return "\"" + path + "\"";
+}
+
+// The key of a service's held actions; without a service, the key of all.
+std::string HeldKey(const std::string& service = "") {
+  const std::string all = std::string(setup::kProductKeyArea) + "\\" + setup::kProductKeySection +
+                          "\\" + kHeldFailureActionsKey;
+  return service.empty() ? all : all + "\\" + service;
+}
+
+bool KeepHeldActions(const std::string& service, const platform::FailureActions& actions) {
+  std::string list;
+  for (const platform::ServiceAction& action : actions.Actions) {
+    if (!list.empty()) list += ' ';
+    list += std::to_string(action.Type) + "/" + std::to_string(action.Delay);
+  }
+  platform::RegKey key;
+  return key.Open(platform::RegRoot::LocalMachine, HeldKey(service), true) &&
+         key.WriteDWord("ResetPeriod", actions.ResetPeriod) && key.WriteString("Actions", list) &&
+         key.WriteString("RebootMessage", actions.RebootMessage) &&
+         key.WriteString("Command", actions.Command);
+}
+
+// False when nothing is held for the service.
+bool ReadHeldActions(const std::string& service, platform::FailureActions& actions) {
+  platform::RegKey key;
+  if (!key.Open(platform::RegRoot::LocalMachine, HeldKey(service), false)) return false;
+  platform::RegValue reset;
+  std::string list;
+  actions = {};
+  if (key.ReadValue("ResetPeriod", reset) && reset.type == platform::RegType::DWord)
+    actions.ResetPeriod = reset.dword;
+  platform::ReadStringValue(key, "RebootMessage", actions.RebootMessage);
+  platform::ReadStringValue(key, "Command", actions.Command);
+  platform::ReadStringValue(key, "Actions", list);
+  std::istringstream in(list);
+  platform::ServiceAction action;
+  char slash = 0;
+  while (in >> action.Type >> slash >> action.Delay && slash == '/')
+    actions.Actions.push_back(action);
+  return true;
+}
+
+void ForgetHeldActions(const std::string& service) {
+  platform::RegDeleteKeyTree(platform::RegRoot::LocalMachine, HeldKey(service));
+  platform::RegKey key;
+  std::vector<std::string> left;
+  if (key.Open(platform::RegRoot::LocalMachine, HeldKey(), false) && key.SubKeyNames(left) &&
+      left.empty()) {
+    key.Close();
+    platform::RegDeleteKeyTree(platform::RegRoot::LocalMachine, HeldKey());
+  }
 }
 
 }  // namespace
@@ -94,22 +149,29 @@ void TServiceControl::StartServer(int index) {
 }
 
 // Before setup stops a module it takes away the manager's order to restart it
-// after a failure: ending a module that does not stop counts as one.
+// after a failure: ending a module that does not stop counts as one. What it
+// took away is kept under the product key until it is put back, so that a run
+// that was killed meanwhile leaves it to the next one.
 void TServiceControl::HoldFailureActions(int index) {
-  if (state_.SavedFailureActions[index]) return;  // the second stop pass keeps the first reading
   const char* name = kServerModules[index].ServiceName;
   platform::FailureActions actions;
-  if (platform::QueryServiceFailureActions(name, actions) != 0) return;
-  state_.SavedFailureActions[index] = actions;
-  if (!actions.Actions.empty()) platform::SetServiceFailureActions(name, {});
+  if (ReadHeldActions(name, actions)) return;  // the second stop pass keeps the first reading
+  if (platform::QueryServiceFailureActions(name, actions) != 0 || actions.Actions.empty()) return;
+  if (!KeepHeldActions(name, actions)) {
+    support::SetupLog("Failure actions of " + std::string(name) + " kept: they cannot be saved");
+    return;
+  }
+  platform::SetServiceFailureActions(name, {});
 }
 
 void TServiceControl::RestoreFailureActions() {
-  for (int i = 0; i < support::kModuleCount; ++i) {
-    std::optional<platform::FailureActions>& saved = state_.SavedFailureActions[i];
-    if (saved && !saved->Actions.empty())
-      platform::SetServiceFailureActions(kServerModules[i].ServiceName, *saved);
-    saved.reset();
+  for (const support::ServerModule& module : kServerModules) {
+    platform::FailureActions actions;
+    if (!ReadHeldActions(module.ServiceName, actions)) continue;
+    // A service that is gone has nothing to take them back.
+    if (platform::SetServiceFailureActions(module.ServiceName, actions) == 0)
+      support::SetupLog("Failure actions of " + std::string(module.ServiceName) + " put back");
+    ForgetHeldActions(module.ServiceName);
   }
 }
 

@@ -7,10 +7,17 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/services.h"
 #include "setup/core/setup_state.h"
 #include "ui/ui.h"
 
 namespace engine {
+
+// The subkey of the product key that keeps the failure actions held while the
+// modules are stopped: one key per service, with ResetPeriod (DWORD, seconds),
+// Actions (text: "type/delay" per action, blank-separated, the delay in
+// milliseconds), RebootMessage and Command (text).
+inline constexpr char kHeldFailureActionsKey[] = "HeldFailureActions";
 
 class TServiceControl {
  public:
@@ -41,7 +48,9 @@ class TServiceControl {
   // The IIS SMTP conflict, then a warning naming the modules that are not up;
   // true when every selected module is up.
   bool CheckStartedServices();
-  // Puts back the failure actions read before the modules were stopped.
+  // Puts back the failure actions held while the modules were stopped, by this
+  // run or by one that ended before it could (they are kept under the product
+  // key meanwhile).
   void RestoreFailureActions();
 
  private:

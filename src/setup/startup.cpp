@@ -117,8 +117,9 @@ std::optional<int> TStartup::Uninstall(bool ask) {
   return engine::ExitCodeOf(outcome);
 }
 
-// A run that ended before its upgrade procedures left the version it started
-// from: the procedures of that version are still due.
+// A run that ended before all its upgrade procedures had run left the version
+// they are still due from: the one it started from, or the threshold of the
+// last procedure that finished.
 void TStartup::ReadPreviousVersion() {
   support::TAdvancedRegistry product = ProductRegistry();
   std::string pending = product.ReadString(engine::kUpgradeFromValue);

@@ -1,6 +1,7 @@
 #include "upgrade/upgrade_tasks.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -190,7 +191,8 @@ struct Task {
   void (*run)(TaskRunner&);
 };
 
-// The thresholds in the order the conversions must run; a task runs when the
+// The thresholds in the order the conversions must run, never descending (a run
+// resumed from a threshold skips everything up to it); a task runs when the
 // previous version lies below its threshold. Step 17 was withdrawn.
 const Task kTasks[] = {
     {"7.1.3",
@@ -279,17 +281,23 @@ void MoveDataFolder(const std::string& from, const std::string& to) {
 }
 
 bool RunUpgradeTasks(serverconfig::TConfigStore& config, const std::string& oldVersion,
-                     const std::string& installDir) {
+                     const std::string& installDir, const TaskFinished& finished) {
   if (!IsComparableVersion(oldVersion)) {
     support::SetupLog("Upgrade procedures skipped: the previous version \"" + oldVersion +
                       "\" is not a version number");
     return true;
   }
   TaskRunner runner(config, installDir);
-  for (const Task& task : kTasks) {
-    const bool current = support::VersionAtLeast(oldVersion, task.threshold);
+  for (const Task* task = std::begin(kTasks); task != std::end(kTasks); ++task) {
+    const bool current = support::VersionAtLeast(oldVersion, task->threshold);
     ReloadAllModules(config);
-    if (!current) task.run(runner);
+    if (current) continue;
+    task->run(runner);
+    // A threshold is passed on only with the last of its tasks: resuming from
+    // it skips them all.
+    const bool last = task + 1 == std::end(kTasks) ||
+                      !support::VersionAtLeast(task->threshold, task[1].threshold);
+    if (finished && last) finished(task->threshold);
   }
   return true;
 }

@@ -4,6 +4,7 @@
 // data folders or have the web administration convert IMAP rules.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "serverconfig/config_store.h"
@@ -15,8 +16,13 @@ namespace upgrade {
 // into config at most once. A previous version that is not made of one to
 // three numbers (the third with an optional "-build") runs no task and is
 // logged. Returns true: no task stops the run.
+//
+// finished, when given, is told the threshold of a task once it has run with
+// its save and no task of the same threshold is left: a run that starts again
+// from that threshold (after a kill) repeats none of the finished tasks.
+using TaskFinished = std::function<void(const std::string& threshold)>;
 bool RunUpgradeTasks(serverconfig::TConfigStore& config, const std::string& oldVersion,
-                     const std::string& installDir);
+                     const std::string& installDir, const TaskFinished& finished = nullptr);
 
 // Tells the five modules to read their configuration again (SMTP, POP3, IM,
 // GroupWare, then Control) and ends the database library's connection.

@@ -4,8 +4,8 @@
 # files and the logs of the module stand-ins. Each scenario starts from the prefix as created.
 # Usage: scenario.sh BUILD NAME
 #   BUILD  the Windows build tree (with demo/ and demo-damaged/ from scripts/build.sh)
-#   NAME   prefix (creates the prefix when missing or older than lib.sh), fresh, upgrade, move,
-#          uninstall, command-line, failures, deselect, first-run or gui (the wizard's windows
+#   NAME   prefix (creates the prefix when missing or older than lib.sh), fresh, upgrade,
+#          interrupted, move, uninstall, command-line, failures, deselect, first-run or gui (the wizard's windows
 #          clicked through; screenshots of its pages in BUILD/e2e/shots/)
 # Exit status 0 when every check passed.
 E2E_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
@@ -503,6 +503,63 @@ scenario_upgrade() {
   e2e_expect "demo accounts created" 1 "$(grep -c '^Creating demo accounts$' "$E2E_DIR/setup-log.txt")"
 }
 
+# An upgrade killed while its last conversion (task 26) waits for the web administration, a
+# peer that accepts and never answers, then run again: each value is converted exactly once.
+scenario_interrupted() {
+  e2e_reset || exit 1
+  need_free_port_25
+  install_first
+  root=$(e2e_path "$E2E_INSTALL")
+  settings=$root/config/settings.cfg
+  age_installation 8.5.3
+  settings_put_u32 "$settings" 7012 5
+  settings_put_u32 "$settings" 7016 2
+  settings_put_u32 "$settings" 28059 3
+  rm -f "$E2E_DIR/silent.port" "$E2E_DIR/silent.log"
+  timeout 300 python3 -c '
+import socket, sys
+listener = socket.socket()
+listener.bind(("127.0.0.1", 0))
+listener.listen(4)
+open(sys.argv[1], "w").write("%d\n" % listener.getsockname()[1])
+held = []
+while True:
+    held.append(listener.accept()[0])
+    open(sys.argv[2], "a").write("accepted\n")
+' "$E2E_DIR/silent.port" "$E2E_DIR/silent.log" &
+  silent=$!
+  wait_for_line "$E2E_DIR/silent.port" "" 20
+  port=$(cat "$E2E_DIR/silent.port")
+  settings_put "$settings" 1036 $((port & 255)) $((port >> 8))
+
+  lines=$(setup_log | wc -l)
+  (cd "$(e2e_path "$E2E_SETUP_DIR")" &&
+    exec timeout 300 wine setup.exe /VERYSILENT </dev/null >/dev/null 2>&1) &
+  run=$!
+  wait_for_line "$E2E_DIR/silent.log" accepted 200
+  kill "$run" 2>/dev/null
+  wait "$run"
+  echo "setup.exe ended with status $? while task 26 waited"
+  kill "$silent" 2>/dev/null
+  wait "$silent"
+  e2e_expect "task 26 reached" accepted "$(head -n 1 "$E2E_DIR/silent.log" 2>/dev/null)"
+  e2e_expect "conversions owed after the kill" 8.6.9 "$(e2e_reg "$E2E_PRODUCT_KEY" UpgradeFromVersion)"
+  e2e_expect "Finished lines of the killed run" "" \
+    "$(setup_log | tail -n +$((lines + 1)) | grep '^Finished')"
+
+  install
+  e2e_expect "exit code of the run after the kill" 0 "$E2E_EXIT"
+  e2e_expect "upgrade procedures of both runs" \
+    "$(printf 'Running upgrade procedures %s -> 8.9.1\n' 8.5.3 8.6.9)" \
+    "$(setup_log | tail -n +$((lines + 1)) | grep '^Running upgrade')"
+  e2e_expect "conversions owed at the end" "" "$(e2e_reg "$E2E_PRODUCT_KEY" UpgradeFromVersion)"
+  e2e_expect "held failure actions at the end" no \
+    "$(e2e_reg_key "$E2E_PRODUCT_KEY\\HeldFailureActions" && echo yes || echo no)"
+  e2e_expect "settings 7012 (task 23 once)" 300 "$(settings_u32 "$settings" 7012)"
+  e2e_expect "settings 7016 (task 23 once)" 2880 "$(settings_u32 "$settings" 7016)"
+  e2e_expect "settings 28059 (task 24 once)" 3072 "$(settings_u32 "$settings" 28059)"
+}
+
 scenario_deselect() {
   e2e_reset || exit 1
   need_free_port_25
@@ -726,7 +783,7 @@ refused_answers() {
 
 scenario_started=$(date +%s)
 case $SCENARIO in
-prefix | fresh | upgrade | move | uninstall | deselect | failures | gui) "scenario_$SCENARIO" ;;
+prefix | fresh | upgrade | interrupted | move | uninstall | deselect | failures | gui) "scenario_$SCENARIO" ;;
 command-line) scenario_command_line ;;
 first-run) scenario_first_run ;;
 *)

@@ -328,6 +328,31 @@ TEST_F(InstallRunTest, AnEndBeforeTheFinishLeavesTheServerAsItWas) {
   }
 }
 
+// A run killed while it held the failure actions of the modules it stopped left
+// them under the product key: the next run puts them back at its start, also
+// when it then ends early.
+TEST_F(InstallRunTest, FailureActionsAnEndedRunHeldArePutBack) {
+  const platform::FailureActions admin{
+      86400, "Restarting; soon", "C:\\fix.cmd /a", {{platform::kActionRestart, 60000}, {}}};
+  Installed("8.5.3", platform::kStartAutomatic);
+  ASSERT_EQ(platform::SetServiceFailureActions("OrvikSMTP", admin), 0u);
+  {
+    setup::TSetupState ended = state_;
+    ended.InstallDir = dir_;
+    engine::TServiceControl(ended, ui_).StopRunningServices();
+  }
+  platform::FailureActions actions;
+  platform::QueryServiceFailureActions("OrvikSMTP", actions);
+  ASSERT_TRUE(actions.Actions.empty());
+  WriteFile(package_ + "setup.Dat", "ILDS broken");
+  EXPECT_EQ(Run(ui_), engine::Outcome::Fatal);
+  platform::QueryServiceFailureActions("OrvikSMTP", actions);
+  EXPECT_EQ(actions, admin);
+  EXPECT_FALSE(
+      platform::RegKeyExists(platform::RegRoot::LocalMachine,
+                             std::string(kProductKey) + "\\" + engine::kHeldFailureActionsKey));
+}
+
 TEST_F(InstallRunTest, AFolderThatBreaksTheRulesIsRefusedBeforeAnythingIsWritten) {
   for (const std::string& destination : {std::string("C:\\"), std::string("relative\\Orvik\\")}) {
     ui::HeadlessUI ui;

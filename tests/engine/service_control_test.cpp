@@ -26,6 +26,7 @@ using support::kServerModules;
 class ServiceControlTest : public testing::Test {
  protected:
   void SetUp() override {
+    platform::posix::ClearRegistry();  // held failure actions live under the product key
     platform::posix::ClearModuleStandins();
     platform::posix::ClearShellExecuteLog();
     platform::InstallClock(&clock_);

@@ -9,9 +9,11 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/processes.h"
+#include "platform/registry.h"
 #include "platform/services.h"
 #include "serverconfig/config_store.h"
 #include "serverconfig/scramble.h"
+#include "setup/core/product.h"
 #include "support/file_utils.h"
 #include "support/server_modules.h"
 #include "support/smtp_client.h"
@@ -117,9 +119,14 @@ class WineServicesTest : public testing::Test {
     for (const char* exe : {"smtp.exe", "smtpsvc.exe"}) Behave(exe, "no-smtp\n");
   }
   void TearDown() override { Cleanup(); }
+  // Services and the failure actions a test left held.
   static void Cleanup() {
     for (const auto& module : kServerModules) RemoveLeftover(module.ServiceName);
     RemoveLeftover(kIIS);
+    platform::RegDeleteKeyTree(platform::RegRoot::LocalMachine,
+                               std::string(setup::kProductKeyArea) + "\\" +
+                                   setup::kProductKeySection + "\\" +
+                                   engine::kHeldFailureActionsKey);
   }
   // The five stand-ins and the IIS one into a folder.
   static bool Deploy(const std::string& folder) {

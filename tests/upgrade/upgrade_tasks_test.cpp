@@ -136,6 +136,34 @@ TEST_F(UpgradeTasksTest, AShortOldSettingsFileIsNotConverted) {
   EXPECT_EQ(result.DWord(fields::kScaledBy60), 0u);
 }
 
+// A run killed once a task has finished resumes from the threshold it was told
+// last: each value is converted exactly once, wherever the first run ended.
+TEST_F(UpgradeTasksTest, ARunEndedAfterATaskResumesAfterIt) {
+  struct Killed {};
+  serverconfig::TFixedRecord record = Settings(1, 25);  // 25 domains: no request
+  record.SetDWord(fields::kScaledBy60, 5);
+  record.SetDWord(fields::kScaledBy1440, 2);
+  record.SetDWord(fields::kScaledBy1024, 3);
+  for (const std::string ended : {"8.5.7-5", "8.5.7-6", "8.6.9"}) {
+    WriteSettings(record);
+    std::string told;
+    serverconfig::TConfigStore store;
+    EXPECT_THROW(upgrade::RunUpgradeTasks(store, "8.5.3", dir_.Path(),
+                                          [&](const std::string& threshold) {
+                                            told = threshold;
+                                            if (threshold == ended) throw Killed();
+                                          }),
+                 Killed);
+    Run(told);
+    const std::string converted = ReadSettings();
+    serverconfig::TFixedRecord result(fields::kRecordSize);
+    std::copy(converted.begin(), converted.end(), result.Data());
+    EXPECT_EQ(result.DWord(fields::kScaledBy60), 300u) << ended;
+    EXPECT_EQ(result.DWord(fields::kScaledBy1440), 2880u) << ended;
+    EXPECT_EQ(result.DWord(fields::kScaledBy1024), 3072u) << ended;
+  }
+}
+
 // The queue "forward" became "_outgoing", which normally exists: what it holds
 // is moved in entry by entry, and a name taken there stays where it was.
 TEST_F(UpgradeTasksTest, RenamedFoldersMergeWithoutReplacing) {

@@ -2,10 +2,8 @@
 // what the install run computed. It lives as long as the process.
 #pragma once
 
-#include <optional>
 #include <string>
 
-#include "platform/services.h"
 #include "support/advanced_registry.h"
 #include "support/server_modules.h"
 
@@ -49,9 +47,6 @@ struct TSetupState {
   bool MustCreate[support::kModuleCount] = {};  // the service has to be created
   // A start type to write back after the run; -1 leaves it unchanged.
   int SavedStartTypes[support::kModuleCount] = {-1, -1, -1, -1, -1};
-  // The failure actions a service had before setup stopped it; they are
-  // cleared meanwhile so that the manager does not restart what setup stopped.
-  std::optional<platform::FailureActions> SavedFailureActions[support::kModuleCount];
 };
 
 // The product key's registry component, as the main window carries it once
