@@ -9,7 +9,12 @@
 
 #include "common/scratch_dir.h"
 #include "platform/files.h"
+#include "platform/system.h"
 #include "upgrade/upgrade_fixtures.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -61,5 +66,28 @@ TEST_F(LibraryTest, EveryLoadIsUnloadedOnce) {
   }  // the destructor unloads
   EXPECT_EQ(Calls(), "load\nunload\nload\nunload\nload\nunload\nload\nunload\n");
 }
+
+#ifdef _WIN32
+// A dependency that only a search along PATH finds: the altered search order
+// finds it there, a confined load never does.
+TEST(ConfinedLibraryTest, DependenciesComeOnlyFromTheLibrarysFolderAndTheSystem) {
+  testing_support::ScratchDir scratch;
+  const std::string own = scratch.Path() + "own\\", path = scratch.Path() + "path\\";
+  ASSERT_TRUE(platform::CreateDirectory(own) && platform::CreateDirectory(path));
+  ASSERT_TRUE(
+      platform::CopyFile(upgrade_tests::TestbedLibrary("dependent"), own + "dependent.dll", true));
+  ASSERT_TRUE(platform::CopyFile(upgrade_tests::TestbedLibrary("dependency"),
+                                 path + "dependency.dll", true));
+  const std::string before = platform::GetEnvironment("PATH");
+  ASSERT_TRUE(SetEnvironmentVariableA("PATH", (path + ";" + before).c_str()));
+  Library library;
+  // Confined first: a dependency loaded once would be taken from memory.
+  EXPECT_FALSE(library.LoadConfined(own + "dependent.dll"));
+  EXPECT_FALSE(library.LoadConfined("dependent.dll"));  // no full path
+  EXPECT_TRUE(library.Load(own + "dependent.dll"));
+  library.Unload();
+  SetEnvironmentVariableA("PATH", before.c_str());
+}
+#endif
 
 }  // namespace
