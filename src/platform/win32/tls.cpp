@@ -145,24 +145,21 @@ struct TlsClient::State {
   bool haveContext = false;
   std::string host;
   SecPkgContext_StreamSizes sizes{};
-  std::string received;  // records not yet decrypted
-  std::string plain;     // decrypted, not yet handed out
-  bool ready = false;    // handshake done and verified
-  bool ended = false;    // the peer's close_notify arrived
-  bool peerClosed = false;
+  std::string received;     // records not yet decrypted
+  std::string plain;        // decrypted, not yet handed out
+  bool ready = false;       // handshake done and verified
+  bool ended = false;       // the peer's close_notify arrived
+  bool peerClosed = false;  // reported once the data before close_notify is taken
 
   ~State() {
     if (haveContext) DeleteSecurityContext(&context);
     if (haveCredentials) FreeCredentialsHandle(&credentials);
   }
 
-  // Reads more records; false on a time-out, failure or close (peerClosed tells which).
+  // Reads more records; false on a time-out, failure or close.
   bool Fill(Socket& socket, SteadyClock::time_point deadline) {
     std::string data = socket.Receive(kRecordBytes, MillisecondsLeft(deadline));
-    if (data.empty()) {
-      peerClosed = socket.LastError() == 0;
-      return false;
-    }
+    if (data.empty()) return false;
     received += data;
     return true;
   }
@@ -304,6 +301,7 @@ std::string TlsClient::Receive(size_t maxBytes, uint32_t timeoutMs) {
       }
       if (status != SEC_E_INCOMPLETE_MESSAGE) return {};
     }
+    // A connection cut without close_notify may have lost the rest: no clean end.
     if (!s.Fill(socket_, deadline)) return {};
   }
 }
