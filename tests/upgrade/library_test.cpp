@@ -5,16 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <utility>
 
 #include "common/scratch_dir.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "upgrade/upgrade_fixtures.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -79,14 +76,14 @@ TEST(ConfinedLibraryTest, DependenciesComeOnlyFromTheLibrarysFolderAndTheSystem)
   ASSERT_TRUE(platform::CopyFile(upgrade_tests::TestbedLibrary("dependency"),
                                  path + "dependency.dll", true));
   const std::string before = platform::GetEnvironment("PATH");
-  ASSERT_TRUE(SetEnvironmentVariableA("PATH", (path + ";" + before).c_str()));
+  ASSERT_EQ(_putenv(("PATH=" + path + ";" + before).c_str()), 0);
   Library library;
   // Confined first: a dependency loaded once would be taken from memory.
   EXPECT_FALSE(library.LoadConfined(own + "dependent.dll"));
   EXPECT_FALSE(library.LoadConfined("dependent.dll"));  // no full path
   EXPECT_TRUE(library.Load(own + "dependent.dll"));
   library.Unload();
-  SetEnvironmentVariableA("PATH", before.c_str());
+  _putenv(("PATH=" + before).c_str());
 }
 #endif
 

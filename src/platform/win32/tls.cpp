@@ -150,6 +150,10 @@ struct TlsClient::State {
   bool ready = false;       // handshake done and verified
   bool ended = false;       // the peer's close_notify arrived
   bool peerClosed = false;  // reported once the data before close_notify is taken
+  // Wine's Schannel gives close_notify as a record without data, not as
+  // SEC_I_CONTEXT_EXPIRED (measured): such a record right before the close
+  // counts as the peer's end. No one on the way can make an authentic record.
+  bool emptyRecord = false;
 
   ~State() {
     if (haveContext) DeleteSecurityContext(&context);
@@ -294,6 +298,7 @@ std::string TlsClient::Receive(size_t maxBytes, uint32_t timeoutMs) {
           else if (b.BufferType == SECBUFFER_EXTRA)
             extra.assign(static_cast<const char*>(b.pvBuffer), b.cbBuffer);
         }
+        s.emptyRecord = status == SEC_E_OK && s.plain.empty();
         s.received = extra;
         s.ended = status == SEC_I_CONTEXT_EXPIRED;
         if (status == SEC_I_RENEGOTIATE && !s.Negotiate(socket_, deadline)) return {};
@@ -302,7 +307,10 @@ std::string TlsClient::Receive(size_t maxBytes, uint32_t timeoutMs) {
       if (status != SEC_E_INCOMPLETE_MESSAGE) return {};
     }
     // A connection cut without close_notify may have lost the rest: no clean end.
-    if (!s.Fill(socket_, deadline)) return {};
+    if (!s.Fill(socket_, deadline)) {
+      s.peerClosed = s.emptyRecord && s.received.empty() && socket_.LastError() == 0;
+      return {};
+    }
   }
 }
 
