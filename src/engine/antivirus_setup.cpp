@@ -1,23 +1,32 @@
 #include "engine/antivirus_setup.h"
 
 #include "platform/files.h"
+#include "platform/system.h"
+#include "support/log_writer.h"
 
 namespace engine {
 
-bool LoadAntivirusSetup(const std::string& folder, platform::Library& library) {
+bool LoadAntivirusSetup(const std::string& folder, const char* entry, platform::Library& library) {
+  std::string path = folder + "setiface.dll";
   std::string previous = platform::CurrentDirectory();
   platform::SetCurrentDirectory(folder);
-  bool loaded = library.Load(folder + "setiface.dll");
+  bool loaded = library.LoadConfined(path);
   platform::SetCurrentDirectory(previous);
-  return loaded;
+  if (!loaded)
+    support::SetupLog("Warning: \"" + path + "\" could not be loaded - " +
+                      platform::SystemErrorText(library.LoadError()));
+  else if (!library.Find(entry))
+    support::SetupLog("Warning: \"" + path + "\" has no entry " + entry);
+  return loaded && library.Find(entry);
 }
 
 void UninstallAntivirusEngine(const std::string& installDir) {
+  std::string folder = installDir + "avast\\setup\\";
+  if (!platform::FileExists(folder + "setiface.dll")) return;  // no engine was installed
   platform::Library library;
   SetifaceUninstallProgram* uninstall = nullptr;
   int32_t status = 0;
-  if (LoadAntivirusSetup(installDir + "avast\\setup\\", library) &&
-      library.Bind("setifaceUninstallProgram", uninstall))
+  if (BindAntivirusSetup(folder, "setifaceUninstallProgram", library, uninstall))
     uninstall(kAntivirusPartner, "", kAntivirusMode, &status);
 }
 

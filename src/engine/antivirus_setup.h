@@ -24,10 +24,18 @@ using SetifaceUninstallProgram = int32_t(const char* product, const char* path, 
 inline constexpr char kAntivirusPartner[] = "Kestrun";
 inline constexpr int32_t kAntivirusMode = 2;
 
-// Loads setiface.dll of the folder (ending in "\") with that folder as the
-// current directory, where the library looks for its own files; the current
-// directory is put back afterwards.
-bool LoadAntivirusSetup(const std::string& folder, platform::Library& library);
+// Loads setiface.dll of the folder (a full path ending in "\") with that
+// folder as the current directory, where the library looks for its own files,
+// and binds one of its entries; the current directory is put back afterwards.
+// A library that does not load or lacks the entry is logged as a warning.
+bool LoadAntivirusSetup(const std::string& folder, const char* entry, platform::Library& library);
+
+template <typename Function>
+bool BindAntivirusSetup(const std::string& folder, const char* entry, platform::Library& library,
+                        Function*& function) {
+  function = nullptr;
+  return LoadAntivirusSetup(folder, entry, library) && library.Bind(entry, function);
+}
 
 // Has the engine installed below installDir ("avast\") uninstall itself through
 // the setup library of "avast\setup\"; nothing when that cannot be loaded.

@@ -258,15 +258,15 @@ Outcome TFileDeployment::InstallAntivirus() {
     platform::Library library;
     SetifaceInstallProgram* install = nullptr;
     bool installedBefore = platform::FileExists(installed + "setiface.dll");
-    if (LoadAntivirusSetup(extracted, library) && !installedBefore &&
-        library.Bind("setifaceInstallProgram", install))
+    if (!installedBefore &&
+        BindAntivirusSetup(extracted, "setifaceInstallProgram", library, install))
       install(kAntivirusPartner, (extracted + "avastoem.exe").c_str(), (dir + "avast").c_str(),
               "/minicore /noreboot /forceinstall", kAntivirusMode, &status);
   }
   {
     platform::Library library;
     SetifaceUpdateFiles* update = nullptr;
-    if (LoadAntivirusSetup(installed, library) && library.Bind("setifaceUpdateFiles", update))
+    if (BindAntivirusSetup(installed, "setifaceUpdateFiles", library, update))
       update(kAntivirusPartner, "/overwrite", kAntivirusMode, &status);
   }
   archive::DeleteExtracted(extracted);
@@ -275,11 +275,15 @@ Outcome TFileDeployment::InstallAntivirus() {
 
 namespace {
 
-// Where the first empty line after `from` begins, or npos.
-size_t FirstEmptyLine(const std::string& text, size_t from) {
-  for (size_t lf = text.find('\n', from); lf != std::string::npos; lf = text.find('\n', lf + 1)) {
+// Where a line goes last in the section whose header is at `header`: at the
+// section's first empty line, or before the next section's header; npos when
+// the section runs to the end of the text.
+size_t SectionEnd(const std::string& text, size_t header) {
+  for (size_t lf = text.find('\n', header); lf != std::string::npos; lf = text.find('\n', lf + 1)) {
     size_t next = lf + 1;
-    if (text.compare(next, 1, "\n") == 0 || text.compare(next, 2, "\r\n") == 0) return next;
+    if (text.compare(next, 1, "\n") == 0 || text.compare(next, 2, "\r\n") == 0 ||
+        text.compare(next, 1, "[") == 0)
+      return next;
   }
   return std::string::npos;
 }
@@ -309,11 +313,10 @@ void TFileDeployment::RegisterWebFilter() {
   if (!platform::FileExists(file) || !support::ReadWholeFile(file, text)) return;
   std::string original = text;
   if (text.find("wcs.dll") == std::string::npos) {
-    // The filter goes last in its section: before the empty line that ends it,
-    // or at the end of the file when the section runs to it.
+    // The filter goes last in its section.
     size_t filter = FindOrAppendSection(text, "[filter]", "[Filter]");
     const std::string filterLine = "=modules\\wcs.dll|[wcs]\r\n";
-    size_t end = FirstEmptyLine(text, filter);
+    size_t end = SectionEnd(text, filter);
     if (end == std::string::npos)
       AppendLine(text, filterLine);
     else

@@ -19,6 +19,13 @@ inline constexpr const char* kCoreFiles[] = {
     "tool.exe", "sendmail.exe", "api.dll",     "libeay32.dll", "libssl32.dll",
     "db.dll",   "regex.dll",    "sqlite3.dll"};
 
+// The folders below the installation folder that deployment fills with the
+// server's program and component files; the rest (mail\, logs\, config\,
+// ...) is the server's own data.
+inline constexpr const char* kDeployedFolders[] = {
+    "doc\\",      "modules\\",  "html\\", "wizards\\", "spam\\", "calendar\\", "api\\",
+    "tutorial\\", "examples\\", "xml\\",  "ldap\\",    "php\\",  "webmail\\",  "avast\\"};
+
 class TFileDeployment {
  public:
   // setupProgram is the running setup program; its folder is the setup folder.

@@ -102,6 +102,16 @@ void ForgetHeldActions(const std::string& service) {
   }
 }
 
+// The executable the manager runs for the module's service (which may lie in
+// another folder than this installation's), or else the module's file.
+std::string ModuleImage(int index, const std::string& file) {
+  platform::ServiceConfig config;
+  if (platform::QueryServiceConfig(kServerModules[index].ServiceName, config) != 0) return file;
+  const std::string& path = config.BinaryPath;
+  if (path.size() > 1 && path.front() == '"') return path.substr(1, path.find('"', 1) - 1);
+  return path;
+}
+
 }  // namespace
 
 bool TServiceControl::Selected(int index) const {
@@ -175,20 +185,22 @@ void TServiceControl::RestoreFailureActions() {
   }
 }
 
-// Ends the module's own process: the one the manager reports for the service,
-// or else the module's file in the installation folder. Never another program
-// of the same name.
+// Ends the module's own process: the one the manager reported for the
+// service, or else the module's file in the installation folder. Never
+// another program of the same name, nor one that took over the id of the
+// module's process since it was reported.
 void TServiceControl::EndModuleProcess(int index, uint32_t processId) {
+  std::string file = state_.InstallDir + kServerModules[index].Executable;
   support::EnablePrivilege("SeDebugPrivilege", true);
   if (processId != 0) {
-    platform::TerminateProcess(processId);
-    return;
+    platform::TerminateProcess(processId, ModuleImage(index, file));
+  } else {
+    std::vector<platform::ProcessInfo> processes;
+    if (platform::ListProcesses(processes))
+      for (const platform::ProcessInfo& p : processes)
+        if (support::SameText(p.ImagePath, file)) platform::TerminateProcess(p.Id, file);
   }
-  std::vector<platform::ProcessInfo> processes;
-  if (!platform::ListProcesses(processes)) return;
-  std::string file = state_.InstallDir + kServerModules[index].Executable;
-  for (const platform::ProcessInfo& p : processes)
-    if (support::SameText(p.ImagePath, file)) platform::TerminateProcess(p.Id);
+  support::EnablePrivilege("SeDebugPrivilege", false);
 }
 
 bool TServiceControl::StopServer(int index, const std::string& name) {
@@ -277,6 +289,14 @@ bool TServiceControl::StopOne(int index) {
   return !Runs(index);
 }
 
+// An upgrade may have set the service to start automatically for a while; the
+// start type saved before counts.
+bool TServiceControl::DisabledByAdministrator(int index) {
+  int type = state_.SavedStartTypes[index];
+  if (type == -1) type = ServiceStartType(kServerModules[index].ServiceName, false, -1);
+  return type == static_cast<int>(platform::kStartDisabled);
+}
+
 bool TServiceControl::ExistsStopped(const std::string& name) {
   uint32_t state = 0;
   return QueryServiceStateByName(name, state) && state == platform::kServiceStopped;
@@ -357,9 +377,11 @@ void TServiceControl::WaitWhileStarting() {
 bool TServiceControl::CheckStartedServices() {
   if (support::ServiceMode) {
     WaitWhileStarting();
-    // Only when OrvikSMTP is truly stopped is IIS's SMTP service in its way.
+    // Only when OrvikSMTP is truly stopped is IIS's SMTP service in its way,
+    // and never when OrvikSMTP is not meant to run.
     uint32_t iis = 0;
-    if (ExistsStopped(kServerModules[support::kModuleSMTP].ServiceName) &&
+    if (Selected(support::kModuleSMTP) && !DisabledByAdministrator(support::kModuleSMTP) &&
+        ExistsStopped(kServerModules[support::kModuleSMTP].ServiceName) &&
         QueryServiceStateByName(kIISSMTPService, iis) && iis == platform::kServiceRunning) {
       StopServer(support::kModuleSMTP, kIISSMTPService);
       DisableService(kIISSMTPService);

@@ -58,6 +58,7 @@ class TServiceControl {
   bool Runs(int index);
   bool StopOne(int index);
   bool ExistsStopped(const std::string& name);
+  bool DisabledByAdministrator(int index);
   void HoldFailureActions(int index);
   void EndModuleProcess(int index, uint32_t processId);
   void WaitWhileStarting();

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "engine/file_deployment.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "setup/core/messages.h"
@@ -22,9 +23,9 @@ constexpr char kMakerAddress[] = "https://www.kestrun.example/";
 constexpr int kUninstallIcon = 1;
 constexpr int kWebLogOnIcon = 2;
 
-// The size of the files below a folder in KiB, for the list of installed
-// programs.
-uint32_t FolderKiB(const std::string& root) {
+// The size of the files in a folder, with its subfolders or without.
+// Links and junctions are not followed.
+uint64_t FolderBytes(const std::string& root, bool subfolders) {
   uint64_t bytes = 0;
   std::vector<std::string> pending{root};
   while (!pending.empty()) {
@@ -34,12 +35,21 @@ uint32_t FolderKiB(const std::string& root) {
     if (!platform::ListDirectory(folder + "*.*", entries)) continue;
     for (const platform::DirEntry& e : entries) {
       if (e.name == "." || e.name == ".." || (e.attributes & platform::kAttrReparsePoint)) continue;
-      if (e.attributes & platform::kAttrDirectory)
-        pending.push_back(folder + e.name + "\\");
-      else
+      if (!(e.attributes & platform::kAttrDirectory))
         bytes += static_cast<uint64_t>(e.size);
+      else if (subfolders)
+        pending.push_back(folder + e.name + "\\");
     }
   }
+  return bytes;
+}
+
+// What the installation put into its folder, in KiB, for the list of installed
+// programs: the program files and the deployed folders, never the mail store,
+// logs or configuration, which may hold millions of files.
+uint32_t InstalledKiB(const std::string& dir) {
+  uint64_t bytes = FolderBytes(dir, false);
+  for (const char* folder : kDeployedFolders) bytes += FolderBytes(dir + folder, true);
   return static_cast<uint32_t>((bytes + 1023) / 1024);
 }
 
@@ -145,7 +155,7 @@ bool TSystemRegistration::WriteUninstallEntry() {
     entry.WriteString(name, value);
     if (failed) return report(entry, name);
   }
-  entry.WriteInteger("EstimatedSize", static_cast<int32_t>(FolderKiB(dir)));
+  entry.WriteInteger("EstimatedSize", static_cast<int32_t>(InstalledKiB(dir)));
   if (failed) return report(entry, "EstimatedSize");
   const std::pair<const char*, std::string> productValues[] = {{"InstallDir", dir},
                                                                {"Version", setup::kProductVersion}};

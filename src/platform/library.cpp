@@ -19,6 +19,19 @@ Library& Library::operator=(Library&& other) noexcept {
   return *this;
 }
 
+bool Library::Load(const std::string& path) {
+  return Open(path, false);
+}
+
+bool Library::LoadConfined(const std::string& path) {
+  constexpr uint32_t kErrorInvalidParameter = 87;
+  bool full = (path.size() > 2 && path[1] == ':' && path[2] == '\\') || path.rfind("\\\\", 0) == 0;
+  if (full) return Open(path, true);
+  Unload();
+  load_error_ = kErrorInvalidParameter;
+  return false;
+}
+
 bool Library::IsLoaded() const {
   return handle_ != nullptr;
 }

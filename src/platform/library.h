@@ -25,6 +25,10 @@ class Library {
   // first. False when it cannot be loaded; LoadError then gives the Windows
   // error code of the failure.
   bool Load(const std::string& path);
+  // The same for a library that comes with another product's files: only a
+  // full path ("C:\..." or "\\server\...") is loaded, and its dependencies
+  // come from its own folder and the system folder alone.
+  bool LoadConfined(const std::string& path);
   uint32_t LoadError() const { return load_error_; }
   void Unload();
   bool IsLoaded() const;
@@ -43,6 +47,8 @@ class Library {
   }
 
  private:
+  bool Open(const std::string& path, bool confined);
+
   void* handle_ = nullptr;  // the system's handle of the loaded library
   uint32_t load_error_ = 0;
 };

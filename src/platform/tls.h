@@ -34,7 +34,9 @@ class TlsClient {
   // Up to maxBytes of data that arrive within timeoutMs; empty when the peer
   // has ended the connection, on a time-out or on a failure.
   std::string Receive(size_t maxBytes, uint32_t timeoutMs);
-  // After an empty Receive: true when the peer ended the connection.
+  // After an empty Receive: true when the peer ended the connection with
+  // TLS's close_notify. A connection cut without it is no clean end: what was
+  // sent may have been cut short by the network.
   bool PeerClosed() const;
 
  private:

@@ -76,6 +76,17 @@ std::string PercentEncodeUnsafe(const std::string& text) {
   return out;
 }
 
+// A port given after the host must be one (1 to 65535): anything else would
+// silently become the scheme's default port. An empty one is the default.
+bool PortAllowed(const std::string& hostPart) {
+  size_t bracket = hostPart.rfind(']');
+  size_t colon = hostPart.find(':', bracket == std::string::npos ? 0 : bracket);
+  if (colon == std::string::npos) return true;
+  std::string port = hostPart.substr(colon + 1);
+  return port.empty() ||
+         (port.size() <= 5 && AllDigits(port) && std::stoi(port) >= 1 && std::stoi(port) <= 65535);
+}
+
 // Each ".." removes the directory before it; never above "/".
 std::string RemoveDotSegments(const std::string& path) {
   std::vector<std::string> parts;
@@ -274,8 +285,10 @@ bool ParseHttpUrl(const std::string& url, HttpUrl& target) {
   if (url.find_first_of("\r\n") != std::string::npos) return false;
   size_t pathStart = url.find_first_of("/?#", rest);
   std::string hostPart = url.substr(rest, pathStart - rest);
+  // The fragment is the client's own: it never goes to the server.
   std::string path = pathStart == std::string::npos ? "/" : url.substr(pathStart);
-  if (path[0] != '/') path = "/" + path;
+  path.erase(std::min(path.find('#'), path.size()));
+  if (path.empty() || path[0] != '/') path = "/" + path;
   size_t at = hostPart.rfind('@');
   if (at != std::string::npos) {
     std::string credentials = hostPart.substr(0, at);
@@ -286,12 +299,13 @@ bool ParseHttpUrl(const std::string& url, HttpUrl& target) {
     hostPart = hostPart.substr(at + 1);
   }
   std::string address, name;
-  ParseHostPort(PercentDecode(hostPart), target.secure ? 443 : 80, address, target.port, name);
+  hostPart = PercentDecode(hostPart);
+  ParseHostPort(hostPart, target.secure ? 443 : 80, address, target.port, name);
   target.host = name.empty() ? address : name;
   target.path = PercentEncodeUnsafe(path);
-  return !target.host.empty() && std::none_of(target.host.begin(), target.host.end(), [](char c) {
-    return Unsafe(static_cast<unsigned char>(c));
-  });
+  return PortAllowed(hostPart) && !target.host.empty() &&
+         std::none_of(target.host.begin(), target.host.end(),
+                      [](char c) { return Unsafe(static_cast<unsigned char>(c)); });
 }
 
 std::string HttpAuthority(const HttpUrl& url) {

@@ -1,5 +1,7 @@
 """HTTP replies for the raw peer: each function plays one connection."""
+import os
 import re
+import ssl
 
 
 def read_request(conv):
@@ -65,6 +67,32 @@ def no_length(conv):
         conv.send(b"HTTP/1.1 200 OK\r\n\r\nread until close")
 
 
+def over_tls(conv):
+    # The connection continues in TLS, under the test CA's certificate for localhost.
+    tls = os.path.join(os.path.dirname(conv.log_path), "tls")
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(os.path.join(tls, "localhost.pem"), os.path.join(tls, "localhost.key"))
+    conv.sock = context.wrap_socket(conv.sock, server_side=True)
+
+
+def tls_no_length(conv, close_notify):
+    # A body without a length over TLS that ends with close_notify, or where the
+    # connection is cut without it (as a network fault would).
+    over_tls(conv)
+    try:
+        if read_request(conv):
+            conv.send(b"HTTP/1.1 200 OK\r\n\r\nread until close")
+            if close_notify:
+                # Sends close_notify, then closes without waiting for the client's.
+                conv.sock.setblocking(False)
+                try:
+                    conv.sock.unwrap()
+                except ssl.SSLWantReadError:
+                    pass
+    finally:
+        conv.sock.close()
+
+
 def trickle(conv):
     # One byte a tenth of a second: 100 bytes take 10 seconds.
     if read_request(conv):
@@ -112,4 +140,6 @@ SCENARIOS = {
     "http-redirect-chain": redirect_chain,
     "http-cookies": cookies,
     "http-record": record,
+    "https-close-notify": lambda conv: tls_no_length(conv, True),
+    "https-cut": lambda conv: tls_no_length(conv, False),
 }

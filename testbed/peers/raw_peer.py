@@ -4,7 +4,8 @@
 Each scenario listens on a loopback port of its own and plays one conversation
 per connection: the replies no real server sends (split, oversized, endless or
 trickling). What a client sent is appended to "raw-<scenario>.log" in the peer
-folder, so a test can check the exact bytes on the wire.
+folder, so a test can check the exact bytes on the wire; "raw-<scenario>.ends"
+grows by one byte when a conversation has ended.
 
 Usage: raw_peer.py FOLDER   (writes FOLDER/raw_peer.ports: "name port" lines)
 """
@@ -76,6 +77,7 @@ class Conversation:
 
 def serve(listener, name, play, folder, ports):
     log_path = os.path.join(folder, "raw-%s.log" % name)
+    ends_path = os.path.join(folder, "raw-%s.ends" % name)
     while True:
         sock, _ = listener.accept()
 
@@ -86,6 +88,10 @@ def serve(listener, name, play, folder, ports):
                 pass
             finally:
                 sock.close()
+                # One byte per conversation ended: a test waits for it before it
+                # looks at the log, which then holds all the client sent.
+                with open(ends_path, "ab") as ends:
+                    ends.write(b".")
 
         threading.Thread(target=run, daemon=True).start()
 

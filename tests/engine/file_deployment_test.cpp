@@ -299,6 +299,10 @@ TEST_F(FileDeploymentTest, WebFilterIsAddedOnceInItsSections) {
       {"  [Other]\r\nx=1\r\n\r\n",
        "[Other]\r\nx=1\r\n\r\n[Filter]\r\n=modules\\wcs.dll|[wcs]\r\n\r\n[Virtual-Host]\r\n/wcs/"
        "=[wcs]\r\n"},
+      // A section without an empty line before the next one.
+      {"[Filter]\r\n=modules\\a.dll|[a]\r\n[Virtual-Host]\r\n/a/=[a]\r\n\r\n[X]\r\n",
+       "[Filter]\r\n=modules\\a.dll|[a]\r\n=modules\\wcs.dll|[wcs]\r\n[Virtual-Host]\r\n/wcs/"
+       "=[wcs]\r\n/a/=[a]\r\n\r\n[X]\r\n"},
       {"[Virtual-Host]\r\n/a/=[a]\r\n\r\n[Filter]\r\n=modules\\a.dll|[a]",
        "[Virtual-Host]\r\n/wcs/=[wcs]\r\n/a/=[a]\r\n\r\n[Filter]\r\n=modules\\a.dll|[a]\r\n"
        "=modules\\wcs.dll|[wcs]\r\n"},

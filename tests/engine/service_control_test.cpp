@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 #include "common/scratch_dir.h"
 #include "platform/clock.h"
@@ -22,6 +24,23 @@ namespace {
 
 using platform::posix::StandinService;
 using support::kServerModules;
+
+// A virtual clock that does one thing once it has reached a tick.
+class ScriptedClock : public platform::VirtualClock {
+ public:
+  void At(uint32_t tick, std::function<void()> action) {
+    at_ = tick;
+    action_ = std::move(action);
+  }
+  void Sleep(uint32_t milliseconds) override {
+    Advance(milliseconds);
+    if (action_ && Tick() >= at_) std::exchange(action_, nullptr)();
+  }
+
+ private:
+  uint32_t at_ = 0;
+  std::function<void()> action_;
+};
 
 class ServiceControlTest : public testing::Test {
  protected:
@@ -73,7 +92,7 @@ class ServiceControlTest : public testing::Test {
   }
   uint32_t Elapsed(uint32_t since) { return clock_.Tick() - since; }
 
-  platform::VirtualClock clock_;
+  ScriptedClock clock_;
   testing_support::ScratchDir scratch_;
   setup::TSetupState state_;
   ui::HeadlessUI ui_;
@@ -140,6 +159,26 @@ TEST_F(ServiceControlTest, AModuleThatIgnoresStopLosesItsOwnProcessOnly) {
   EXPECT_EQ(processes[1].Id, other);
   EXPECT_EQ(Service("OrvikControl").State, platform::kServiceStopped);
   EXPECT_TRUE(ui_.Boxes().empty());
+}
+
+TEST_F(ServiceControlTest, AProcessIdTakenOverByAnotherProgramIsNotEnded) {
+  StandinService control = Module(support::kModuleControl, platform::kServiceRunning);
+  control.IgnoresStop = true;
+  control.DeletePendingMs = 60000;
+  platform::posix::AddService(control);
+  uint32_t pid = Service("OrvikControl").ProcessId;
+  // While setup waits, the manager stops answering for the service, its
+  // process ends and another program gets the id setup last read.
+  clock_.At(clock_.Tick() + 5000, [&] {
+    platform::DeleteService("OrvikControl");
+    platform::posix::ReuseProcessId(pid, "C:\\Windows\\notepad.exe");
+  });
+  EXPECT_FALSE(control_.StopServer(support::kModuleControl));
+  std::vector<platform::ProcessInfo> processes;
+  ASSERT_TRUE(platform::ListProcesses(processes));
+  ASSERT_EQ(processes.size(), 1u);
+  EXPECT_EQ(processes[0].ImagePath, "C:\\Windows\\notepad.exe");
+  EXPECT_FALSE(platform::posix::PrivilegeEnabled("SeDebugPrivilege"));
 }
 
 TEST_F(ServiceControlTest, FailureActionsAreClearedWhileStoppedAndPutBack) {
@@ -269,19 +308,32 @@ TEST_F(ServiceControlTest, IISSMTPGivesWayOnlyToAStoppedOrvikSMTP) {
   iis.IgnoresStop = true;  // and it is not ended by force
   StandinService smtp = Module(support::kModuleSMTP, platform::kServiceStopped);
   smtp.StartError = 1053;
+  // OrvikSMTP is not meant to run when it is not chosen or when the
+  // administrator disabled it (an upgrade sets it to automatic for a while).
   struct Case {
     uint32_t startPendingMs;  // OrvikSMTP still starting when looked at
+    int savedStartType;
+    uint32_t startType;
+    bool noMail;
     bool iisDisabled;
   };
-  for (const Case& c : {Case{0, true}, Case{3000, false}}) {
+  const uint32_t automatic = platform::kStartAutomatic, disabled = platform::kStartDisabled;
+  for (const Case& c :
+       {Case{0, -1, automatic, false, true}, Case{3000, -1, automatic, false, false},
+        Case{0, int(disabled), automatic, false, false}, Case{0, -1, disabled, false, false},
+        Case{0, -1, automatic, true, false}}) {
     platform::posix::ClearModuleStandins();
     platform::posix::AddService(iis);
     smtp.StartError = c.startPendingMs ? 0 : 1053;
     smtp.StartPendingMs = c.startPendingMs;
+    smtp.StartType = c.startType;
     platform::posix::AddService(smtp);
+    state_.SavedStartTypes[support::kModuleSMTP] = c.savedStartType;
+    state_.Components.NoInstallMail = c.noMail;
     control_.StartServer(support::kModuleSMTP);
     control_.CheckStartedServices();
     EXPECT_EQ(Service("SMTPSVC").StartType == platform::kStartDisabled, c.iisDisabled);
+    EXPECT_EQ(Calls("Stop").empty(), !c.iisDisabled);
     EXPECT_EQ(Calls("Start").size(), c.iisDisabled ? 2u : 1u);
     EXPECT_TRUE(Calls("Terminate").empty());
   }

@@ -192,5 +192,25 @@ TEST_F(SystemRegistrationTest, AFailedRegistryWriteIsReportedAndFatal) {
   EXPECT_EQ(Links(Group()).size(), 9u);  // the links are made all the same
 }
 
+TEST_F(SystemRegistrationTest, TheEstimatedSizeCountsWhatWasInstalledNotTheServersData) {
+  const std::pair<const char*, size_t> files[] = {{"smtp.exe", 1024},
+                                                  {"doc\\manual.chm", 1024},
+                                                  {"html\\mail\\a.htm", 1024},
+                                                  {"mail\\d\\u\\1.eml", 8192},
+                                                  {"logs\\smtp.log", 8192},
+                                                  {"temp\\x.tmp", 8192},
+                                                  {"config\\settings.cfg", 8192}};
+  for (const auto& [name, size] : files) {
+    ASSERT_TRUE(support::CreateFileDirectory(state_.InstallDir + name));
+    ASSERT_TRUE(testing_support::WriteFile(state_.InstallDir + name, std::string(size, 'x')));
+  }
+  EXPECT_EQ(Register(), engine::Outcome::Done);
+  platform::RegKey entry;
+  ASSERT_TRUE(entry.Open(platform::RegRoot::LocalMachine, kUninstall, false));
+  platform::RegValue size;
+  ASSERT_TRUE(entry.ReadValue("EstimatedSize", size));
+  EXPECT_EQ(size.dword, 3u);  // KiB
+}
+
 }  // namespace
 #endif

@@ -179,5 +179,36 @@ TEST(AntivirusSetupTest, TheEngineUninstallsItselfFromItsOwnFolder) {
   EXPECT_EQ(log.rfind("setifaceUninstallProgram\tKestrun\t\t2\t", 0), 0u) << log;
 }
 
+TEST(AntivirusSetupTest, ALibraryThatCannotServeIsLoggedAndNeverSearchedFor) {
+  testing_support::ScratchDir scratch;
+  const std::string good = scratch.Path() + "good\\", bad = scratch.Path() + "bad\\";
+  ASSERT_TRUE(support::CreateDirectoryPath(good) && support::CreateDirectoryPath(bad));
+  ASSERT_TRUE(
+      WriteFile(good + "setiface.dll", ReadFile(testing_support::TestbedLibrary("setiface"))));
+  ASSERT_TRUE(WriteFile(bad + "setiface.dll", "not a library"));
+  support::InitLog(scratch.Path() + "setup.log", nullptr, 0, 0);
+  const std::string before = platform::CurrentDirectory();
+  ASSERT_TRUE(platform::SetCurrentDirectory(good));
+  const struct {
+    std::string folder;
+    const char* entry;
+    std::string logged;
+  } cases[] = {
+      {bad, "setifaceUpdateFiles", "Warning: \"" + bad + "setiface.dll\" could not be loaded"},
+      {good, "setifaceNoSuchEntry",
+       "Warning: \"" + good + "setiface.dll\" has no entry setifaceNoSuchEntry"},
+      // Only a full path: a bare name would be searched for, here in the current folder.
+      {"", "setifaceUpdateFiles", "Warning: \"setiface.dll\" could not be loaded"},
+  };
+  for (const auto& c : cases) {
+    platform::Library library;
+    engine::SetifaceUpdateFiles* entry = nullptr;
+    EXPECT_FALSE(engine::BindAntivirusSetup(c.folder, c.entry, library, entry)) << c.logged;
+    EXPECT_NE(ReadFile(scratch.Path() + "setup.log").find(c.logged), std::string::npos) << c.logged;
+  }
+  platform::SetCurrentDirectory(before);
+  support::InitLog("", nullptr, 0, 0);
+}
+
 }  // namespace
 #endif

@@ -14,16 +14,23 @@ namespace {
 
 using setup::ComponentFlags;
 
+// Natively the product key itself, in this process's own registry. Under Wine
+// the registry is shared with the engine tests, which may run meanwhile and
+// write the product key: these tests keep a private key of theirs.
+#ifdef _WIN32
+constexpr char kKeyArea[] = "\\Software\\OrvikSetupTests";
+#else
+constexpr char kKeyArea[] = "\\Software\\Kestrun";
+#endif
+const std::string kKey = std::string(kKeyArea) + "\\" + setup::kProductKeySection;
+
 class ComponentFlagsTest : public testing::Test {
  protected:
   void SetUp() override { Clear(); }
   void TearDown() override { Clear(); }
-  static void Clear() {
-    platform::RegDeleteKeyTree(
-        platform::RegRoot::LocalMachine,
-        std::string(setup::kProductKeyArea) + "\\" + setup::kProductKeySection);
-  }
-  support::TAdvancedRegistry registry = setup::ProductRegistry();
+  static void Clear() { platform::RegDeleteKeyTree(platform::RegRoot::LocalMachine, kKeyArea); }
+  support::TAdvancedRegistry registry{support::hkLOCAL_MACHINE, kKeyArea,
+                                      setup::kProductKeySection};
 };
 
 ComponentFlags AllSet() {
@@ -40,8 +47,9 @@ bool Same(const ComponentFlags& a, const ComponentFlags& b) {
 }
 
 TEST_F(ComponentFlagsTest, ProductKeyIsTheOneTheServerUses) {
-  EXPECT_EQ(registry.RegistryRootKey, support::hkLOCAL_MACHINE);
-  EXPECT_EQ(registry.KeyPath(), "\\Software\\Kestrun\\Orvik Mail Server");
+  support::TAdvancedRegistry product = setup::ProductRegistry();
+  EXPECT_EQ(product.RegistryRootKey, support::hkLOCAL_MACHINE);
+  EXPECT_EQ(product.KeyPath(), "\\Software\\Kestrun\\Orvik Mail Server");
 }
 
 TEST_F(ComponentFlagsTest, WrittenFlagsReadBack) {
@@ -51,8 +59,7 @@ TEST_F(ComponentFlagsTest, WrittenFlagsReadBack) {
   setup::WriteComponentFlags(registry, written);
 
   platform::RegKey key;
-  ASSERT_TRUE(
-      key.Open(platform::RegRoot::LocalMachine, "Software\\Kestrun\\Orvik Mail Server", false));
+  ASSERT_TRUE(key.Open(platform::RegRoot::LocalMachine, kKey, false));
   std::vector<std::string> names;
   key.ValueNames(names);
   EXPECT_EQ(names.size(), 6u);
@@ -86,8 +93,7 @@ TEST_F(ComponentFlagsTest, MissingKeyLeavesFlagsAsTheyWere) {
   ComponentFlags read = AllSet();
   setup::ReadComponentFlags(registry, read);
   EXPECT_TRUE(Same(read, AllSet()));
-  EXPECT_FALSE(platform::RegKeyExists(platform::RegRoot::LocalMachine,
-                                      "Software\\Kestrun\\Orvik Mail Server"));
+  EXPECT_FALSE(platform::RegKeyExists(platform::RegRoot::LocalMachine, kKey));
 }
 
 TEST_F(ComponentFlagsTest, FailedWriteStopsThePassAndKeepsTheHandler) {

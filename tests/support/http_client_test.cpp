@@ -116,6 +116,7 @@ TEST_F(HttpGetTest, RequestBytesOnTheWire) {
        "GET /x HTTP/1.1\r\n" + host + "Authorization: Basic dTpw\r\n" + end},
       {"http://127.0.0.1:" + port + "/a b\x7f", "", "", "",
        "GET /a%20b%7F HTTP/1.1\r\n" + host + end},
+      {"http://127.0.0.1:" + port + "/x?y#z", "", "", "", "GET /x?y HTTP/1.1\r\n" + host + end},
       {"http://127.0.0.1:" + port + "/go?to=https://x", "", "", "",
        "GET /go?to=https://x HTTP/1.1\r\n" + host + end},
       {"http://127.0.0.1:" + port + "/form", "POST\nbody=1", "", "X-Test: 1\r\n",
@@ -210,6 +211,9 @@ TEST_F(HttpGetTest, HttpsOnlyWithAVerifiedServer) {
       {Url("https-self-signed", "/refused-self-signed", "localhost"), kNothing},
       {Url("http-plain", "/to-https"), "hello from nginx\n"},
       {Url("https-good", "/to-http", "localhost"), kNothing},  // never from https to http
+      // Without a length only close_notify ends the body; a cut connection may have lost some.
+      {"https://localhost:" + Port("raw-https-close-notify") + "/", "read until close"},
+      {"https://localhost:" + Port("raw-https-cut") + "/", kNothing},
   };
   for (const auto& c : cases) EXPECT_EQ(Fetch(c.url), c.saved) << c.url;
   EXPECT_TRUE(Fetch(Url("https-good", "/large.bin", "localhost")) ==
@@ -271,6 +275,13 @@ TEST(HttpParsingTest, Urls) {
       {"http:///x", false, false, "", "", "", "", ""},
       {"ftp://h/", false, false, "", "", "", "", ""},
       {"http://h/x\nGET /y", false, false, "", "", "", "", ""},
+      {"http://h/a?q#f?g", true, false, "h", "/a?q", "", "", "h"},  // the fragment stays here
+      {"http://h#f", true, false, "h", "/", "", "", "h"},
+      {"http://h:65535/", true, false, "h", "/", "", "", "h:65535"},
+      {"http://h:0/", false, false, "", "", "", "", ""},  // no port becomes the default one
+      {"http://h:65536/", false, false, "", "", "", "", ""},
+      {"https://[::1]:99999/", false, false, "", "", "", "", ""},
+      {"http://h:8o/", false, false, "", "", "", "", ""},
   };
   for (const auto& c : cases) {
     HttpUrl url;

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <utility>
 
 #include "common/scratch_dir.h"
 #include "platform/files.h"
+#include "platform/system.h"
 #include "upgrade/upgrade_fixtures.h"
 
 namespace {
@@ -61,5 +63,28 @@ TEST_F(LibraryTest, EveryLoadIsUnloadedOnce) {
   }  // the destructor unloads
   EXPECT_EQ(Calls(), "load\nunload\nload\nunload\nload\nunload\nload\nunload\n");
 }
+
+#ifdef _WIN32
+// A dependency that only a search along PATH finds: the altered search order
+// finds it there, a confined load never does.
+TEST(ConfinedLibraryTest, DependenciesComeOnlyFromTheLibrarysFolderAndTheSystem) {
+  testing_support::ScratchDir scratch;
+  const std::string own = scratch.Path() + "own\\", path = scratch.Path() + "path\\";
+  ASSERT_TRUE(platform::CreateDirectory(own) && platform::CreateDirectory(path));
+  ASSERT_TRUE(
+      platform::CopyFile(upgrade_tests::TestbedLibrary("dependent"), own + "dependent.dll", true));
+  ASSERT_TRUE(platform::CopyFile(upgrade_tests::TestbedLibrary("dependency"),
+                                 path + "dependency.dll", true));
+  const std::string before = platform::GetEnvironment("PATH");
+  ASSERT_EQ(_putenv(("PATH=" + path + ";" + before).c_str()), 0);
+  Library library;
+  // Confined first: a dependency loaded once would be taken from memory.
+  EXPECT_FALSE(library.LoadConfined(own + "dependent.dll"));
+  EXPECT_FALSE(library.LoadConfined("dependent.dll"));  // no full path
+  EXPECT_TRUE(library.Load(own + "dependent.dll"));
+  library.Unload();
+  _putenv(("PATH=" + before).c_str());
+}
+#endif
 
 }  // namespace

@@ -16,7 +16,8 @@ constexpr uint32_t kBadFormat = 193;
 
 }  // namespace
 
-bool Library::Load(const std::string& path) {
+// The dynamic loader searches no folder for a path with a "/".
+bool Library::Open(const std::string& path, bool) {
   Unload();
   load_error_ = kModuleNotFound;
   if (path.empty()) return false;

@@ -15,7 +15,6 @@
 namespace platform {
 namespace {
 
-constexpr uint32_t kErrorInvalidParameter = 87;
 constexpr uint32_t kErrorSemaphoreTimeout = 121;
 constexpr uint32_t kErrorServiceAlreadyRunning = 1056;
 constexpr uint32_t kErrorServiceDisabled = 1058;
@@ -258,9 +257,15 @@ bool ListProcesses(std::vector<ProcessInfo>& list) {
   return true;
 }
 
-uint32_t TerminateProcess(uint32_t id) {
+uint32_t TerminateProcess(uint32_t id, const std::string& imagePath) {
   std::lock_guard<std::mutex> lock(mutex);
-  uint32_t error = processes.erase(id) ? 0 : kErrorInvalidParameter;
+  auto it = processes.find(id);
+  uint32_t error = kErrorInvalidParameter;
+  if (it != processes.end() &&
+      (imagePath.empty() || Lower(it->second.imagePath) == Lower(imagePath))) {
+    processes.erase(it);
+    error = 0;
+  }
   if (error == 0)
     for (auto& [name, s] : services)
       if (s.data.ProcessId == id) {
@@ -369,6 +374,13 @@ void ClearServiceCallLog() {
 uint32_t AddProcess(const std::string& imagePath) {
   std::lock_guard<std::mutex> lock(mutex);
   return StartProcess(imagePath);
+}
+
+void ReuseProcessId(uint32_t id, const std::string& imagePath) {
+  std::lock_guard<std::mutex> lock(mutex);
+  for (auto& [name, s] : services)
+    if (s.data.ProcessId == id) EndServiceProcess(s);
+  processes[id] = {imagePath};
 }
 
 void SetProcessLibraryMissing(bool missing) {

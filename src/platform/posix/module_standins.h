@@ -50,6 +50,8 @@ void ClearServiceCallLog();
 
 // A process that is no service; returns its id.
 uint32_t AddProcess(const std::string& imagePath);
+// The process ends (and its service stops) and another program gets its id.
+void ReuseProcessId(uint32_t id, const std::string& imagePath);
 // Makes ListProcesses answer as if the process status library were missing.
 void SetProcessLibraryMissing(bool missing);
 

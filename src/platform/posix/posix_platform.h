@@ -46,6 +46,9 @@ void SetSpecialFolders(const std::string& desktop, const std::string& commonProg
 // A shell link of the stand-in shell is a small text file of three lines:
 // "Target=...", "Arguments=...", "IconIndex=n", each ended by CR LF.
 
+// Whether EnablePrivilege last enabled the privilege of this process.
+bool PrivilegeEnabled(const std::string& name);
+
 // Forgets every name ClaimSingleInstance has handed out, as if their processes had ended.
 void ReleaseSingleInstances();
 

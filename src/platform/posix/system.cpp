@@ -28,6 +28,7 @@ bool tempDirSet = false;
 int platformId = 2;
 std::string remoteDrives;  // upper-case letters
 std::set<std::string> claimedNames;
+std::set<std::string> enabledPrivileges;  // as the held list writes them
 
 }  // namespace
 
@@ -93,7 +94,7 @@ uint32_t CurrentThreadId() {
 
 // The privileges of an elevated administrator's token: only these can be
 // enabled or disabled; other names fail as Windows fails them.
-bool EnablePrivilege(const std::string& name, bool) {
+bool EnablePrivilege(const std::string& name, bool enable) {
   static const char* const held[] = {
       "SeIncreaseQuotaPrivilege",
       "SeSecurityPrivilege",
@@ -120,9 +121,27 @@ bool EnablePrivilege(const std::string& name, bool) {
       "SeCreateSymbolicLinkPrivilege",
   };
   for (const char* h : held)
-    if (strcasecmp(h, name.c_str()) == 0) return true;
+    if (strcasecmp(h, name.c_str()) == 0) {
+      std::lock_guard<std::mutex> lock(stateMutex);
+      if (enable)
+        enabledPrivileges.insert(h);
+      else
+        enabledPrivileges.erase(h);
+      return true;
+    }
   return false;
 }
+
+namespace posix {
+
+bool PrivilegeEnabled(const std::string& name) {
+  std::lock_guard<std::mutex> lock(stateMutex);
+  for (const std::string& enabled : enabledPrivileges)
+    if (strcasecmp(enabled.c_str(), name.c_str()) == 0) return true;
+  return false;
+}
+
+}  // namespace posix
 
 bool SetProcessAffinity(bool allProcessors) {
   cpu_set_t set;

@@ -75,14 +75,10 @@ bool Flush(Socket& socket, BIO* outgoing, SteadyClock::time_point deadline) {
   return true;
 }
 
-// Gives the library what arrives next; false on a time-out, failure or close
-// (peerClosed tells which).
-bool Fill(Socket& socket, BIO* incoming, SteadyClock::time_point deadline, bool& peerClosed) {
+// Gives the library what arrives next; false on a time-out, failure or close.
+bool Fill(Socket& socket, BIO* incoming, SteadyClock::time_point deadline) {
   std::string data = socket.Receive(kRecordBytes, MillisecondsLeft(deadline));
-  if (data.empty()) {
-    peerClosed = socket.LastError() == 0;
-    return false;
-  }
+  if (data.empty()) return false;
   return BIO_write(incoming, data.data(), static_cast<int>(data.size())) ==
          static_cast<int>(data.size());
 }
@@ -128,8 +124,7 @@ bool TlsClient::Handshake(const std::string& host, uint32_t timeoutMs) {
     // The alert of a refused certificate goes out too.
     if (!Flush(socket_, s.outgoing, deadline)) return false;
     if (result == 1) break;
-    if (error != SSL_ERROR_WANT_READ || !Fill(socket_, s.incoming, deadline, s.peerClosed))
-      return false;
+    if (error != SSL_ERROR_WANT_READ || !Fill(socket_, s.incoming, deadline)) return false;
   }
   // SSL_VERIFY_PEER has ended the handshake already when the certificate
   // failed for the host.
@@ -166,12 +161,13 @@ std::string TlsClient::Receive(size_t maxBytes, uint32_t timeoutMs) {
     int error = SSL_get_error(s.ssl, result);
     // Session tickets and key updates may want an answer.
     if (!Flush(socket_, s.outgoing, deadline)) return {};
+    // Only the peer's close_notify ends the data; a connection cut without it
+    // (the library would call it an unexpected EOF) may have lost the rest.
     if (error == SSL_ERROR_ZERO_RETURN) {
       s.peerClosed = true;
       return {};
     }
-    if (error != SSL_ERROR_WANT_READ || !Fill(socket_, s.incoming, deadline, s.peerClosed))
-      return {};
+    if (error != SSL_ERROR_WANT_READ || !Fill(socket_, s.incoming, deadline)) return {};
   }
 }
 

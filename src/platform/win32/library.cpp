@@ -5,13 +5,17 @@
 
 namespace platform {
 
-bool Library::Load(const std::string& path) {
+bool Library::Open(const std::string& path, bool confined) {
   Unload();
   load_error_ = ERROR_MOD_NOT_FOUND;
   if (path.empty()) return false;
   // With the altered search order the library's dependencies are looked for
-  // in its own folder first, not in the folder the setup was started from.
-  handle_ = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  // in its own folder first, not in the folder the setup was started from;
+  // confined, nowhere but there and in the system folder.
+  handle_ =
+      LoadLibraryExA(path.c_str(), nullptr,
+                     confined ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32
+                              : LOAD_WITH_ALTERED_SEARCH_PATH);
   load_error_ = handle_ ? 0 : GetLastError();
   return handle_ != nullptr;
 }

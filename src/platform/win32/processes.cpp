@@ -54,10 +54,14 @@ bool ListProcesses(std::vector<ProcessInfo>& processes) {
   return true;
 }
 
-uint32_t TerminateProcess(uint32_t id) {
-  HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+uint32_t TerminateProcess(uint32_t id, const std::string& imagePath) {
+  HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
   if (!process) return GetLastError();
-  uint32_t error = ::TerminateProcess(process, 0) ? 0 : GetLastError();
+  uint32_t error = 0;
+  if (!imagePath.empty() && lstrcmpiA(ImagePath(process).c_str(), imagePath.c_str()) != 0)
+    error = kErrorInvalidParameter;
+  else if (!::TerminateProcess(process, 0))
+    error = GetLastError();
   CloseHandle(process);
   return error;
 }

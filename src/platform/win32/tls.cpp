@@ -145,24 +145,25 @@ struct TlsClient::State {
   bool haveContext = false;
   std::string host;
   SecPkgContext_StreamSizes sizes{};
-  std::string received;  // records not yet decrypted
-  std::string plain;     // decrypted, not yet handed out
-  bool ready = false;    // handshake done and verified
-  bool ended = false;    // the peer's close_notify arrived
-  bool peerClosed = false;
+  std::string received;     // records not yet decrypted
+  std::string plain;        // decrypted, not yet handed out
+  bool ready = false;       // handshake done and verified
+  bool ended = false;       // the peer's close_notify arrived
+  bool peerClosed = false;  // reported once the data before close_notify is taken
+  // Wine's Schannel gives close_notify as a record without data, not as
+  // SEC_I_CONTEXT_EXPIRED (measured): such a record right before the close
+  // counts as the peer's end. No one on the way can make an authentic record.
+  bool emptyRecord = false;
 
   ~State() {
     if (haveContext) DeleteSecurityContext(&context);
     if (haveCredentials) FreeCredentialsHandle(&credentials);
   }
 
-  // Reads more records; false on a time-out, failure or close (peerClosed tells which).
+  // Reads more records; false on a time-out, failure or close.
   bool Fill(Socket& socket, SteadyClock::time_point deadline) {
     std::string data = socket.Receive(kRecordBytes, MillisecondsLeft(deadline));
-    if (data.empty()) {
-      peerClosed = socket.LastError() == 0;
-      return false;
-    }
+    if (data.empty()) return false;
     received += data;
     return true;
   }
@@ -297,6 +298,7 @@ std::string TlsClient::Receive(size_t maxBytes, uint32_t timeoutMs) {
           else if (b.BufferType == SECBUFFER_EXTRA)
             extra.assign(static_cast<const char*>(b.pvBuffer), b.cbBuffer);
         }
+        s.emptyRecord = status == SEC_E_OK && s.plain.empty();
         s.received = extra;
         s.ended = status == SEC_I_CONTEXT_EXPIRED;
         if (status == SEC_I_RENEGOTIATE && !s.Negotiate(socket_, deadline)) return {};
@@ -304,7 +306,11 @@ std::string TlsClient::Receive(size_t maxBytes, uint32_t timeoutMs) {
       }
       if (status != SEC_E_INCOMPLETE_MESSAGE) return {};
     }
-    if (!s.Fill(socket_, deadline)) return {};
+    // A connection cut without close_notify may have lost the rest: no clean end.
+    if (!s.Fill(socket_, deadline)) {
+      s.peerClosed = s.emptyRecord && s.received.empty() && socket_.LastError() == 0;
+      return {};
+    }
   }
 }
 
