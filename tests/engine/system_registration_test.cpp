@@ -158,6 +158,7 @@ TEST_F(SystemRegistrationTest, NamesStayInsideTheirFolder) {
 
 TEST_F(SystemRegistrationTest, OnlyAFolderBelowTheProgramsIsDeletedAsAGroup) {
   const std::string programs = root_ + "Common";
+  ASSERT_TRUE(support::CreateDirectoryPath(programs + "\\Group\\"));
   ASSERT_TRUE(testing_support::WriteFile(programs + "\\Group\\a.lnk", "link"));
   for (const std::string& group :
        {programs + "\\.\\", programs + "\\Group\\..\\", programs + "/", root_ + "User\\"})
