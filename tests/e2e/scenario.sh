@@ -705,9 +705,10 @@ scenario_first_run() {
 # the registered folder of an upgrade or of an uninstall): the run ends with 4 and neither makes
 # nor removes anything.
 refused_destinations() {
-  short=$(e2e_wine cmd /c for %I in '(C:\ProgramData)' do @echo %~sI </dev/null | tr -d '\r')
-  e2e_expect_match "short name of C:\\ProgramData" 'C:\\[^ ]{1,8}~[^ ]*' "$short"
-  for dir in 'C:\x/..\' 'C:\Windows.\' "$short\\"; do
+  short=$(e2e_wine cmd /c dir /x 'C:\' </dev/null | tr -d '\r' |
+    awk '$NF == "ProgramData" { print $(NF - 1) }')
+  e2e_expect_match "short name of C:\\ProgramData" '[^ ]{1,8}~[^ ]*' "$short"
+  for dir in 'C:\x/..\' 'C:\Windows.\' "C:\\$short\\"; do
     e2e_setup /VERYSILENT "/DIR=$dir"
     e2e_expect "exit code of /DIR=$dir" 4 "$E2E_EXIT"
   done
