@@ -50,6 +50,18 @@ std::string LinkDescLine(int index) {
   return support::GetField(setup::LinkDesc, index, '\n');
 }
 
+std::string CommonProgramsFolder() {
+  support::TAdvancedRegistry shellFolders(support::hkLOCAL_MACHINE, kExplorerKey, "Shell Folders");
+  std::string common = shellFolders.ReadString("Common Programs");
+  if (common.empty()) common = platform::SpecialFolderPath(platform::SpecialFolder::CommonPrograms);
+  if (common.empty()) common = platform::SpecialFolderPath(platform::SpecialFolder::Programs);
+  return common;
+}
+
+namespace {
+
+// The program group's name: cName, or its English default when the translated
+// name cannot name a folder.
 std::string ProgramGroupName() {
   if (setup::IsSafeName(setup::cName)) return setup::cName;
   const std::string name = setup::DefaultMessage("cName");
@@ -58,13 +70,7 @@ std::string ProgramGroupName() {
   return name;
 }
 
-std::string CommonProgramsFolder() {
-  support::TAdvancedRegistry shellFolders(support::hkLOCAL_MACHINE, kExplorerKey, "Shell Folders");
-  std::string common = shellFolders.ReadString("Common Programs");
-  if (common.empty()) common = platform::SpecialFolderPath(platform::SpecialFolder::CommonPrograms);
-  if (common.empty()) common = platform::SpecialFolderPath(platform::SpecialFolder::Programs);
-  return common;
-}
+}  // namespace
 
 std::string ProgramGroupFolder() {
   const std::string common = CommonProgramsFolder();

@@ -19,9 +19,6 @@ inline constexpr char kUninstallSection[] = "Orvik";
 // Line index (from 0) of LinkDesc, lines separated by LF, each trimmed (a CR
 // before the LF goes).
 std::string LinkDescLine(int index);
-// The program group's name: cName, or its English default when the translated
-// name cannot name a folder (logged).
-std::string ProgramGroupName();
 // The folder of every user's programs, without a trailing "\"; "" when the
 // shell names none.
 std::string CommonProgramsFolder();
