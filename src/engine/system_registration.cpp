@@ -5,6 +5,7 @@
 #include "engine/file_deployment.h"
 #include "platform/files.h"
 #include "platform/shell.h"
+#include "setup/core/destination.h"
 #include "setup/core/messages.h"
 #include "setup/core/product.h"
 #include "support/advanced_registry.h"
@@ -59,18 +60,40 @@ std::string LinkDescLine(int index) {
   return support::GetField(setup::LinkDesc, index, '\n');
 }
 
-bool IsSafeName(const std::string& name) {
-  return !name.empty() && name.find_first_of("\\/:") == std::string::npos &&
-         name.find("..") == std::string::npos;
-}
-
-std::string ProgramGroupFolder() {
-  if (!IsSafeName(setup::cName)) return "";
+std::string CommonProgramsFolder() {
   support::TAdvancedRegistry shellFolders(support::hkLOCAL_MACHINE, kExplorerKey, "Shell Folders");
   std::string common = shellFolders.ReadString("Common Programs");
   if (common.empty()) common = platform::SpecialFolderPath(platform::SpecialFolder::CommonPrograms);
   if (common.empty()) common = platform::SpecialFolderPath(platform::SpecialFolder::Programs);
-  return common.empty() ? "" : common + "\\" + setup::cName + "\\";
+  return common;
+}
+
+namespace {
+
+// The program group's name: cName, or its English default when the translated
+// name cannot name a folder.
+std::string ProgramGroupName() {
+  if (setup::IsSafeName(setup::cName)) return setup::cName;
+  const std::string name = setup::DefaultMessage("cName");
+  support::SetupLog("The translated program group name \"" + setup::cName +
+                    "\" cannot name a folder; the group is named \"" + name + "\"");
+  return name;
+}
+
+}  // namespace
+
+std::string ProgramGroupFolder() {
+  const std::string common = CommonProgramsFolder();
+  return common.empty() ? "" : common + "\\" + ProgramGroupName() + "\\";
+}
+
+bool DeleteProgramGroup(const std::string& programs, const std::string& group) {
+  if (!setup::IsStrictlyBelow(group, programs)) {
+    support::SetupLog("Warning: \"" + group + "\" does not lie below \"" + programs +
+                      "\"; it is not deleted");
+    return false;
+  }
+  return support::DeleteDirectory(group, "", true);
 }
 
 std::string GetDesktopFolder() {
@@ -91,24 +114,24 @@ TSystemRegistration::TSystemRegistration(setup::TSetupState& state, ui::UserInte
     : state_(state), ui_(ui), setupFile_(support::NameOfPath(setupProgram)) {}
 
 void TSystemRegistration::CreateProgramGroup() {
-  // The group's name comes from a translation: a name that could leave its
-  // folder deletes and creates nothing.
-  if (!IsSafeName(setup::cName)) return;
+  const std::string name = ProgramGroupName();
   support::TAdvancedRegistry shellFolders(support::hkCURRENT_USER, kExplorerKey, "Shell Folders");
   std::string programs = shellFolders.ReadString("Programs");
   if (!programs.empty())  // an older per-user group
-    support::DeleteDirectory(programs + "\\" + setup::cName + "\\", "", true);
+    DeleteProgramGroup(programs, programs + "\\" + name + "\\");
 
-  std::string group = ProgramGroupFolder();
-  if (group.empty()) return;
-  support::DeleteDirectory(group, "", true);  // one group, whatever earlier runs left
+  const std::string common = CommonProgramsFolder();
+  if (common.empty()) return;
+  const std::string group = common + "\\" + name + "\\";
+  DeleteProgramGroup(common, group);  // one group, whatever earlier runs left
   support::CreateDirectoryPath(group);
 
   const std::string& dir = state_.InstallDir;
   std::string setupCopy = dir + setupFile_;
-  auto link = [&](const std::string& name, const std::string& target,
+  auto link = [&](const std::string& text, const std::string& target,
                   const std::string& arguments = "", int icon = 0) {
-    if (IsSafeName(name)) platform::CreateShellLink(target, group + name + ".lnk", arguments, icon);
+    const std::string file = setup::SafeFileName(text);
+    if (!file.empty()) platform::CreateShellLink(target, group + file + ".lnk", arguments, icon);
   };
   const char* const linkTargets[] = {"config.exe", "doc\\readme.txt", "doc\\manual.chm",
                                      "dnsquery.exe", "tutorial\\index.html"};
@@ -170,8 +193,8 @@ Outcome TSystemRegistration::RegisterSystem() {
   ui_.ShowStatus(setup::cCreatingIcons);
   CreateProgramGroup();
   const std::string& dir = state_.InstallDir;
-  std::string firstLink = LinkDescLine(0);
-  if (IsSafeName(firstLink)) {
+  const std::string firstLink = setup::SafeFileName(LinkDescLine(0));
+  if (!firstLink.empty()) {
     if (state_.AddDesktop) {
       std::string desktop = GetDesktopFolder();
       if (!desktop.empty())

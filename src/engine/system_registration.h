@@ -19,16 +19,19 @@ inline constexpr char kUninstallSection[] = "Orvik";
 // Line index (from 0) of LinkDesc, lines separated by LF, each trimmed (a CR
 // before the LF goes).
 std::string LinkDescLine(int index);
+// The folder of every user's programs, without a trailing "\"; "" when the
+// shell names none.
+std::string CommonProgramsFolder();
 // The program group's folder among every user's programs, with a trailing "\";
-// "" when the shell names none or the group's name is not a safe name.
+// "" when the shell names none.
 std::string ProgramGroupFolder();
+// Deletes the group folder with everything in it, but only when it lies
+// strictly below the programs folder it was built from (logged otherwise).
+bool DeleteProgramGroup(const std::string& programs, const std::string& group);
 // The current user's desktop, with a trailing "\"; "" when the shell names none.
 std::string GetDesktopFolder();
 // The current user's quick-launch folder, with a trailing "\"; not created.
 std::string GetQuickLaunchFolder();
-// A name from a translation that may name a file or folder: not empty, and
-// neither a path separator, ":" nor "..", so that it stays inside its folder.
-bool IsSafeName(const std::string& name);
 
 class TSystemRegistration {
  public:

@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "setup/core/destination.h"
 #include "setup/core/messages.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
@@ -131,10 +132,10 @@ void TUninstall::StopModules() {
 }
 
 void TUninstall::RemoveShortcuts() {
-  const std::string group = ProgramGroupFolder();
-  if (!group.empty()) support::DeleteDirectory(group, "", true);
-  const std::string link = LinkDescLine(0);
-  if (IsSafeName(link)) {
+  const std::string programs = CommonProgramsFolder();
+  if (!programs.empty()) DeleteProgramGroup(programs, ProgramGroupFolder());
+  const std::string link = setup::SafeFileName(LinkDescLine(0));
+  if (!link.empty()) {
     const std::string desktop = GetDesktopFolder();
     if (!desktop.empty()) platform::DeleteFile(desktop + link + ".lnk");
     platform::DeleteFile(GetQuickLaunchFolder() + link + ".lnk");
@@ -162,6 +163,17 @@ void TUninstall::RemoveProgramFiles() {
 }
 
 Outcome TUninstall::Uninstall(const std::string& registeredDir) {
+  // A folder no installation may have is never emptied, however it came to
+  // be registered.
+  for (const std::string& dir : {dir_, registeredDir}) {
+    const setup::DestinationFault fault = setup::CheckDestination(dir, 0);
+    if (!dir.empty() && fault != setup::DestinationFault::None) {
+      const std::string text = setup::DestinationRefusal(dir, fault) + "\r\nNothing was removed.";
+      support::SetupLog("Error: " + text);
+      ui_.MessageBox(text, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
+      return Outcome::Fatal;
+    }
+  }
   if (!IsOwnInstallation(dir_, registeredDir)) {
     ui_.MessageBox(support::FillMessage(kNotThisInstallation, {dir_, setup::cName}), setup::cError,
                    ui::kOk | ui::kIconError | ui::kTaskModal);

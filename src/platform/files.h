@@ -44,6 +44,10 @@ bool CreateDirectory(const std::string& path);  // one level; parent must exist
 // Whether two paths name one file or directory (hard links, "." and "..", case all
 // seen through); false when either does not exist.
 bool SameFile(const std::string& a, const std::string& b);
+// The path with the short (8.3) names of its longest existing part spelled out
+// in full; what does not exist follows as given. Only Windows has short names:
+// the native build returns the path unchanged.
+std::string LongPathName(const std::string& path);
 // Makes the drive of a path ("C:\x") usable by a tool. Windows drives exist or not;
 // the native build keeps each drive as a folder below its drive root and makes
 // that folder here. Paths without a drive letter are left alone.

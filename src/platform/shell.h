@@ -25,6 +25,8 @@ enum class SpecialFolder {
   Desktop,         // the current user's desktop
   CommonPrograms,  // the all-users Start menu programs
   Programs,        // the current user's Start menu programs
+  Profile,         // the current user's profile
+  CommonAppData,   // the application data of every user (ProgramData)
 };
 // The folder as the shell names it, without a trailing backslash; "" when the
 // shell names none.

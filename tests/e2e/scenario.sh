@@ -371,9 +371,21 @@ EOF
   export DISPLAY="$display"
   e2e_expect_files "installation after runs without a display" ABSENT 'C:\Program Files\' Orvik
 
+  refused_destinations
+
+  # A translation that names the program group "." gets the English name; the Programs folder
+  # around it stays.
+  programs='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\'
+  printf 'kept\r\n' >"$(e2e_path "${programs}keep.txt")"
+  printf '<APPLICATION><STRINGS><STRING ID="TStrings"><ITEM ID="cName" VALUE="."/></STRING></STRINGS></APPLICATION>' \
+    >"$(e2e_path "${E2E_SETUP_DIR}setup.lng")"
   need_free_port_25
   install '/DIR=C:\OrvikMoved' /NOICONS /COMPONENTS=mail,control,antispam,antivirus,groupware,im
   e2e_expect "exit code of /DIR= /NOICONS" 0 "$E2E_EXIT"
+  e2e_expect_files "Programs folder after a group named \".\"" PRESENT "$programs" keep.txt
+  e2e_expect_match "setup.log of a group named \".\"" '.*"\." cannot name a folder.*' \
+    "$(e2e_log_lines "$(e2e_path "${MOVED}logs\\setup\\setup.log")" | grep -m 1 'cannot name a folder')"
+  rm -f "$(e2e_path "${programs}keep.txt")" "$(e2e_path "${E2E_SETUP_DIR}setup.lng")"
   e2e_expect "InstallDir of /DIR=" "$MOVED" "$(e2e_reg "$E2E_PRODUCT_KEY" InstallDir)"
   check_services "$MOVED"
   e2e_expect_files "desktop link with /NOICONS" ABSENT "$HOME/" \
@@ -765,6 +777,37 @@ scenario_first_run() {
   e2e_expect "the reason the answers were not applied" 1 \
     "$(setup_log | grep -c 'answers file could not be applied - The domain blocked.example')"
   rm -f "$answers"
+}
+
+# Folders no installation may have, however they are spelled and wherever they come from (/DIR=,
+# the registered folder of an upgrade or of an uninstall): the run ends with 4 and neither makes
+# nor removes anything.
+refused_destinations() {
+  short=$(e2e_wine cmd /c dir /x 'C:\' </dev/null | tr -d '\r' |
+    awk '$NF == "ProgramData" { print $(NF - 1) }')
+  e2e_expect_match "short name of C:\\ProgramData" '[^ ]{1,8}~[^ ]*' "$short"
+  for dir in 'C:\x/..\' 'C:\Windows.\' "C:\\$short\\"; do
+    e2e_setup /VERYSILENT "/DIR=$dir"
+    e2e_expect "exit code of /DIR=$dir" 4 "$E2E_EXIT"
+  done
+  e2e_wine reg add "$E2E_PRODUCT_KEY" /v InstallDir /d 'C:\Windows.' /f /reg:64 </dev/null >/dev/null
+  e2e_setup /VERYSILENT
+  e2e_expect "exit code of an upgrade of C:\\Windows." 4 "$E2E_EXIT"
+  for dir in 'C:\' 'C:\windows\' 'C:\ProgramData\'; do
+    e2e_expect_files "after the refused folders" ABSENT "$dir" x config\\settings.cfg \
+      logs\\setup spam avast
+  done
+
+  data=$(e2e_path 'C:\ProgramData\')
+  mkdir -p "$data/doc"
+  printf 'kept\r\n' >"$data/doc/keep.txt"
+  cp "$(e2e_path "${E2E_SETUP_DIR}setup.exe")" "$data/"
+  e2e_wine reg add "$E2E_PRODUCT_KEY" /v InstallDir /d 'C:\ProgramData' /f /reg:64 </dev/null >/dev/null
+  e2e_run 'C:\ProgramData\setup.exe' /UNINSTALL /VERYSILENT
+  e2e_expect "exit code of an uninstall of C:\\ProgramData" 4 "$E2E_EXIT"
+  e2e_expect_files "ProgramData after its uninstall" PRESENT 'C:\ProgramData\' doc\\keep.txt
+  rm -rf "$data/doc" "$data/setup.exe"
+  e2e_wine reg delete "$E2E_PRODUCT_KEY" /f /reg:64 </dev/null >/dev/null
 }
 
 # refused_answers REASON [TEXT]: an answers file of TEXT (none without it) ends with 2, the

@@ -101,9 +101,10 @@ TEST_F(SystemRegistrationTest, OneProgramGroupWithItsLinks) {
   support::ServiceMode = false;
   state_.AddDesktop = true;
   EXPECT_EQ(Register(), engine::Outcome::Done);
-  // Three of the default names hold "/", which no file name may: they are skipped.
-  EXPECT_EQ(Links(Group()).size(), 11u);
+  // Three of the default names hold "/", which no file name may: it becomes "-".
+  EXPECT_EQ(Links(Group()).size(), 14u);
   EXPECT_EQ(ReadFile(Group() + "Start Orvik GroupWare Service.lnk"), Link("cal.exe"));
+  EXPECT_EQ(ReadFile(Group() + "Start Orvik POP3 - IMAP Service.lnk"), Link("pop3.exe"));
   EXPECT_EQ(ReadFile(root_ + "Desktop\\Administration.lnk"), Link("config.exe"));
 }
 
@@ -129,23 +130,44 @@ TEST_F(SystemRegistrationTest, TheGroupFolderFallsBackToTheShellsFolders) {
   }
 }
 
-TEST_F(SystemRegistrationTest, NamesThatLeaveTheirFolderDeleteAndCreateNothing) {
-  ASSERT_TRUE(testing_support::WriteFile(root_ + "Common\\keep.txt", "other program"));
-  ASSERT_TRUE(support::CreateDirectoryPath(root_ + "User\\"));
-  SetShellFolder(platform::RegRoot::CurrentUser, "Programs", root_ + "User\\x");
-  for (const char* name : {"", "..", "..\\Common", "a\\b", "C:"}) {
+// A translated group name that is not one plain folder name gives the English
+// one; a link name gets "-" for what no file name may hold, or is skipped.
+TEST_F(SystemRegistrationTest, NamesStayInsideTheirFolder) {
+  for (const char* folder : {"Common\\", "User\\"})
+    ASSERT_TRUE(testing_support::WriteFile(root_ + folder + "keep.txt", "other program"));
+  SetShellFolder(platform::RegRoot::CurrentUser, "Programs", root_ + "User");
+  for (const char* name : {"", ".", "..", ". ", "..\\Common", "a\\b", "C:", "Group.", "NUL"}) {
     setup::cName = name;
     EXPECT_EQ(Register(), engine::Outcome::Done) << name;
-    EXPECT_EQ(ReadFile(root_ + "Common\\keep.txt"), "other program") << name;
-    EXPECT_TRUE(Links(root_ + "Common\\").empty()) << name;
+    for (const char* folder : {"Common\\", "User\\"})
+      EXPECT_EQ(ReadFile(root_ + folder + "keep.txt"), "other program") << name << folder;
+    EXPECT_EQ(Links(Group()).size(), 9u) << name;
   }
+  EXPECT_NE(ReadFile(root_ + "setup.log").find("\"NUL\" cannot name a folder"), std::string::npos);
   setup::RestoreDefaultMessages();
   setup::UninstallDesc = "..\\..\\Startup\\evil";
-  setup::LinkDesc = "Administration\n\nHelp";
+  setup::LinkDesc = "Administration\n\nCON\n...";
   state_.AddDesktop = true;
   EXPECT_EQ(Register(), engine::Outcome::Done);
-  EXPECT_EQ(Links(Group()).size(), 5u);  // 2 of LinkDesc, manual, web mail, web admin
+  EXPECT_EQ(Links(Group()),
+            (std::vector<std::string>{
+                "..-..-Startup-evil.lnk", "Administration.lnk", "Kestrun WebMail Documentation.lnk",
+                "Orvik Mail Server Web Administration.lnk", "Orvik Mail Server Web Mail.lnk"}));
   EXPECT_TRUE(Links(root_).empty());
+}
+
+TEST_F(SystemRegistrationTest, OnlyAFolderBelowTheProgramsIsDeletedAsAGroup) {
+  const std::string programs = root_ + "Common";
+  ASSERT_TRUE(support::CreateDirectoryPath(programs + "\\Group\\"));
+  ASSERT_TRUE(testing_support::WriteFile(programs + "\\Group\\a.lnk", "link"));
+  for (const std::string& group :
+       {programs + "\\.\\", programs + "\\Group\\..\\", programs + "/", root_ + "User\\"})
+    EXPECT_FALSE(engine::DeleteProgramGroup(programs, group)) << group;
+  EXPECT_TRUE(platform::DirectoryExists(root_ + "User\\"));
+  EXPECT_EQ(ReadFile(programs + "\\Group\\a.lnk"), "link");
+  EXPECT_TRUE(engine::DeleteProgramGroup(programs, programs + "/Group/"));
+  EXPECT_FALSE(platform::DirectoryExists(programs + "\\Group\\"));
+  EXPECT_TRUE(platform::DirectoryExists(programs + "\\"));
 }
 
 TEST_F(SystemRegistrationTest, TheUninstallEntryAndProductKeyAreWrittenInOrder) {

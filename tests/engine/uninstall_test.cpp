@@ -138,6 +138,20 @@ TEST_F(UninstallTest, AnotherFolderRemovesNothing) {
   EXPECT_FALSE(platform::FileExists(dir_ + "smtp.exe"));
 }
 
+// A folder no installation may have (here: below the Windows folder) is left
+// alone, even when it is the registered one.
+TEST_F(UninstallTest, ARefusedFolderRemovesNothing) {
+  platform::posix::SetSystemDirectories("", root_, root_ + "System32");
+  EXPECT_EQ(Uninstall(dir_), engine::Outcome::Fatal);
+  platform::posix::SetSystemDirectories("", "C:\\Windows", "C:\\Windows\\System32");
+  for (const std::string& file : Installed())
+    EXPECT_TRUE(platform::FileExists(dir_ + file)) << file;
+  EXPECT_TRUE(platform::DirectoryExists(engine::ProgramGroupFolder()));
+  EXPECT_TRUE(platform::posix::ServiceCallLog().empty());
+  ASSERT_EQ(ui_.Boxes().size(), 1u);
+  EXPECT_NE(ui_.Boxes()[0].text.find("Nothing was removed"), std::string::npos);
+}
+
 // Desktop modules are asked to close; no service is touched.
 TEST_F(UninstallTest, WithoutServiceModeNoServiceIsDeleted) {
   support::ServiceMode = false;

@@ -449,6 +449,10 @@ bool File::Flush() {
   return handle_ >= 0 && fsync(static_cast<int>(handle_)) == 0;
 }
 
+std::string LongPathName(const std::string& path) {
+  return path;
+}
+
 std::string CurrentDirectory() {
   char buffer[PATH_MAX], root[PATH_MAX];
   if (!getcwd(buffer, sizeof buffer)) return {};

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/shell.h"
 
 namespace platform::posix {
 
@@ -43,6 +44,7 @@ void SetRemoteDrives(const std::string& letters);
 // The special folders the stand-in shell reports (empty = none).
 void SetSpecialFolders(const std::string& desktop, const std::string& commonPrograms,
                        const std::string& programs);
+void SetSpecialFolder(SpecialFolder folder, const std::string& path);
 // A shell link of the stand-in shell is a small text file of three lines:
 // "Target=...", "Arguments=...", "IconIndex=n", each ended by CR LF.
 

@@ -3,6 +3,7 @@
 #include "platform/shell.h"
 
 #include <cctype>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -16,7 +17,7 @@ std::mutex logMutex;
 std::vector<std::string> executed;
 
 std::mutex foldersMutex;
-std::string desktopFolder, commonProgramsFolder, programsFolder;
+std::map<SpecialFolder, std::string> specialFolders;
 
 }  // namespace
 
@@ -42,25 +43,22 @@ bool CreateShellLink(const std::string& target, const std::string& linkFile,
 
 std::string SpecialFolderPath(SpecialFolder folder) {
   std::lock_guard<std::mutex> lock(foldersMutex);
-  switch (folder) {
-    case SpecialFolder::Desktop:
-      return desktopFolder;
-    case SpecialFolder::CommonPrograms:
-      return commonProgramsFolder;
-    case SpecialFolder::Programs:
-      return programsFolder;
-  }
-  return {};
+  auto found = specialFolders.find(folder);
+  return found == specialFolders.end() ? "" : found->second;
 }
 
 namespace posix {
 
 void SetSpecialFolders(const std::string& desktop, const std::string& commonPrograms,
                        const std::string& programs) {
+  SetSpecialFolder(SpecialFolder::Desktop, desktop);
+  SetSpecialFolder(SpecialFolder::CommonPrograms, commonPrograms);
+  SetSpecialFolder(SpecialFolder::Programs, programs);
+}
+
+void SetSpecialFolder(SpecialFolder folder, const std::string& path) {
   std::lock_guard<std::mutex> lock(foldersMutex);
-  desktopFolder = desktop;
-  commonProgramsFolder = commonPrograms;
-  programsFolder = programs;
+  specialFolders[folder] = path;
 }
 
 std::vector<std::string> ShellExecuteLog() {

@@ -248,6 +248,28 @@ std::string SystemPath(Query query) {
 
 }  // namespace
 
+std::string LongPathName(const std::string& path) {
+  // GetLongPathName fails for a path whose end does not exist: the longest
+  // prefix that does is expanded, the rest appended.
+  for (std::size_t end = path.size(); end > 0;) {
+    const std::string prefix = path.substr(0, end);
+    const DWORD size = GetLongPathNameA(prefix.c_str(), nullptr, 0);
+    if (size > 0) {
+      std::string expanded(size, '\0');
+      const DWORD written = GetLongPathNameA(prefix.c_str(), expanded.data(), size);
+      if (written > 0 && written < size) {
+        expanded.resize(written);
+        return expanded + path.substr(end);
+      }
+    }
+    if (end < 2) break;
+    const std::size_t separator = path.find_last_of("\\/", end - 2);
+    if (separator == std::string::npos) break;
+    end = separator + 1;
+  }
+  return path;
+}
+
 std::string CurrentDirectory() {
   return SystemPath([](char* b, UINT n) { return static_cast<UINT>(GetCurrentDirectoryA(n, b)); });
 }

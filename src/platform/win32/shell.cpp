@@ -64,6 +64,8 @@ std::string SpecialFolderPath(SpecialFolder folder) {
   int id = CSIDL_DESKTOP;
   if (folder == SpecialFolder::CommonPrograms) id = CSIDL_COMMON_PROGRAMS;
   if (folder == SpecialFolder::Programs) id = CSIDL_PROGRAMS;
+  if (folder == SpecialFolder::Profile) id = CSIDL_PROFILE;
+  if (folder == SpecialFolder::CommonAppData) id = CSIDL_COMMON_APPDATA;
   LPITEMIDLIST location = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, id, &location)) || !location) return {};
   char path[MAX_PATH] = {};

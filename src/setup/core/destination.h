@@ -1,6 +1,7 @@
-// Where the server may be installed. Its services run as LocalSystem, which
-// reaches neither network shares nor mapped drives, and every installed file
-// must stay within the length Windows allows for a path.
+// Where the server may be installed, and the names it gives files and folders.
+// Its services run as LocalSystem, which reaches neither network shares nor
+// mapped drives, and every installed file must stay within the length Windows
+// allows for a path. A folder is judged as Windows resolves it, not as typed.
 #pragma once
 
 #include <cstddef>
@@ -10,12 +11,15 @@ namespace setup {
 
 enum class DestinationFault {
   None,
-  NotAbsolute,   // not "X:\..." (relative, "." or ".." parts)
-  Network,       // a UNC path or a mapped network drive
-  DriveRoot,     // "X:\" itself
-  SystemFolder,  // the Windows, system or Program Files folder itself
-  BadCharacter,  // * ? " < > | : or a control character
-  TooLong,       // the deepest installed file would reach 260 characters
+  NotAbsolute,    // not "X:\..." (relative, empty, "." or ".." parts)
+  Network,        // a UNC path or a mapped network drive
+  DriveRoot,      // "X:\" itself
+  SharedFolder,   // a program folder, ProgramData, the profiles' root, the user's
+                  // profile, the system or the temporary folder itself
+  WindowsFolder,  // the Windows folder or a folder below it
+  BadCharacter,   // * ? " < > | : or a control character
+  BadName,        // a part ending with a dot or a blank, or a device name
+  TooLong,        // the deepest installed file would reach 260 characters
 };
 
 // The longest path below the installation folder that an installation writes,
@@ -32,5 +36,21 @@ DestinationFault CheckDestination(const std::string& dir,
                                   std::size_t deepest = kDeepestInstalledPath);
 // What the user is told of a folder refused for that fault.
 std::string DestinationRefusal(const std::string& dir, DestinationFault fault);
+
+// Whether a name may become one file or folder name and stay what it says:
+// not only dots and blanks, no trailing dot or blank, none of < > : " / \ | ? *
+// or a control character, and no device name (CON, PRN, AUX, NUL, COM1-9,
+// LPT1-9, also with an extension), which Windows reads as the device.
+bool IsSafeName(const std::string& name);
+// The name with each character IsSafeName refuses replaced by "-"; "" when the
+// name is refused all the same.
+std::string SafeFileName(const std::string& name);
+
+// A path as Windows resolves it, for comparisons: "/" separates, "." and ".."
+// parts are resolved, trailing dots and blanks of a part dropped, short names
+// expanded; lower case, ending in "\". "" stays "".
+std::string ComparableFolder(const std::string& path);
+// Whether folder lies strictly below parent, both resolved as ComparableFolder.
+bool IsStrictlyBelow(const std::string& folder, const std::string& parent);
 
 }  // namespace setup

@@ -21,6 +21,14 @@ void RestoreDefaultMessages() {
 #undef ORVIK_RESTORE_MESSAGE
 }
 
+std::string DefaultMessage(std::string_view identifier) {
+#define ORVIK_DEFAULT_MESSAGE(name, text) \
+  if (identifier == #name) return text;
+  ORVIK_SETUP_MESSAGES(ORVIK_DEFAULT_MESSAGE)
+#undef ORVIK_DEFAULT_MESSAGE
+  return "";
+}
+
 std::string ServiceWarningText(uint32_t errorCode) {
   return cServiceError + platform::SystemErrorText(errorCode) + cErrorText;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "support/message_table.h"
 #include "ui/ui.h"
@@ -113,6 +114,8 @@ ORVIK_SETUP_MESSAGES(ORVIK_DECLARE_MESSAGE)
 void RegisterSetupMessages(support::TMessageTable* table = nullptr);
 // Puts every message back to its default text.
 void RestoreDefaultMessages();
+// The English default text of a message; "" for an unknown identifier.
+std::string DefaultMessage(std::string_view identifier);
 
 // cServiceError, the system's text for the error code, then cErrorText (which
 // starts with its own line break).
