@@ -1,5 +1,6 @@
 #include "engine/install_run.h"
 
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -87,7 +88,10 @@ TInstallRun::TInstallRun(setup::TSetupState& state, ui::UserInterface& ui,
       services_(state, ui) {}
 
 Outcome TInstallRun::Run(const std::string& destination) {
-  state_.InstallDir = support::NormalizeDir(destination, true);
+  // Stored as Windows spells it, so that later runs compare it with their own folder.
+  std::string folder = destination;
+  std::replace(folder.begin(), folder.end(), '/', '\\');
+  state_.InstallDir = support::NormalizeDir(folder, true);
   state_.IsUpgrade = support::DirExists(state_.InstallDir + "config\\");
   for (int& type : state_.SavedStartTypes) type = -1;
   demoCreated_ = false;
@@ -123,7 +127,7 @@ Outcome TInstallRun::Verify() {
   if (fault != setup::DestinationFault::None) {
     return Refuse(setup::DestinationRefusal(dir, fault));
   }
-  support::InitLog(dir + "logs\\\\setup\\setup.log", nullptr, support::lfTimeStamp, 4);
+  support::InitLog(dir + setup::kSetupLogFile, nullptr, support::lfTimeStamp, 4);
 
   int64_t unpacked = 0;
   Outcome package = VerifyPackage(unpacked);

@@ -11,6 +11,7 @@
 #include "platform/registry.h"
 #include "setup/core/destination.h"
 #include "setup/core/messages.h"
+#include "setup/core/product.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
 #include "support/message_table.h"
@@ -28,10 +29,6 @@ constexpr const char* kProgramFolders[] = {"doc\\", "wizards\\",  "modules\\",  
                                            "api\\", "tutorial\\", "examples\\", "xml\\",  "php\\"};
 constexpr char kNotThisInstallation[] =
     "%s is not the installation folder of %s.\r\nNothing was removed.";
-
-std::string Comparable(const std::string& dir) {
-  return support::LowerCase(support::NormalizeDir(dir));
-}
 
 bool IsKept(const std::string& path, const std::vector<std::string>& kept) {
   for (const std::string& k : kept)
@@ -97,7 +94,7 @@ std::vector<std::string> RemoveAntivirus(const std::string& installDir) {
 
 bool IsOwnInstallation(const std::string& programFolder, const std::string& registeredDir) {
   if (registeredDir.empty()) return platform::FileExists(programFolder + "config\\settings.cfg");
-  return Comparable(programFolder) == Comparable(registeredDir);
+  return setup::ComparableFolder(programFolder) == setup::ComparableFolder(registeredDir);
 }
 
 TUninstall::TUninstall(setup::TSetupState& state, ui::UserInterface& ui, std::string programFolder)
@@ -179,6 +176,9 @@ Outcome TUninstall::Uninstall(const std::string& registeredDir) {
                    ui::kOk | ui::kIconError | ui::kTaskModal);
     return Outcome::Fatal;
   }
+  // What stayed is named in the installation's own setup log, which the uninstall keeps.
+  support::InitLog(dir_ + setup::kSetupLogFile, nullptr, support::lfTimeStamp, 4);
+  support::SetupLog("Uninstalling \"" + dir_ + "\"");
   stayed_.clear();
   StopModules();
   RemoveShortcuts();

@@ -107,8 +107,6 @@ std::optional<int> TStartup::Uninstall(bool ask) {
   if (ask && ui_.MessageBox(cUnInstallQ, support::FillMessage(cSetup, {cName}),
                             ui::kYesNo | ui::kIconQuestion | ui::kTaskModal) != ui::kIdYes)
     return 0;
-  // The uninstall keeps no log of its own: these lines reach only a /LOG copy.
-  support::SetupLog("Uninstalling \"" + programFolder_ + "\"");
   support::TAdvancedRegistry product = ProductRegistry();
   engine::TUninstall uninstall(state_, ui_, programFolder_);
   engine::Outcome outcome = uninstall.Uninstall(product.ReadString("InstallDir"));

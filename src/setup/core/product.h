@@ -20,6 +20,8 @@ constexpr char kPackageArchive[] = "setup.Dat";
 constexpr char kLicenceText[] = "license.txt";
 constexpr char kProductDescription[] = "info.xml";
 constexpr char kTranslationFile[] = "setup.lng";
+// The setup log below the installation folder, kept by installs and uninstalls.
+constexpr char kSetupLogFile[] = "logs\\\\setup\\setup.log";
 
 constexpr char kDefaultProgramFolder[] = "C:\\Program Files\\";
 constexpr char kDefaultDestinationLeaf[] = "Orvik\\";
