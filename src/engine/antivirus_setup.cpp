@@ -12,12 +12,14 @@ bool LoadAntivirusSetup(const std::string& folder, const char* entry, platform::
   platform::SetCurrentDirectory(folder);
   bool loaded = library.LoadConfined(path);
   platform::SetCurrentDirectory(previous);
-  if (!loaded)
+  if (!loaded) {
     support::SetupLog("Warning: \"" + path + "\" could not be loaded - " +
                       platform::SystemErrorText(library.LoadError()));
-  else if (!library.Find(entry))
-    support::SetupLog("Warning: \"" + path + "\" has no entry " + entry);
-  return loaded && library.Find(entry);
+    return false;
+  }
+  if (library.Find(entry)) return true;
+  support::SetupLog("Warning: \"" + path + "\" has no entry " + entry);
+  return false;
 }
 
 void UninstallAntivirusEngine(const std::string& installDir) {

@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "platform/processes.h"
+
 namespace platform {
 
 Library::~Library() {
@@ -24,7 +26,6 @@ bool Library::Load(const std::string& path) {
 }
 
 bool Library::LoadConfined(const std::string& path) {
-  constexpr uint32_t kErrorInvalidParameter = 87;
   bool full = (path.size() > 2 && path[1] == ':' && path[2] == '\\') || path.rfind("\\\\", 0) == 0;
   if (full) return Open(path, true);
   Unload();

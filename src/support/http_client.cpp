@@ -83,8 +83,10 @@ bool PortAllowed(const std::string& hostPart) {
   size_t colon = hostPart.find(':', bracket == std::string::npos ? 0 : bracket);
   if (colon == std::string::npos) return true;
   std::string port = hostPart.substr(colon + 1);
-  return port.empty() ||
-         (port.size() <= 5 && AllDigits(port) && std::stoi(port) >= 1 && std::stoi(port) <= 65535);
+  if (port.empty()) return true;
+  if (port.size() > 5 || !AllDigits(port)) return false;
+  const int number = std::stoi(port);
+  return number >= 1 && number <= 65535;
 }
 
 // Each ".." removes the directory before it; never above "/".
