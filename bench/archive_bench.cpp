@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "archive/archive_format.h"
-#include "archive/blowfish.h"
-#include "archive/cast256.h"
 #include "archive/crc32.h"
 #include "archive/extract.h"
 #include "archive/zlibex.h"
+#include "crypto/blowfish.h"
+#include "crypto/cast256.h"
 #include "platform/files.h"
 
 namespace {
@@ -70,16 +70,16 @@ void CipherThroughput(benchmark::State& state) {
 }
 
 void BM_Cast256Encipher(benchmark::State& s) {
-  CipherThroughput<archive::TCipher_Cast256, true>(s);
+  CipherThroughput<crypto::TCipher_Cast256, true>(s);
 }
 void BM_Cast256Decipher(benchmark::State& s) {
-  CipherThroughput<archive::TCipher_Cast256, false>(s);
+  CipherThroughput<crypto::TCipher_Cast256, false>(s);
 }
 void BM_BlowfishEncipher(benchmark::State& s) {
-  CipherThroughput<archive::TCipher_Blowfish, true>(s);
+  CipherThroughput<crypto::TCipher_Blowfish, true>(s);
 }
 void BM_BlowfishDecipher(benchmark::State& s) {
-  CipherThroughput<archive::TCipher_Blowfish, false>(s);
+  CipherThroughput<crypto::TCipher_Blowfish, false>(s);
 }
 BENCHMARK(BM_Cast256Encipher);
 BENCHMARK(BM_Cast256Decipher);

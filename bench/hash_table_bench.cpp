@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "support/hash_table.h"
+#include "collections/hash_table.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <utility>
 
-#include "support/xml_object.h"
-#include "support/xml_scanner.h"
-#include "support/xml_text.h"
+#include "xml/xml_object.h"
+#include "xml/xml_scanner.h"
+#include "xml/xml_text.h"
 
 namespace {
 

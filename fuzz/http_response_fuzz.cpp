@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "support/http_client.h"
+#include "net/http_client.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -7,7 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/system.h"
-#include "support/message_table.h"
+#include "translations/message_table.h"
 #include "ui/forms.h"
 #include "ui/language_file.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "support/smtp_client.h"
+#include "net/smtp_client.h"
 
 namespace {
 

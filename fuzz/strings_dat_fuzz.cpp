@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "support/message_table.h"
-#include "support/strings_file.h"
+#include "translations/message_table.h"
+#include "translations/strings_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);

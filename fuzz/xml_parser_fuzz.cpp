@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "support/xml_object.h"
-#include "support/xml_text.h"
+#include "xml/xml_object.h"
+#include "xml/xml_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string document(reinterpret_cast<const char*>(data), size);

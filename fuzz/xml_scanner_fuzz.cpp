@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "support/xml_scanner.h"
+#include "xml/xml_scanner.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);

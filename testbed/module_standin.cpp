@@ -46,7 +46,7 @@
 #include <mutex>
 #include <string>
 
-#include "support/server_modules.h"
+#include "product/server_modules.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include <unordered_set>
 
 #include "archive/archive_format.h"
-#include "archive/cast256.h"
 #include "archive/crc32.h"
 #include "archive/entry_names.h"
+#include "crypto/cast256.h"
 #include "platform/files.h"
 #include "support/text_fields.h"
 
@@ -155,7 +155,7 @@ class Compressor {
       PutBE32(out, piece.adler);
       if (!password_.empty()) {
         if (!cipher_) {
-          cipher_ = std::make_unique<TCipher_Cast256>();
+          cipher_ = std::make_unique<crypto::TCipher_Cast256>();
           cipher_->InitKey(password_);
         }
         cipher_->EncipherBytes(out.data(), out.data(), out.size());
@@ -212,7 +212,7 @@ class Compressor {
   z_stream zs_{};
   bool initialised_ = false;
   std::string input_;
-  std::unique_ptr<TCipher_Cast256> cipher_;
+  std::unique_ptr<crypto::TCipher_Cast256> cipher_;
 };
 
 // A run of consecutive pieces that one thread compresses in turn: small files travel in
@@ -364,7 +364,7 @@ class ArchiveWriter {
       return true;
     }
     if (!cipher_) {
-      cipher_ = std::make_unique<TCipher_Cast256>();
+      cipher_ = std::make_unique<crypto::TCipher_Cast256>();
       cipher_->InitKey(options_.Password);
     }
     carry_ += data;
@@ -380,7 +380,7 @@ class ArchiveWriter {
   OutputFile& out_;
   const PackOptions& options_;
   const int zlevel_;
-  std::unique_ptr<TCipher_Cast256> cipher_;
+  std::unique_ptr<crypto::TCipher_Cast256> cipher_;
   uint64_t header_position_ = 0;
   uint64_t stored_ = 0;
   uint32_t crc_ = 0;

@@ -6,7 +6,7 @@
 
 namespace archive {
 
-TEntryDecoder::TEntryDecoder(const TCipher* cipher, bool checkCRC, uint32_t expectedCRC,
+TEntryDecoder::TEntryDecoder(const crypto::TCipher* cipher, bool checkCRC, uint32_t expectedCRC,
                              bool requireEnd)
     : cipher_(cipher), check_crc_(checkCRC), expected_crc_(expectedCRC), require_end_(requireEnd) {
   if (cipher_) {

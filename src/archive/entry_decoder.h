@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/cipher.h"
 #include "archive/crc32.h"
 #include "archive/zlibex.h"
+#include "crypto/cipher.h"
 
 namespace archive {
 
@@ -23,7 +23,8 @@ class TEntryDecoder {
   // `cipher`: the keyed archive cipher for an enciphered entry, else null; it is only read, so
   // decoders on several threads may share it. `expectedCRC` is checked when `checkCRC`;
   // `requireEnd` makes a stream that does not end a data error.
-  TEntryDecoder(const TCipher* cipher, bool checkCRC, uint32_t expectedCRC, bool requireEnd);
+  TEntryDecoder(const crypto::TCipher* cipher, bool checkCRC, uint32_t expectedCRC,
+                bool requireEnd);
   TEntryDecoder(const TEntryDecoder&) = delete;
   TEntryDecoder& operator=(const TEntryDecoder&) = delete;
 
@@ -39,7 +40,7 @@ class TEntryDecoder {
  private:
   void Inflate(const char* data, size_t length, const ZSink& sink);
 
-  const TCipher* cipher_;
+  const crypto::TCipher* cipher_;
   const bool check_crc_;
   const uint32_t expected_crc_;
   const bool require_end_;

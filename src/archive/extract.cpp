@@ -22,7 +22,7 @@ ExtractPlan::ExtractPlan(const ExtractOptions& options, uint32_t version)
   // No entry needs the cipher before it is keyed, and keying is cheap: done here, once, so
   // that decoding threads only ever read it.
   if (!options.Password.empty()) {
-    cipher_ = std::make_unique<TCipher_Cast256>();
+    cipher_ = std::make_unique<crypto::TCipher_Cast256>();
     cipher_->InitKey(options.Password);
   }
 }

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "archive/archive_reader.h"
-#include "archive/cast256.h"
 #include "archive/entry_decoder.h"
 #include "archive/extract.h"
+#include "crypto/cast256.h"
 
 namespace archive::detail {
 
@@ -42,7 +42,7 @@ class ExtractPlan {
   const uint32_t version_;
   std::vector<std::string> filter_names_;
   // Keyed once; decoders only read it, so that threads can share it.
-  std::unique_ptr<TCipher_Cast256> cipher_;
+  std::unique_ptr<crypto::TCipher_Cast256> cipher_;
 };
 
 // Thrown by an extraction's sink when a target cannot be written.

@@ -7,13 +7,13 @@
 #include "platform/files.h"
 #include "platform/library.h"
 #include "platform/system.h"
-#include "setup/core/messages.h"
+#include "product/messages.h"
+#include "registration/odbc_data_sources.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
-#include "support/message_table.h"
 #include "support/short_string.h"
 #include "support/text_fields.h"
-#include "upgrade/odbc_data_sources.h"
+#include "translations/message_table.h"
 
 namespace engine {
 namespace {
@@ -26,9 +26,9 @@ constexpr char kLdapKeepList[] =
     "ldbm\\id2entry.dbb;ldbm\\nextid.dbb;ldbm\\objectClass.dbb;";
 constexpr uint32_t kErrorFilenameTooLong = 206;
 
-void EnsureDataSource(const upgrade::AccessDataSource& source, const std::string& installDir) {
-  if (!upgrade::DataSourceExists(source.name))
-    upgrade::CreateAccessDataSource(source.name, false, installDir + source.file);
+void EnsureDataSource(const registration::AccessDataSource& source, const std::string& installDir) {
+  if (!registration::DataSourceExists(source.name))
+    registration::CreateAccessDataSource(source.name, false, installDir + source.file);
 }
 
 }  // namespace
@@ -217,7 +217,7 @@ Outcome TFileDeployment::DeployComponentData() {
   ORVIK_TRY(CopyTrees({"spam\\template\\"}));
   if (!platform::FileExists(dir + "spam\\challenge.mdb"))
     ORVIK_TRY(CopyOneFile("challenge.mdb", extracted + "spam\\", dir + "spam\\"));
-  EnsureDataSource(upgrade::kAccessDataSources[0], dir);
+  EnsureDataSource(registration::kAccessDataSources[0], dir);
   if (support::DirExists(dir + "spam\\rules\\")) {
     for (char n = '1'; n <= '6'; ++n)
       support::DeleteDirectory(dir + "spam\\rules\\", std::string(1, n) + "*.*", false);
@@ -234,7 +234,7 @@ Outcome TFileDeployment::DeployComponentData() {
   }
   if (!platform::FileExists(dir + "calendar\\calendar.mdb"))
     ORVIK_TRY(CopyOneFile("calendar.mdb", extracted + "calendar\\", dir + "calendar\\"));
-  EnsureDataSource(upgrade::kAccessDataSources[1], dir);
+  EnsureDataSource(registration::kAccessDataSources[1], dir);
 
   ORVIK_TRY(CopyTrees({"api\\", "tutorial\\", "examples\\", "xml\\"}));
   ui_.StepProgress();

@@ -9,22 +9,22 @@
 #include "engine/file_deployment.h"
 #include "engine/system_registration.h"
 #include "engine/uninstall.h"
+#include "net/smtp_client.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/network.h"
 #include "platform/registry.h"
 #include "platform/services.h"
-#include "setup/core/destination.h"
-#include "setup/core/messages.h"
-#include "setup/core/product.h"
+#include "product/destination.h"
+#include "product/messages.h"
+#include "product/product.h"
+#include "product/server_modules.h"
+#include "registration/registry_migration.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
-#include "support/server_modules.h"
 #include "support/short_string.h"
-#include "support/smtp_client.h"
 #include "support/system_utils.h"
 #include "support/versions.h"
-#include "upgrade/registry_migration.h"
 #include "upgrade/upgrade_tasks.h"
 
 namespace engine {
@@ -188,7 +188,7 @@ Outcome TInstallRun::VerifyPackage(int64_t& unpacked) {
 
 Outcome TInstallRun::Steps() {
   const std::string& dir = state_.InstallDir;
-  upgrade::MigrateRegistry(true);
+  registration::MigrateRegistry(true);
   support::TAdvancedRegistry product = setup::ProductRegistry();
   setup::WriteComponentFlags(product, state_.Components);
   const std::string previous = state_.PreviousVersion;

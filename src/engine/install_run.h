@@ -10,9 +10,9 @@
 
 #include "engine/outcome.h"
 #include "engine/service_control.h"
+#include "product/setup_state.h"
+#include "product/user_interface.h"
 #include "serverconfig/config_store.h"
-#include "setup/core/setup_state.h"
-#include "ui/ui.h"
 
 namespace engine {
 

@@ -8,16 +8,16 @@
 #include "platform/registry.h"
 #include "platform/services.h"
 #include "platform/shell.h"
-#include "setup/core/messages.h"
-#include "setup/core/product.h"
+#include "product/messages.h"
+#include "product/product.h"
+#include "product/server_modules.h"
+#include "registration/com_registration.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
-#include "support/message_table.h"
-#include "support/server_modules.h"
 #include "support/system_utils.h"
 #include "support/text_fields.h"
 #include "support/versions.h"
-#include "upgrade/com_registration.h"
+#include "translations/message_table.h"
 
 namespace engine {
 namespace {
@@ -350,8 +350,8 @@ void TServiceControl::InstallServices() {
     for (int index = 0; index < support::kModuleCount; ++index)
       if (state_.MustCreate[index] && Selected(index)) InstallService(index);
   }
-  for (const char* library : upgrade::kComServerLibraries)
-    upgrade::RegisterComServer(state_.InstallDir + library);
+  for (const char* library : registration::kComServerLibraries)
+    registration::RegisterComServer(state_.InstallDir + library);
   ui_.ShowStatus(setup::cStarting);
   for (int index : {support::kModuleSMTP, support::kModulePOP3, support::kModuleIM,
                     support::kModuleGroupWare, support::kModuleControl})

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/services.h"
-#include "setup/core/setup_state.h"
-#include "ui/ui.h"
+#include "product/setup_state.h"
+#include "product/user_interface.h"
 
 namespace engine {
 

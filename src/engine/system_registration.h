@@ -6,8 +6,8 @@
 #include <string>
 
 #include "engine/outcome.h"
-#include "setup/core/setup_state.h"
-#include "ui/ui.h"
+#include "product/setup_state.h"
+#include "product/user_interface.h"
 
 namespace engine {
 

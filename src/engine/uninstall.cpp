@@ -9,16 +9,16 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/registry.h"
-#include "setup/core/destination.h"
-#include "setup/core/messages.h"
-#include "setup/core/product.h"
+#include "product/destination.h"
+#include "product/messages.h"
+#include "product/product.h"
+#include "product/server_modules.h"
+#include "registration/com_registration.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
-#include "support/message_table.h"
-#include "support/server_modules.h"
 #include "support/system_utils.h"
 #include "support/text_fields.h"
-#include "upgrade/com_registration.h"
+#include "translations/message_table.h"
 
 namespace engine {
 namespace {
@@ -143,8 +143,8 @@ void TUninstall::RemoveShortcuts() {
 
 // The COM libraries unregister themselves before they are deleted.
 void TUninstall::RemoveProgramFiles() {
-  for (const char* library : upgrade::kComServerLibraries)
-    upgrade::UnregisterComServer(dir_ + library);
+  for (const char* library : registration::kComServerLibraries)
+    registration::UnregisterComServer(dir_ + library);
   auto remove = [this](const char* name) {
     if (!platform::DeleteFile(dir_ + name) && Exists(dir_ + name)) stayed_.push_back(dir_ + name);
   };

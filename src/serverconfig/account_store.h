@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "collections/object_collections.h"
 #include "platform/files.h"
 #include "serverconfig/fixed_record.h"
-#include "support/object_collections.h"
 
 namespace serverconfig {
 

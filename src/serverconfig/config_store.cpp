@@ -8,10 +8,10 @@
 #include "serverconfig/server_log.h"
 #include "support/file_utils.h"
 #include "support/short_string.h"
-#include "support/strings_file.h"
 #include "support/system_utils.h"
 #include "support/text_fields.h"
-#include "support/xml_object.h"
+#include "translations/strings_file.h"
+#include "xml/xml_object.h"
 
 namespace serverconfig {
 namespace {

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "collections/object_collections.h"
 #include "serverconfig/fixed_record.h"
-#include "support/object_collections.h"
 
 namespace serverconfig {
 

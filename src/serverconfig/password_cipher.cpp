@@ -3,7 +3,7 @@
 #include <memory>
 #include <mutex>
 
-#include "archive/blowfish.h"
+#include "crypto/blowfish.h"
 #include "serverconfig/account_store.h"
 #include "support/base64.h"
 
@@ -19,9 +19,9 @@ constexpr std::size_t kStoredMax = 127;
 // One keyed cipher for the process, used under its lock.
 std::mutex cipher_lock;
 
-archive::TCipher& Cipher() {
-  static std::unique_ptr<archive::TCipher_Blowfish> cipher = [] {
-    auto made = std::make_unique<archive::TCipher_Blowfish>();
+crypto::TCipher& Cipher() {
+  static std::unique_ptr<crypto::TCipher_Blowfish> cipher = [] {
+    auto made = std::make_unique<crypto::TCipher_Blowfish>();
     made->InitKey(kPasswordKey);
     return made;
   }();

@@ -4,9 +4,9 @@
 // keeps its stamp), so a file changed in the last seconds is not cached.
 #pragma once
 
+#include "collections/object_collections.h"
 #include "platform/clock.h"
 #include "serverconfig/fixed_record.h"
-#include "support/object_collections.h"
 
 namespace serverconfig {
 

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "product/setup_state.h"
+#include "product/user_interface.h"
 #include "serverconfig/config_store.h"
 #include "serverconfig/first_run_wizard.h"
 #include "setup/command_line.h"
-#include "setup/core/setup_state.h"
 #include "ui/form.h"
 #include "ui/language_file.h"
 #include "ui/renderer.h"
-#include "ui/ui.h"
 
 namespace setup {
 

@@ -4,8 +4,8 @@
 
 #include "platform/files.h"
 #include "platform/system.h"
-#include "setup/core/destination.h"
-#include "setup/core/messages.h"
+#include "product/destination.h"
+#include "product/messages.h"
 #include "support/file_utils.h"
 #include "support/text_fields.h"
 

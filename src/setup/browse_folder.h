@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "product/user_interface.h"
 #include "ui/form.h"
-#include "ui/ui.h"
 
 namespace setup {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "setup/core/setup_state.h"
+#include "product/setup_state.h"
 
 namespace setup {
 

@@ -1,9 +1,9 @@
 #include "setup/first_run_dialog.h"
 
-#include "setup/core/messages.h"
+#include "product/messages.h"
+#include "product/module_notification.h"
+#include "product/server_modules.h"
 #include "support/log_writer.h"
-#include "support/server_modules.h"
-#include "upgrade/module_notification.h"
 
 namespace setup {
 namespace {

@@ -5,10 +5,10 @@
 
 #include <string>
 
+#include "product/user_interface.h"
 #include "serverconfig/config_store.h"
 #include "serverconfig/first_run_wizard.h"
 #include "ui/form.h"
-#include "ui/ui.h"
 
 namespace setup {
 

@@ -1,8 +1,8 @@
 #include "setup/language_step.h"
 
 #include "platform/files.h"
-#include "setup/core/messages.h"
-#include "setup/core/product.h"
+#include "product/messages.h"
+#include "product/product.h"
 #include "support/file_utils.h"
 #include "support/short_string.h"
 #include "support/text_fields.h"

@@ -1,11 +1,11 @@
 #include "setup/new_version.h"
 
-#include "setup/core/product.h"
+#include "net/http_client.h"
+#include "product/product.h"
 #include "support/file_utils.h"
-#include "support/http_client.h"
 #include "support/text_fields.h"
 #include "support/versions.h"
-#include "support/xml_scanner.h"
+#include "xml/xml_scanner.h"
 
 namespace setup {
 

@@ -4,18 +4,18 @@
 #include "engine/uninstall.h"
 #include "platform/files.h"
 #include "platform/shell.h"
-#include "setup/core/destination.h"
-#include "setup/core/messages.h"
-#include "setup/core/product.h"
+#include "product/destination.h"
+#include "product/messages.h"
+#include "product/product.h"
+#include "registration/registry_migration.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
-#include "support/message_table.h"
 #include "support/numbers.h"
 #include "support/short_string.h"
 #include "support/text_fields.h"
 #include "support/versions.h"
-#include "support/xml_object.h"
-#include "upgrade/registry_migration.h"
+#include "translations/message_table.h"
+#include "xml/xml_object.h"
 
 namespace setup {
 
@@ -37,7 +37,7 @@ std::optional<int> TStartup::Run(const CommandLine& commandLine) {
   ReadProductDescription();
   state_.UpgradeFromPre827 = state_.OldWebMailFound = false;
   state_.IsUpgrade = state_.WebMailDeployed = false;
-  upgrade::MigrateRegistry(false);
+  registration::MigrateRegistry(false);
 
   if (auto end = RunSpecialMode(commandLine)) return end;
 

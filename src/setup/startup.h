@@ -8,11 +8,11 @@
 #include <optional>
 #include <string>
 
+#include "product/setup_state.h"
+#include "product/user_interface.h"
 #include "serverconfig/config_store.h"
 #include "setup/command_line.h"
-#include "setup/core/setup_state.h"
 #include "ui/form.h"
-#include "ui/ui.h"
 
 namespace setup {
 

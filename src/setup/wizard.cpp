@@ -5,16 +5,16 @@
 #include "engine/install_run.h"
 #include "platform/files.h"
 #include "platform/shell.h"
-#include "setup/core/destination.h"
-#include "setup/core/messages.h"
-#include "setup/core/product.h"
+#include "product/destination.h"
+#include "product/messages.h"
+#include "product/module_notification.h"
+#include "product/product.h"
+#include "product/server_modules.h"
 #include "setup/first_run_dialog.h"
 #include "setup/new_version.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
-#include "support/message_table.h"
-#include "support/server_modules.h"
-#include "upgrade/module_notification.h"
+#include "translations/message_table.h"
 
 namespace setup {
 namespace {

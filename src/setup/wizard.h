@@ -9,11 +9,11 @@
 #include <string>
 
 #include "engine/outcome.h"
+#include "product/setup_state.h"
+#include "product/user_interface.h"
 #include "serverconfig/config_store.h"
 #include "setup/browse_folder.h"
-#include "setup/core/setup_state.h"
 #include "ui/form.h"
-#include "ui/ui.h"
 
 namespace setup {
 

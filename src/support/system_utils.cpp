@@ -27,12 +27,6 @@ constexpr uint32_t kMaxThrottleDelay = 3600000;
 
 }  // namespace
 
-bool ServiceMode = false;
-
-void InitServiceMode() {
-  ServiceMode = platform::PlatformId() == 2;
-}
-
 bool RunProgram(uintptr_t window, const std::string& verb, const std::string& file, int showCommand,
                 const std::string& directory, const std::string& parameters) {
   return platform::ShellExecute(window, verb, file, parameters, directory, showCommand);

@@ -7,11 +7,6 @@
 
 namespace support {
 
-// True on the Windows NT family: the server's modules then run as services.
-// Set once at start-up by InitServiceMode.
-extern bool ServiceMode;
-void InitServiceMode();
-
 // Hands the file to the shell's execute operation; an empty verb is the default action.
 bool RunProgram(uintptr_t window, const std::string& verb, const std::string& file, int showCommand,
                 const std::string& directory, const std::string& parameters);

@@ -3,9 +3,9 @@
 // pending messages are the renderer's.
 #pragma once
 
+#include "product/user_interface.h"
 #include "ui/form.h"
 #include "ui/renderer.h"
-#include "ui/ui.h"
 
 namespace ui {
 

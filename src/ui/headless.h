@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "product/user_interface.h"
 #include "ui/form.h"
 #include "ui/renderer.h"
-#include "ui/ui.h"
 
 namespace ui {
 

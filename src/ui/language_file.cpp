@@ -5,7 +5,7 @@
 #include "support/file_utils.h"
 #include "support/short_string.h"
 #include "support/text_fields.h"
-#include "support/xml_object.h"
+#include "xml/xml_object.h"
 
 namespace ui {
 namespace {

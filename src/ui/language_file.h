@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/message_table.h"
+#include "translations/message_table.h"
 #include "ui/form.h"
 
 namespace ui {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "ui/ui.h"
+#include "product/user_interface.h"
 
 namespace ui {
 

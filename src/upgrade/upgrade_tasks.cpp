@@ -5,14 +5,14 @@
 #include <optional>
 #include <vector>
 
+#include "net/http_client.h"
 #include "platform/files.h"
+#include "product/module_notification.h"
+#include "product/server_modules.h"
 #include "serverconfig/scramble.h"
 #include "support/file_utils.h"
-#include "support/http_client.h"
 #include "support/log_writer.h"
-#include "support/server_modules.h"
 #include "support/versions.h"
-#include "upgrade/module_notification.h"
 #include "upgrade/webserver_config.h"
 
 namespace upgrade {

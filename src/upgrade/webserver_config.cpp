@@ -10,8 +10,8 @@
 #include "support/numbers.h"
 #include "support/short_string.h"
 #include "support/text_fields.h"
-#include "support/xml_object.h"
-#include "support/xml_text.h"
+#include "xml/xml_object.h"
+#include "xml/xml_text.h"
 
 namespace upgrade {
 

@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "archive/cast256.h"
 #include "archive/crc32.h"
+#include "crypto/cast256.h"
 #include "platform/files.h"
 
 namespace archive_test {
@@ -19,7 +19,7 @@ std::string ArchiveBuilder::Stored(const std::string& content, const std::string
                                    archive::CompressionLevel level) {
   std::string stored = archive::CompressString(content, level);
   if (password.empty()) return stored;
-  archive::TCipher_Cast256 cipher;
+  crypto::TCipher_Cast256 cipher;
   cipher.InitKey(password);
   return cipher.EncipherString(stored);
 }
@@ -71,7 +71,7 @@ bool WriteStreamedArchive(const std::string& path, const std::string& name,
   std::string head = preamble + archive::EncodeEntryHeader(header, 3);
   if (!file.Write(head.data(), static_cast<int64_t>(head.size()))) return false;
 
-  archive::TCipher_Cast256 cipher;
+  crypto::TCipher_Cast256 cipher;
   if (!password.empty()) cipher.InitKey(password);
   archive::TDeflater deflater(archive::clFastest);
   archive::TCRC32 crc32;
@@ -103,32 +103,6 @@ bool WriteStreamedArchive(const std::string& path, const std::string& name,
   head = archive::EncodeEntryHeader(header, 3);
   return ok && file.Seek(static_cast<int64_t>(preamble.size())) &&
          file.Write(head.data(), static_cast<int64_t>(head.size()));
-}
-
-std::string Text(size_t length, unsigned seed) {
-  static const char* const kWords[] = {"mail ",  "server ", "setup ",   "domain ", "account ",
-                                       "queue ", "\r\n",    "archive ", "inbox ",  "folder "};
-  std::mt19937 gen(seed);
-  std::string s;
-  s.reserve(length + 16);
-  while (s.size() < length) s += kWords[gen() % 10];
-  s.resize(length);
-  return s;
-}
-
-std::string RandomBytes(size_t length, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(length, '\0');
-  for (auto& c : s) c = static_cast<char>(gen());
-  return s;
-}
-
-std::string Hex(const std::string& hex) {
-  std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-  }
-  return out;
 }
 
 }  // namespace archive_test

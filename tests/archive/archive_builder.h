@@ -8,6 +8,7 @@
 
 #include "archive/archive_format.h"
 #include "archive/zlibex.h"
+#include "common/test_bytes.h"
 
 namespace archive_test {
 
@@ -47,10 +48,8 @@ bool WriteStreamedArchive(const std::string& path, const std::string& name,
                           const std::function<bool(std::string& piece)>& generate, uint32_t& crc,
                           uint64_t& size);
 
-// Text that compresses well, the same for the same seed.
-std::string Text(size_t length, unsigned seed);
-std::string RandomBytes(size_t length, unsigned seed);
-// The bytes a string of hexadecimal digits spells, two digits a byte.
-std::string Hex(const std::string& hex);
+using test_bytes::Hex;
+using test_bytes::RandomBytes;
+using test_bytes::Text;
 
 }  // namespace archive_test

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <random>
 
-#include "archive/cast256.h"
 #include "archive/crc32.h"
 #include "archive/entry_names.h"
 #include "archive/extract.h"
 #include "archive/extract_fixture.h"
+#include "crypto/cast256.h"
 #include "platform/files.h"
 
 namespace archive_test {
@@ -101,7 +101,7 @@ TEST_P(ExtractLargeTest, BytesAfterTheEndOfTheStreamAreIgnored) {
     SCOPED_TRACE(password);
     auto stored = [&](const std::string& tail) {
       if (!*password) return stream + tail;
-      archive::TCipher_Cast256 cipher;
+      crypto::TCipher_Cast256 cipher;
       cipher.InitKey(password);
       return cipher.EncipherString(stream + tail);
     };

@@ -7,12 +7,12 @@
 
 #include "archive/archive_format.h"
 #include "archive/archive_writer.h"
-#include "archive/cast256.h"
 #include "archive/crc32.h"
 #include "archive/entry_names.h"
 #include "archive/extract.h"
 #include "archive/zlibex.h"
 #include "common/scratch_dir.h"
+#include "crypto/cast256.h"
 #include "platform/files.h"
 
 namespace archive {
@@ -116,7 +116,7 @@ std::string DecodeEntry(const RawEntry& e, const std::string& password) {
   if (e.data.empty()) return "";
   std::string stream = e.data;
   if (e.encrypted) {
-    TCipher_Cast256 cipher;
+    crypto::TCipher_Cast256 cipher;
     cipher.InitKey(password);
     stream = cipher.DecipherString(stream);
   }
@@ -225,7 +225,7 @@ TEST_F(WriterTest, AFileOfOnePieceIsStoredExactlyAsCompressStringGivesIt) {
     options.Password = "pw";
     a = Pack(items, options);
     ASSERT_EQ(a.entries.size(), 2u);
-    TCipher_Cast256 cipher;
+    crypto::TCipher_Cast256 cipher;
     cipher.InitKey("pw");
     for (size_t i = 0; i < 2; ++i) {
       const std::string plain = CompressString(ReadFile(items[i].SourcePath), level);

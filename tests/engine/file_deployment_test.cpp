@@ -17,12 +17,12 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/system.h"
-#include "setup/core/messages.h"
+#include "product/messages.h"
+#include "registration/odbc_data_sources.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
-#include "support/message_table.h"
+#include "translations/message_table.h"
 #include "ui/headless.h"
-#include "upgrade/odbc_data_sources.h"
 
 namespace {
 
@@ -244,8 +244,8 @@ TEST_F(FileDeploymentTest, DataSourcesPointAtTheInstalledDatabases) {
                           "\\SOFTWARE\\ODBC\\ODBCINST.INI\\Microsoft Access Driver (*.mdb)", true));
   ASSERT_TRUE(access.WriteString("Driver", "C:\\Windows\\system32\\odbcjt32.dll"));
   EXPECT_EQ(Deployment(ui_).DeployFiles(), engine::Outcome::Done);
-  for (const auto& source : upgrade::kAccessDataSources) {
-    EXPECT_TRUE(upgrade::DataSourceExists(source.name)) << source.name;
+  for (const auto& source : registration::kAccessDataSources) {
+    EXPECT_TRUE(registration::DataSourceExists(source.name)) << source.name;
     platform::RegKey key;
     platform::RegValue dbq;
     ASSERT_TRUE(key.Open(platform::RegRoot::LocalMachine,

@@ -19,14 +19,14 @@
 #include "platform/posix/module_standins.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/registry.h"
+#include "product/messages.h"
+#include "product/server_modules.h"
 #include "serverconfig/new_objects.h"
-#include "setup/core/messages.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
-#include "support/message_table.h"
-#include "support/server_modules.h"
 #include "support/system_utils.h"
 #include "support/text_fields.h"
+#include "translations/message_table.h"
 #include "ui/headless.h"
 
 namespace {

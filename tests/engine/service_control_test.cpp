@@ -14,9 +14,9 @@
 #include "platform/files.h"
 #include "platform/posix/module_standins.h"
 #include "platform/posix/posix_platform.h"
-#include "setup/core/messages.h"
+#include "product/messages.h"
+#include "product/server_modules.h"
 #include "support/file_utils.h"
-#include "support/server_modules.h"
 #include "support/system_utils.h"
 #include "ui/headless.h"
 

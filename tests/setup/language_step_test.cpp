@@ -5,8 +5,8 @@
 
 #include "common/scratch_dir.h"
 #include "platform/files.h"
+#include "product/messages.h"
 #include "setup/application.h"
-#include "setup/core/messages.h"
 #include "ui/forms.h"
 #include "ui/headless.h"
 

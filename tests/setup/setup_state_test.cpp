@@ -1,12 +1,13 @@
 // The setup state and the component flags in the product key (natively the
 // registry stand-in, under Wine the real registry).
-#include "setup/core/setup_state.h"
+#include "product/setup_state.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/system.h"
+#include "product/product.h"
+#include "product/server_modules.h"
 #include "setup/application.h"
-#include "setup/core/product.h"
 #include "support/system_utils.h"
 #include "ui/headless.h"
 

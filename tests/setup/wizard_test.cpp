@@ -10,7 +10,7 @@
 #include "common/peers.h"
 #include "common/scratch_dir.h"
 #include "platform/files.h"
-#include "setup/core/messages.h"
+#include "product/messages.h"
 #include "setup/new_version.h"
 #include "support/file_utils.h"
 #include "ui/form_ui.h"

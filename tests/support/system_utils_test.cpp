@@ -57,15 +57,6 @@ TEST(FindSwitchTest, ReadsTheProcessCommandLine) {
 }
 
 #ifndef _WIN32
-TEST(ServiceModeTest, FollowsThePlatformId) {
-  platform::posix::SetPlatformId(1);
-  InitServiceMode();
-  EXPECT_FALSE(ServiceMode);
-  platform::posix::SetPlatformId(2);
-  InitServiceMode();
-  EXPECT_TRUE(ServiceMode);
-}
-
 TEST(RunProgramTest, HandsFileToTheShell) {
   testing_support::ScratchDir dir;
   const std::string program = dir.Path() + "smtp.exe";
@@ -75,11 +66,6 @@ TEST(RunProgramTest, HandsFileToTheShell) {
   EXPECT_FALSE(RunProgram(0, "open", dir.Path() + "missing.exe", 1, dir.Path(), ""));
   EXPECT_EQ(platform::posix::ShellExecuteLog(),
             std::vector<std::string>{"|" + program + "|-x|" + dir.Path()});
-}
-#else
-TEST(ServiceModeTest, WindowsIsNt) {
-  InitServiceMode();
-  EXPECT_TRUE(ServiceMode);
 }
 #endif
 

@@ -19,6 +19,7 @@
 
 #ifndef _WIN32
 #include "platform/posix/module_standins.h"
+#include "product/server_modules.h"
 #endif
 
 namespace {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/ui.h"
+#include "product/user_interface.h"
 
 namespace ui {
 namespace {

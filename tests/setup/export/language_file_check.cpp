@@ -3,11 +3,11 @@
 #include <string>
 
 #include "platform/system.h"
-#include "setup/core/messages.h"
+#include "product/messages.h"
 #include "support/file_utils.h"
-#include "support/xml_object.h"
 #include "ui/forms.h"
 #include "ui/language_file.h"
+#include "xml/xml_object.h"
 
 namespace {
 

@@ -1,0 +1,183 @@
+// The rules for the installation folder and for names that become files.
+#include "product/destination.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "platform/shell.h"
+#include "support/advanced_registry.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "platform/posix/posix_platform.h"
+#endif
+
+namespace {
+
+using setup::DestinationFault;
+
+// The folders of the machine that may hold an installation but never be one:
+// the stand-ins are given them, Windows has its own.
+class DestinationTest : public testing::Test {
+ protected:
+  void SetUp() override {
+#ifndef _WIN32
+    platform::posix::ClearRegistry();
+    platform::posix::SetRemoteDrives("N");
+    platform::posix::SetSpecialFolder(platform::SpecialFolder::Profile, "C:\\Users\\me");
+    platform::posix::SetSpecialFolder(platform::SpecialFolder::CommonAppData, "C:\\ProgramData");
+    platform::posix::SetSystemDirectories("C:\\Temp\\", "C:\\Windows", "C:\\Windows\\System32");
+    support::TAdvancedRegistry(support::hkLOCAL_MACHINE, "\\Software\\Microsoft\\Windows",
+                               "CurrentVersion")
+        .WriteString("ProgramFilesDir (x86)", "C:\\Program Files (x86)");
+#endif
+  }
+  void TearDown() override {
+#ifndef _WIN32
+    platform::posix::SetRemoteDrives("");
+    platform::posix::SetSpecialFolder(platform::SpecialFolder::Profile, "");
+    platform::posix::SetSpecialFolder(platform::SpecialFolder::CommonAppData, "");
+    platform::posix::SetSystemDirectories("", "C:\\Windows", "C:\\Windows\\System32");
+#endif
+  }
+};
+
+struct Case {
+  std::string dir;
+  DestinationFault fault;
+};
+
+void ExpectFaults(const std::vector<Case>& cases) {
+  for (const Case& c : cases)
+    EXPECT_EQ(setup::CheckDestination(c.dir, 96), c.fault) << "\"" << c.dir << "\"";
+}
+
+TEST_F(DestinationTest, OnlyALocalFolderOfItsOwnIsAccepted) {
+  const std::string deep(163 - 3, 'x');  // "C:\" + this + "\" is 164 characters
+  ExpectFaults({
+      {"C:\\Orvik\\", DestinationFault::None},
+      {"c:\\program files\\orvik", DestinationFault::None},
+      {"D:\\Mail Server\\Orvik 8\\", DestinationFault::None},
+      {"C:/Orvik/mail", DestinationFault::None},
+      {"Orvik\\", DestinationFault::NotAbsolute},
+      {"C:Orvik\\", DestinationFault::NotAbsolute},
+      {"C:\\Orvik\\..\\Windows\\", DestinationFault::NotAbsolute},
+      {"C:\\x/..\\", DestinationFault::NotAbsolute},
+      {"C:\\x\\./", DestinationFault::NotAbsolute},
+      {"C:\\Orvik\\\\mail\\", DestinationFault::NotAbsolute},
+      {"\\\\server\\share\\Orvik\\", DestinationFault::Network},
+      {"//server/share/Orvik/", DestinationFault::Network},
+      {"C:\\", DestinationFault::DriveRoot},
+      {"C:/", DestinationFault::DriveRoot},
+      {"C:\\Windows\\", DestinationFault::WindowsFolder},
+      {"c:\\windows\\system32", DestinationFault::WindowsFolder},
+      {"C:\\Windows\\Temp\\Orvik\\", DestinationFault::WindowsFolder},
+      {"C:/WINDOWS/", DestinationFault::WindowsFolder},
+      {"C:\\Program Files\\", DestinationFault::SharedFolder},
+      {"C:\\Windows.\\", DestinationFault::BadName},
+      {"C:\\Windows \\Orvik\\", DestinationFault::BadName},
+      {"C:\\Orvik\\...\\", DestinationFault::BadName},
+      {"C:\\Orvik\\NUL\\", DestinationFault::BadName},
+      {"C:\\Orvik\\com1.mail\\", DestinationFault::BadName},
+      {"C:\\Orvik\\Lpt9\\", DestinationFault::BadName},
+      {"C:\\Orvik\\COM10\\", DestinationFault::None},
+      {"C:\\Orvik\\Console\\", DestinationFault::None},
+      {"C:\\Or*vik\\", DestinationFault::BadCharacter},
+      {"C:\\Orvik\\a:b\\", DestinationFault::BadCharacter},
+      {"C:\\Orvik\\a|b\\", DestinationFault::BadCharacter},
+      {"C:\\Orvik\ttab\\", DestinationFault::BadCharacter},
+      {"C:\\" + deep.substr(1), DestinationFault::None},
+      {"C:\\" + deep, DestinationFault::TooLong},
+#ifndef _WIN32
+      {"N:\\Orvik\\", DestinationFault::Network},  // a mapped network drive
+#endif
+  });
+}
+
+// Folders that Windows and every user share are refused themselves; a folder
+// of its own below them is fine.
+TEST_F(DestinationTest, SharedFoldersThemselvesAreRefused) {
+  const std::string profile = platform::SpecialFolderPath(platform::SpecialFolder::Profile);
+  const std::string data = platform::SpecialFolderPath(platform::SpecialFolder::CommonAppData);
+  const std::string x86 =
+      support::TAdvancedRegistry(support::hkLOCAL_MACHINE, "\\Software\\Microsoft\\Windows",
+                                 "CurrentVersion")
+          .ReadString("ProgramFilesDir (x86)");
+  ASSERT_FALSE(profile.empty() || data.empty() || x86.empty());
+  const std::string profiles = profile.substr(0, profile.find_last_of('\\') + 1);
+  ExpectFaults({
+      {profiles, DestinationFault::SharedFolder},
+      {profile + "\\", DestinationFault::SharedFolder},
+      {profile + "\\Orvik\\", DestinationFault::None},
+      {data, DestinationFault::SharedFolder},
+      {data + "\\Orvik\\", DestinationFault::None},
+      {x86 + "\\", DestinationFault::SharedFolder},
+      {x86 + "\\Orvik\\", DestinationFault::None},
+      {platform::TempDirectory(), DestinationFault::SharedFolder},
+      {setup::ProgramFilesFolder() + "Orvik\\", DestinationFault::None},
+  });
+#ifdef _WIN32
+  // Short names are spelled out before the comparison.
+  char brief[MAX_PATH] = {};
+  ASSERT_NE(GetShortPathNameA(x86.c_str(), brief, MAX_PATH), 0u);
+  ASSERT_NE(std::string(brief), x86);
+  ExpectFaults({{brief, DestinationFault::SharedFolder},
+                {std::string(brief) + "\\Orvik\\", DestinationFault::None}});
+#endif
+}
+
+TEST(NameTest, OnlyNamesThatStayOneNameAreSafe) {
+  struct NameCase {
+    std::string name;
+    bool safe;
+    std::string fileName;  // SafeFileName
+  };
+  const NameCase cases[] = {
+      {"Orvik Mail Server", true, "Orvik Mail Server"},
+      {"Start Orvik POP3 / IMAP Service", false, "Start Orvik POP3 - IMAP Service"},
+      {"a<b>c:d\"e\\f|g?h*i", false, "a-b-c-d-e-f-g-h-i"},
+      {"tab\there", false, "tab-here"},
+      {"v1.2 notes", true, "v1.2 notes"},
+      {"", false, ""},
+      {".", false, ""},
+      {"..", false, ""},
+      {". .", false, ""},
+      {"name.", false, ""},
+      {"name ", false, ""},
+      {"CON", false, ""},
+      {"nul.txt", false, ""},
+      {"Com3", false, ""},
+      {"LPT1.lnk", false, ""},
+      {"aux .x", false, ""},
+      {"COM0", true, "COM0"},
+      {"connect", true, "connect"},
+  };
+  for (const NameCase& c : cases) {
+    EXPECT_EQ(setup::IsSafeName(c.name), c.safe) << "\"" << c.name << "\"";
+    EXPECT_EQ(setup::SafeFileName(c.name), c.fileName) << "\"" << c.name << "\"";
+  }
+}
+
+TEST(NameTest, AFolderIsBelowAnotherOnlyAsWindowsResolvesIt) {
+  struct BelowCase {
+    std::string folder, parent;
+    bool below;
+  };
+  const BelowCase cases[] = {
+      {"C:\\P\\Orvik Mail Server\\", "C:\\P", true},
+      {"c:/p/Orvik/", "C:\\P\\", true},
+      {"C:\\P\\.\\", "C:\\P", false},
+      {"C:\\P\\Orvik\\..\\", "C:\\P", false},
+      {"C:\\P\\..\\Q\\", "C:\\P", false},
+      {"C:\\P\\. \\", "C:\\P", false},
+      {"C:\\P\\\\", "C:\\P", false},
+      {"C:\\P\\...\\", "C:\\P", false},
+      {"C:\\PX\\", "C:\\P", false},
+      {"C:\\P\\x\\", "", false},
+  };
+  for (const BelowCase& c : cases)
+    EXPECT_EQ(setup::IsStrictlyBelow(c.folder, c.parent), c.below) << c.folder << " " << c.parent;
+}
+
+}  // namespace

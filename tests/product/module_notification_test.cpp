@@ -1,0 +1,81 @@
+// Module notification on the stand-in service manager, windows and pipes.
+#ifndef _WIN32
+#include "product/module_notification.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/clock.h"
+#include "platform/posix/module_standins.h"
+#include "product/server_modules.h"
+#include "support/system_utils.h"
+
+namespace {
+
+class NotifyModuleTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    platform::posix::ClearModuleStandins();
+    platform::InstallClock(&clock_);
+    support::ServiceMode = true;
+  }
+  void TearDown() override {
+    platform::InstallClock(nullptr);
+    support::ServiceMode = false;
+  }
+  static void AddControl(uint32_t state) {
+    platform::posix::StandinService s;
+    s.Name = "OrvikControl";
+    s.BinaryPath = "\"C:\\Orvik\\control.exe\"";
+    s.State = state;
+    platform::posix::AddService(s);
+  }
+  platform::VirtualClock clock_;
+};
+
+TEST_F(NotifyModuleTest, ARunningServiceGetsTwentyLittleEndianBytes) {
+  AddControl(platform::kServiceRunning);
+  platform::posix::AddPipe("OrvikControl");
+  EXPECT_TRUE(upgrade::NotifyModule(2, 0x500, 0x101, 0x01020304));
+  const std::string expected(
+      "\x00\x10\x00\x00\x00\x05\x00\x00\x01\x01\x00\x00\x04\x03\x02\x01"
+      "\x00\x00\x00\x00",
+      20);
+  EXPECT_EQ(platform::posix::PipeMessages("OrvikControl"), std::vector<std::string>{expected});
+}
+
+TEST_F(NotifyModuleTest, AStoppedServiceGetsNothing) {
+  AddControl(platform::kServiceStopped);
+  platform::posix::AddPipe("OrvikControl");
+  EXPECT_FALSE(upgrade::NotifyModule(2, 0x500, 3, 0));
+  EXPECT_FALSE(upgrade::NotifyModule(0, 0x500, 3, 0));  // no service at all
+  EXPECT_TRUE(platform::posix::PipeMessages("OrvikControl").empty());
+}
+
+TEST_F(NotifyModuleTest, ABusyPipeIsWaitedForAtMostTwoSeconds) {
+  AddControl(platform::kServiceRunning);
+  struct Case {
+    uint32_t busyMs;
+    bool sent;
+    uint32_t waited;
+  };
+  for (const Case& c : {Case{1500, true, 1500}, Case{5000, false, 2000}}) {
+    platform::posix::AddPipe("OrvikControl", c.busyMs);
+    uint32_t start = clock_.Tick();
+    EXPECT_EQ(upgrade::NotifyModule(2, 0x500, 3, 0), c.sent);
+    EXPECT_EQ(clock_.Tick() - start, c.waited);
+    EXPECT_EQ(platform::posix::PipeMessages("OrvikControl").size(), c.sent ? 1u : 0u);
+  }
+}
+
+TEST_F(NotifyModuleTest, DesktopModulesGetTheWindowMessage) {
+  support::ServiceMode = false;
+  EXPECT_TRUE(upgrade::NotifyModule(1, 0x500, 3, 0));  // no window: nothing to do
+  platform::WindowHandle pop3 = platform::posix::AddWindow("TPOP3Form", "POP3");
+  EXPECT_TRUE(upgrade::NotifyModule(1, 0x500, 3, 0));
+  EXPECT_EQ(platform::posix::WindowMessages(pop3), std::vector<std::string>{"0x500 3 0"});
+  platform::posix::AddWindow("TIMForm", "Instant Messaging", /*hung=*/true);
+  EXPECT_FALSE(upgrade::NotifyModule(3, 0x500, 3, 0));
+}
+
+}  // namespace
+#endif
