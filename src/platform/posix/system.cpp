@@ -124,7 +124,7 @@ uint32_t LastError() {
   }
 }
 
-// The Windows texts of the error codes that the stand-ins report.
+// The Windows texts of the error codes reported natively, the simulator's included.
 std::string SystemErrorText(uint32_t code) {
   static const struct {
     uint32_t code;
