@@ -15,14 +15,15 @@ SECONDS_PER_TARGET=${FUZZ_SECONDS:-30}
 JOBS=${FUZZ_JOBS:-2}
 CXX=${FUZZ_CXX:-clang++}
 # Every subsystem folder with the native (posix) side of the platform layer, as the native
-# build's libraries have them; a target links only what it uses from the archive of them.
-SOURCE_DIRS="src/platform src/platform/posix"
+# build's libraries have them, and the simulated system of testbed/simulator for what has no
+# posix port (the system's folders); a target links only what it uses from the archive of them.
+SOURCE_DIRS="src/platform src/platform/posix testbed/simulator"
 for dir in "$ROOT"/src/*/; do
   dir=src/$(basename "$dir")
   [ "$dir" = src/platform ] || SOURCE_DIRS="$SOURCE_DIRS $dir"
 done
 CXXFLAGS="-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=address,undefined
-  -fno-sanitize-recover=all -I$ROOT/src -Wall -Wextra"
+  -fno-sanitize-recover=all -I$ROOT/src -I$ROOT/testbed -Wall -Wextra"
 
 mkdir -p "$OUT/obj" "$OUT/artifacts"
 

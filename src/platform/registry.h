@@ -1,7 +1,7 @@
 // The registry. Key paths are written as the system's texts write them, with or
 // without a leading "\" ("\Software\Kestrun"); names compare without regard to
-// case. The win32 side uses the 64-bit view; the posix side is an in-memory
-// tree (posix/registry.cpp) that can be saved to a file (posix_platform.h).
+// case. The win32 side uses the 64-bit view; natively the tests' simulator
+// (testbed/simulator) holds an in-memory tree.
 #pragma once
 
 #include <cstdint>

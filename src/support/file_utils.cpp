@@ -4,7 +4,6 @@
 
 #include "platform/datetime.h"
 #include "platform/files.h"
-#include "platform/system.h"
 #include "support/short_string.h"
 #include "support/text_fields.h"
 
@@ -31,20 +30,6 @@ bool FindFile(const std::string& name, platform::DirEntry& found) {
     return true;
   }
   return false;
-}
-
-std::string ProgramDirectory() {
-  return FolderOfPath(platform::ProgramPath());
-}
-
-// Trimmed, ending in "\" (a trailing "/" of a native path becomes "\").
-std::string AsDirectory(const std::string& raw, bool noFallback) {
-  std::string dir = TrimBlanks(raw);
-  if (dir.empty() && !noFallback) dir = ProgramDirectory();
-  if (dir.empty()) return dir;
-  if (dir.back() == '/') dir.back() = '\\';
-  if (dir.back() != '\\') dir += '\\';
-  return dir;
 }
 
 }  // namespace
@@ -254,18 +239,6 @@ std::string NormalizeDir(const std::string& path, bool withSeparator, bool slash
 bool IsRootedPath(const std::string& path) {
   if (path.empty()) return false;
   return path[0] == '/' || path[0] == '\\' || path.find(':') != std::string::npos;
-}
-
-std::string GetTempDirectory(bool noFallback) {
-  return AsDirectory(platform::TempDirectory(), noFallback);
-}
-
-std::string GetWindowsDirectoryPath(bool noFallback) {
-  return AsDirectory(platform::WindowsDirectory(), noFallback);
-}
-
-std::string GetSystemDirectoryPath(bool noFallback) {
-  return AsDirectory(platform::SystemDirectory(), noFallback);
 }
 
 }  // namespace support

@@ -4,7 +4,6 @@
 #include <cctype>
 
 #include "platform/clock.h"
-#include "platform/shell.h"
 #include "platform/system.h"
 #include "support/text_fields.h"
 
@@ -27,17 +26,8 @@ constexpr uint32_t kMaxThrottleDelay = 3600000;
 
 }  // namespace
 
-bool RunProgram(uintptr_t window, const std::string& verb, const std::string& file, int showCommand,
-                const std::string& directory, const std::string& parameters) {
-  return platform::ShellExecute(window, verb, file, parameters, directory, showCommand);
-}
-
 void SetProcessorAffinity(bool allProcessors) {
   platform::SetProcessAffinity(allProcessors);
-}
-
-bool EnablePrivilege(const std::string& privilege, bool enable) {
-  return platform::EnablePrivilege(privilege, enable);
 }
 
 bool ConnectNetworkShare(const std::string& remote, const std::string& user,

@@ -10,7 +10,7 @@
 
 #include "archive/archive_builder.h"
 #ifndef _WIN32
-#include "platform/posix/posix_platform.h"
+#include "simulator/simulator.h"
 #endif
 #include "common/scratch_dir.h"
 #include "common/testbed.h"
@@ -253,7 +253,7 @@ TEST_F(FileDeploymentTest, DataSourcesPointAtTheInstalledDatabases) {
     ASSERT_TRUE(key.ReadValue("DBQ", dbq));
     EXPECT_EQ(dbq.data, state_.InstallDir + source.file);
   }
-  platform::posix::ClearRegistry();
+  simulator::ClearRegistry();
 }
 #endif
 

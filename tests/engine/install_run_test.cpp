@@ -16,12 +16,11 @@
 #include "engine/file_deployment.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/posix/module_standins.h"
-#include "platform/posix/posix_platform.h"
 #include "platform/registry.h"
 #include "product/messages.h"
 #include "product/server_modules.h"
 #include "serverconfig/new_objects.h"
+#include "simulator/simulator.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
 #include "support/system_utils.h"
@@ -94,20 +93,20 @@ class InstallRunTest : public testing::Test {
   }
   // A machine without the server, and the package in a folder of its own.
   void Reset(const std::string& folder) {
-    platform::posix::ClearRegistry();
-    platform::posix::ClearModuleStandins();
+    simulator::ClearRegistry();
+    simulator::ClearModuleStandins();
     state_ = setup::TSetupState();
     root_ = scratch_.Path() + folder + "\\";
     package_ = root_ + "package\\";
     dir_ = root_ + "Orvik\\";
-    platform::posix::SetSystemDirectories(root_ + "Temp\\", "C:\\Windows", "C:\\Windows\\System32");
+    simulator::SetSystemDirectories(root_ + "Temp\\", "C:\\Windows", "C:\\Windows\\System32");
     ASSERT_TRUE(support::CreateDirectoryPath(root_ + "Temp\\"));
     MakePackage();
   }
   void TearDown() override {
     support::ServiceMode = false;
     platform::InstallClock(nullptr);
-    platform::posix::SetSystemDirectories("", "C:\\Windows", "C:\\Windows\\System32");
+    simulator::SetSystemDirectories("", "C:\\Windows", "C:\\Windows\\System32");
     support::InitLog("", nullptr, 0, 0);
   }
 
@@ -156,13 +155,13 @@ class InstallRunTest : public testing::Test {
   void Installed(const std::string& version, uint32_t imStartType, uint32_t smtpStartError = 0) {
     ASSERT_TRUE(support::CreateDirectoryPath(dir_ + "config\\"));
     for (int i = 0; i < support::kModuleCount; ++i) {
-      platform::posix::StandinService s;
+      simulator::StandinService s;
       if (i == support::kModuleSMTP) s.StartError = smtpStartError;
       s.Name = support::kServerModules[i].ServiceName;
       s.BinaryPath = "\"" + dir_ + support::kServerModules[i].Executable + "\"";
       s.StartType = i == support::kModuleIM ? imStartType : platform::kStartAutomatic;
       s.State = i == support::kModuleIM ? platform::kServiceStopped : platform::kServiceRunning;
-      platform::posix::AddService(s);
+      simulator::AddService(s);
     }
     platform::RegKey key;
     ASSERT_TRUE(key.Open(platform::RegRoot::LocalMachine, kProductKey, true));
@@ -178,8 +177,8 @@ class InstallRunTest : public testing::Test {
     return run.Run(destination.empty() ? dir_ : destination);
   }
   uint32_t StartType(int module) {
-    platform::posix::StandinService s;
-    platform::posix::FindService(support::kServerModules[module].ServiceName, s);
+    simulator::StandinService s;
+    simulator::FindService(support::kServerModules[module].ServiceName, s);
     return s.StartType;
   }
   std::vector<std::string> Log() { return LogLines(dir_ + "logs\\setup\\setup.log"); }
@@ -248,8 +247,7 @@ TEST_F(InstallRunTest, AnUpgradeKeepsTheServerAndItsDisabledServiceAndRunsThePro
             log.end());
   // Enabled for the run, disabled again after it, and never started.
   EXPECT_EQ(StartType(support::kModuleIM), platform::kStartDisabled);
-  for (const std::string& call : platform::posix::ServiceCallLog())
-    EXPECT_NE(call, "Start OrvikIM");
+  for (const std::string& call : simulator::ServiceCallLog()) EXPECT_NE(call, "Start OrvikIM");
   EXPECT_TRUE(ui_.Boxes().empty());
   EXPECT_EQ(RegistryValue(engine::kUpgradeFromValue), "");
 }
@@ -308,14 +306,14 @@ TEST_F(InstallRunTest, AnEndBeforeTheFinishLeavesTheServerAsItWas) {
     Reset(c.what);
     Installed("8.5.3", platform::kStartDisabled);
     c.arrange();
-    platform::posix::ClearServiceCallLog();
+    simulator::ClearServiceCallLog();
     ui::HeadlessUI ui;
     ui.ScriptAnswers(c.answers);
     EXPECT_EQ(Run(ui), c.outcome) << Said(ui);
     EXPECT_EQ(StartType(support::kModuleIM), platform::kStartDisabled);
     EXPECT_FALSE(platform::DirectoryExists(root_ + "Temp\\orvikinstall\\"));
     bool stopped = false;
-    for (const std::string& call : platform::posix::ServiceCallLog()) {
+    for (const std::string& call : simulator::ServiceCallLog()) {
       stopped |= call.rfind("Stop", 0) == 0;
       EXPECT_NE(call.rfind("Start ", 0), 0u) << call;  // nothing restarted over mixed files
     }

@@ -12,17 +12,16 @@
 #include "common/scratch_dir.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/posix/module_standins.h"
-#include "platform/posix/posix_platform.h"
 #include "product/messages.h"
 #include "product/server_modules.h"
+#include "simulator/simulator.h"
 #include "support/file_utils.h"
 #include "support/system_utils.h"
 #include "ui/headless.h"
 
 namespace {
 
-using platform::posix::StandinService;
+using simulator::StandinService;
 using support::kServerModules;
 
 // A virtual clock that does one thing once it has reached a tick.
@@ -45,9 +44,9 @@ class ScriptedClock : public platform::VirtualClock {
 class ServiceControlTest : public testing::Test {
  protected:
   void SetUp() override {
-    platform::posix::ClearRegistry();  // held failure actions live under the product key
-    platform::posix::ClearModuleStandins();
-    platform::posix::ClearShellExecuteLog();
+    simulator::ClearRegistry();  // held failure actions live under the product key
+    simulator::ClearModuleStandins();
+    simulator::ClearShellExecuteLog();
     platform::InstallClock(&clock_);
     support::ServiceMode = true;
     state_.InstallDir = scratch_.Path() + "Program Files\\Orvik\\";
@@ -72,23 +71,23 @@ class ServiceControlTest : public testing::Test {
     return s;
   }
   void AddAll(uint32_t state) {
-    for (int i = 0; i < support::kModuleCount; ++i) platform::posix::AddService(Module(i, state));
+    for (int i = 0; i < support::kModuleCount; ++i) simulator::AddService(Module(i, state));
   }
   // The call log lines that begin with the verb, without it.
   static std::vector<std::string> Calls(const std::string& verb) {
     std::vector<std::string> out;
-    for (const std::string& line : platform::posix::ServiceCallLog())
+    for (const std::string& line : simulator::ServiceCallLog())
       if (line.rfind(verb + " ", 0) == 0) out.push_back(line.substr(verb.size() + 1));
     return out;
   }
   static StandinService Service(const std::string& name) {
     StandinService s;
-    EXPECT_TRUE(platform::posix::FindService(name, s)) << name;
+    EXPECT_TRUE(simulator::FindService(name, s)) << name;
     return s;
   }
   static bool Exists(const std::string& name) {
     StandinService s;
-    return platform::posix::FindService(name, s);
+    return simulator::FindService(name, s);
   }
   uint32_t Elapsed(uint32_t since) { return clock_.Tick() - since; }
 
@@ -142,11 +141,11 @@ TEST_F(ServiceControlTest, RunningModulesStopInOrderAndAreNotCreatedAgain) {
 TEST_F(ServiceControlTest, AModuleThatIgnoresStopLosesItsOwnProcessOnly) {
   StandinService control = Module(support::kModuleControl, platform::kServiceRunning);
   control.IgnoresStop = true;
-  platform::posix::AddService(control);
+  simulator::AddService(control);
   uint32_t pid = Service("OrvikControl").ProcessId;
   // Windows' own control.exe, and one of another installation.
-  uint32_t windows = platform::posix::AddProcess("C:\\Windows\\System32\\control.exe");
-  uint32_t other = platform::posix::AddProcess("D:\\Orvik\\control.exe");
+  uint32_t windows = simulator::AddProcess("C:\\Windows\\System32\\control.exe");
+  uint32_t other = simulator::AddProcess("D:\\Orvik\\control.exe");
 
   uint32_t start = clock_.Tick();
   EXPECT_FALSE(control_.StopServer(support::kModuleControl));
@@ -165,27 +164,27 @@ TEST_F(ServiceControlTest, AProcessIdTakenOverByAnotherProgramIsNotEnded) {
   StandinService control = Module(support::kModuleControl, platform::kServiceRunning);
   control.IgnoresStop = true;
   control.DeletePendingMs = 60000;
-  platform::posix::AddService(control);
+  simulator::AddService(control);
   uint32_t pid = Service("OrvikControl").ProcessId;
   // While setup waits, the manager stops answering for the service, its
   // process ends and another program gets the id setup last read.
   clock_.At(clock_.Tick() + 5000, [&] {
     platform::DeleteService("OrvikControl");
-    platform::posix::ReuseProcessId(pid, "C:\\Windows\\notepad.exe");
+    simulator::ReuseProcessId(pid, "C:\\Windows\\notepad.exe");
   });
   EXPECT_FALSE(control_.StopServer(support::kModuleControl));
   std::vector<platform::ProcessInfo> processes;
   ASSERT_TRUE(platform::ListProcesses(processes));
   ASSERT_EQ(processes.size(), 1u);
   EXPECT_EQ(processes[0].ImagePath, "C:\\Windows\\notepad.exe");
-  EXPECT_FALSE(platform::posix::PrivilegeEnabled("SeDebugPrivilege"));
+  EXPECT_FALSE(simulator::PrivilegeEnabled("SeDebugPrivilege"));
 }
 
 TEST_F(ServiceControlTest, FailureActionsAreClearedWhileStoppedAndPutBack) {
   const platform::FailureActions admin{86400, "", "", {{platform::kActionRestart, 60000}}};
   StandinService smtp = Module(support::kModuleSMTP, platform::kServiceRunning);
   smtp.Failure = admin;
-  platform::posix::AddService(smtp);
+  simulator::AddService(smtp);
   control_.StopRunningServices();
   control_.StopRunningServices();
   EXPECT_TRUE(Service("OrvikSMTP").Failure.Actions.empty());
@@ -220,7 +219,7 @@ TEST_F(ServiceControlTest, GroupWareOfAVersionBefore817IsMadeAnew) {
   EXPECT_EQ(Calls("Create"), std::vector<std::string>{"OrvikCalendar"});
 
   // 8.1.7 itself keeps its service and file.
-  platform::posix::ClearModuleStandins();
+  simulator::ClearModuleStandins();
   AddAll(platform::kServiceStopped);
   ASSERT_TRUE(testing_support::WriteFile(state_.InstallDir + "calendar.exe", "old"));
   state_.PreviousVersion = "8.1.7";
@@ -238,7 +237,7 @@ TEST_F(ServiceControlTest, ServicesOfAnotherRegisteredFolderAreMadeAnew) {
   std::transform(same.begin(), same.end(), same.begin(), ::tolower);
   same.pop_back();  // no trailing backslash, other case: the same folder
   for (const Case& c : {Case{"D:\\Old Orvik\\", true}, Case{same, false}}) {
-    platform::posix::ClearModuleStandins();
+    simulator::ClearModuleStandins();
     AddAll(platform::kServiceStopped);
     state_.PreviousInstallDir = c.registered;
     control_.StopRunningServices();
@@ -251,12 +250,12 @@ TEST_F(ServiceControlTest, ServicesOfAnotherRegisteredFolderAreMadeAnew) {
 
 TEST_F(ServiceControlTest, StopAndCreateRacesNeedNoWarning) {
   // Stopped meanwhile (1062): stopped, no box.
-  platform::posix::AddService(Module(support::kModuleSMTP, platform::kServiceStopped));
+  simulator::AddService(Module(support::kModuleSMTP, platform::kServiceStopped));
   EXPECT_TRUE(control_.StopServer(support::kModuleSMTP));
   // Already stopping (1061): waited for, not ended by force.
   StandinService pop3 = Module(support::kModulePOP3, platform::kServiceRunning);
   pop3.StopPendingMs = 3000;
-  platform::posix::AddService(pop3);
+  simulator::AddService(pop3);
   ASSERT_EQ(platform::StopService("OrvikPOP3"), 0u);
   uint32_t start = clock_.Tick();
   EXPECT_TRUE(control_.StopServer(support::kModulePOP3));
@@ -265,7 +264,7 @@ TEST_F(ServiceControlTest, StopAndCreateRacesNeedNoWarning) {
   // Marked for delete (1072) while a handle is open: created once it is gone.
   StandinService im = Module(support::kModuleIM, platform::kServiceStopped);
   im.DeletePendingMs = 400;
-  platform::posix::AddService(im);
+  simulator::AddService(im);
   control_.RemoveService("OrvikIM");
   control_.InstallService(support::kModuleIM);
   EXPECT_EQ(Calls("Create"), std::vector<std::string>{"OrvikIM"});
@@ -273,7 +272,7 @@ TEST_F(ServiceControlTest, StopAndCreateRacesNeedNoWarning) {
   StandinService control = Module(support::kModuleControl, platform::kServiceStopped);
   control.BinaryPath = "\"D:\\Old\\control.exe\"";
   control.Description = "kept";
-  platform::posix::AddService(control);
+  simulator::AddService(control);
   control_.InstallService(support::kModuleControl);
   EXPECT_EQ(Service("OrvikControl").BinaryPath, Path(support::kModuleControl));
   EXPECT_EQ(Service("OrvikControl").Description, "kept");
@@ -283,7 +282,7 @@ TEST_F(ServiceControlTest, StopAndCreateRacesNeedNoWarning) {
 TEST_F(ServiceControlTest, FailuresShowTheServiceWarningWithTheirOwnCode) {
   StandinService smtp = Module(support::kModuleSMTP, platform::kServiceStopped);
   smtp.StartError = platform::kErrorAccessDenied;
-  platform::posix::AddService(smtp);
+  simulator::AddService(smtp);
   control_.StartServer(support::kModuleSMTP);
   ASSERT_EQ(ui_.Boxes().size(), 1u);
   EXPECT_EQ(ui_.Boxes()[0].text, setup::ServiceWarningText(platform::kErrorAccessDenied));
@@ -292,7 +291,7 @@ TEST_F(ServiceControlTest, FailuresShowTheServiceWarningWithTheirOwnCode) {
 }
 
 TEST_F(ServiceControlTest, StartTypeIsReadAndChangedAlone) {
-  platform::posix::AddService(Module(support::kModuleIM, platform::kServiceStopped));
+  simulator::AddService(Module(support::kModuleIM, platform::kServiceStopped));
   EXPECT_EQ(control_.ServiceStartType("OrvikIM", true, -1), -1);
   EXPECT_EQ(control_.ServiceStartType("OrvikIM", true, 4), 2);
   EXPECT_EQ(control_.ServiceStartType("OrvikIM", false, 2), 4);
@@ -322,12 +321,12 @@ TEST_F(ServiceControlTest, IISSMTPGivesWayOnlyToAStoppedOrvikSMTP) {
        {Case{0, -1, automatic, false, true}, Case{3000, -1, automatic, false, false},
         Case{0, int(disabled), automatic, false, false}, Case{0, -1, disabled, false, false},
         Case{0, -1, automatic, true, false}}) {
-    platform::posix::ClearModuleStandins();
-    platform::posix::AddService(iis);
+    simulator::ClearModuleStandins();
+    simulator::AddService(iis);
     smtp.StartError = c.startPendingMs ? 0 : 1053;
     smtp.StartPendingMs = c.startPendingMs;
     smtp.StartType = c.startType;
-    platform::posix::AddService(smtp);
+    simulator::AddService(smtp);
     state_.SavedStartTypes[support::kModuleSMTP] = c.savedStartType;
     state_.Components.NoInstallMail = c.noMail;
     control_.StartServer(support::kModuleSMTP);
@@ -343,13 +342,13 @@ TEST_F(ServiceControlTest, NotRunningWarningNamesModulesThatAreNotUp) {
   AddAll(platform::kServiceStopped);
   StandinService pop3 = Module(support::kModulePOP3, platform::kServiceStopped);
   pop3.StartError = 1053;
-  platform::posix::AddService(pop3);
+  simulator::AddService(pop3);
   StandinService im = Module(support::kModuleIM, platform::kServiceStopped);
   im.StartError = 1053;
-  platform::posix::AddService(im);
+  simulator::AddService(im);
   StandinService smtp = Module(support::kModuleSMTP, platform::kServiceStopped);
   smtp.StartType = platform::kStartDisabled;  // disabled by the administrator
-  platform::posix::AddService(smtp);
+  simulator::AddService(smtp);
   state_.SavedStartTypes[support::kModuleSMTP] = platform::kStartDisabled;
   setup::cNotRunning = "100%d sure: %s%x";  // a translation with other % sequences
 
@@ -366,21 +365,21 @@ TEST_F(ServiceControlTest, NotRunningWarningNamesModulesThatAreNotUp) {
 
 TEST_F(ServiceControlTest, DesktopProgramsAreClosedStartedAndChecked) {
   support::ServiceMode = false;
-  platform::WindowHandle smtp = platform::posix::AddWindow("TSMTPForm", "SMTP");
-  platform::posix::AddWindow("TControlForm", "Control", /*hung=*/true);
+  platform::WindowHandle smtp = simulator::AddWindow("TSMTPForm", "SMTP");
+  simulator::AddWindow("TControlForm", "Control", /*hung=*/true);
   uint32_t start = clock_.Tick();
   EXPECT_FALSE(control_.StopRunningServices());   // Control does not close
   EXPECT_EQ(Elapsed(start), 2 * 10000u + 1500u);  // two tries on Control
-  EXPECT_EQ(platform::posix::WindowMessages(smtp), std::vector<std::string>{"0x10 0 0"});
+  EXPECT_EQ(simulator::WindowMessages(smtp), std::vector<std::string>{"0x10 0 0"});
   EXPECT_FALSE(platform::WindowExists(smtp));
 
   ASSERT_TRUE(testing_support::WriteFile(state_.InstallDir + "pop3.exe", "MZ"));
   control_.InstallServices();
-  EXPECT_EQ(platform::posix::ShellExecuteLog(),
+  EXPECT_EQ(simulator::ShellExecuteLog(),
             std::vector<std::string>{"|" + state_.InstallDir + "pop3.exe||" + state_.InstallDir});
-  EXPECT_TRUE(platform::posix::ServiceCallLog().empty());
+  EXPECT_TRUE(simulator::ServiceCallLog().empty());
 
-  platform::posix::AddWindow("TPOP3Form", "POP3");
+  simulator::AddWindow("TPOP3Form", "POP3");
   control_.CheckStartedServices();
   ASSERT_EQ(ui_.Boxes().size(), 1u);
   EXPECT_NE(ui_.Boxes()[0].text.find("\r\nOrvik SMTP\r\nOrvik IM / VoIP\r\n\r\n"),

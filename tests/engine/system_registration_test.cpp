@@ -8,10 +8,10 @@
 
 #include "common/scratch_dir.h"
 #include "platform/files.h"
-#include "platform/posix/posix_platform.h"
 #include "platform/registry.h"
 #include "product/messages.h"
 #include "product/server_modules.h"
+#include "simulator/simulator.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
 #include "support/system_utils.h"
@@ -28,7 +28,7 @@ constexpr char kUninstall[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\U
 class SystemRegistrationTest : public testing::Test {
  protected:
   void SetUp() override {
-    platform::posix::ClearRegistry();
+    simulator::ClearRegistry();
     support::ServiceMode = true;
     root_ = scratch_.Path();
     state_.InstallDir = root_ + "Program Files\\Orvik\\";
@@ -37,13 +37,13 @@ class SystemRegistrationTest : public testing::Test {
     for (const char* folder : {"Common\\", "User\\", "Desktop\\", "AppData\\"})
       ASSERT_TRUE(support::CreateDirectoryPath(root_ + folder));
     SetShellFolder(platform::RegRoot::LocalMachine, "Common Programs", root_ + "Common");
-    platform::posix::SetSpecialFolders(root_ + "Desktop", "", "");
+    simulator::SetSpecialFolders(root_ + "Desktop", "", "");
     support::InitLog(root_ + "setup.log", nullptr, 0, 0);
   }
   void TearDown() override {
     support::ServiceMode = false;
     setup::RestoreDefaultMessages();
-    platform::posix::SetSpecialFolders("", "", "");
+    simulator::SetSpecialFolders("", "", "");
     support::InitLog("", nullptr, 0, 0);
   }
   static void SetShellFolder(platform::RegRoot root, const std::string& name,
@@ -122,7 +122,7 @@ TEST_F(SystemRegistrationTest, TheGroupFolderFallsBackToTheShellsFolders) {
     support::DeleteDirectory(root_ + "Common\\Orvik Mail Server\\", "", true);
     support::DeleteDirectory(root_ + "User\\Orvik Mail Server\\", "", true);
     SetShellFolder(platform::RegRoot::LocalMachine, "Common Programs", c.commonPrograms);
-    platform::posix::SetSpecialFolders("", c.shellCommon, c.shellUser);
+    simulator::SetSpecialFolders("", c.shellCommon, c.shellUser);
     EXPECT_EQ(Register(), engine::Outcome::Done);
     for (const char* folder : {"Common\\", "User\\"}) {
       std::string group = root_ + folder + "Orvik Mail Server\\";
@@ -203,8 +203,8 @@ TEST_F(SystemRegistrationTest, TheUninstallEntryAndProductKeyAreWrittenInOrder) 
 }
 
 TEST_F(SystemRegistrationTest, AFailedRegistryWriteIsReportedAndFatal) {
-  platform::posix::SetRegistryKeyReadOnly(platform::RegRoot::LocalMachine,
-                                          "\\Software\\Kestrun\\Orvik Mail Server", true);
+  simulator::SetRegistryKeyReadOnly(platform::RegRoot::LocalMachine,
+                                    "\\Software\\Kestrun\\Orvik Mail Server", true);
   EXPECT_EQ(Register(), engine::Outcome::Fatal);
   ASSERT_EQ(ui_.Boxes().size(), 1u);
   EXPECT_EQ(ui_.Boxes()[0].caption, setup::cError);

@@ -12,11 +12,10 @@
 #include "engine/system_registration.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/posix/module_standins.h"
-#include "platform/posix/posix_platform.h"
 #include "platform/registry.h"
 #include "product/messages.h"
 #include "product/server_modules.h"
+#include "simulator/simulator.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
 #include "support/system_utils.h"
@@ -33,8 +32,8 @@ constexpr char kShellFolders[] =
 class UninstallTest : public testing::Test {
  protected:
   void SetUp() override {
-    platform::posix::ClearRegistry();
-    platform::posix::ClearModuleStandins();
+    simulator::ClearRegistry();
+    simulator::ClearModuleStandins();
     platform::InstallClock(&clock_);
     support::ServiceMode = true;
     root_ = scratch_.Path();
@@ -44,16 +43,16 @@ class UninstallTest : public testing::Test {
     platform::RegKey key;
     ASSERT_TRUE(key.Open(platform::RegRoot::LocalMachine, kShellFolders, true));
     ASSERT_TRUE(key.WriteString("Common Programs", root_ + "Common"));
-    platform::posix::SetSpecialFolders(root_ + "Desktop", "", "");
+    simulator::SetSpecialFolders(root_ + "Desktop", "", "");
     for (const std::string& file : Installed()) ASSERT_TRUE(Write(file, "x"));
     ASSERT_TRUE(
         Write("avast\\setup\\setiface.dll", ReadFile(testing_support::TestbedLibrary("setiface"))));
     for (const auto& module : support::kServerModules) {
-      platform::posix::StandinService service;
+      simulator::StandinService service;
       service.Name = module.ServiceName;
       service.BinaryPath = "\"" + dir_ + module.Executable + "\"";
       service.State = platform::kServiceRunning;
-      platform::posix::AddService(service);
+      simulator::AddService(service);
     }
     state_.AddDesktop = true;
     ASSERT_EQ(engine::TSystemRegistration(state_, ui_, dir_ + "setup.exe").RegisterSystem(),
@@ -63,7 +62,7 @@ class UninstallTest : public testing::Test {
     support::InitLog("", nullptr, 0, 0);  // the uninstall's log lies in the scratch folder
     support::ServiceMode = false;
     platform::InstallClock(nullptr);
-    platform::posix::SetSpecialFolders("", "", "");
+    simulator::SetSpecialFolders("", "", "");
   }
   bool Write(const std::string& file, const std::string& content) {
     return support::CreateDirectoryPath(support::FolderOfPath(dir_ + file)) &&
@@ -107,8 +106,8 @@ TEST_F(UninstallTest, RemovesProgramsServicesAndShortcutsAndKeepsTheData) {
   EXPECT_EQ(Uninstall("c:" + dir_.substr(2)), engine::Outcome::Done);  // spelled otherwise
 
   for (const auto& module : support::kServerModules) {
-    platform::posix::StandinService service;
-    EXPECT_FALSE(platform::posix::FindService(module.ServiceName, service)) << module.ServiceName;
+    simulator::StandinService service;
+    EXPECT_FALSE(simulator::FindService(module.ServiceName, service)) << module.ServiceName;
   }
   for (const std::string& file : Installed())
     EXPECT_FALSE(platform::FileExists(dir_ + file)) << file;
@@ -131,7 +130,7 @@ TEST_F(UninstallTest, AnotherFolderRemovesNothing) {
     for (const std::string& file : Installed())
       EXPECT_TRUE(platform::FileExists(dir_ + file)) << file;
     EXPECT_TRUE(platform::DirectoryExists(engine::ProgramGroupFolder()));
-    EXPECT_TRUE(platform::posix::ServiceCallLog().empty());
+    EXPECT_TRUE(simulator::ServiceCallLog().empty());
   }
   EXPECT_EQ(ui_.Boxes().size(), 2u);
   // With nothing registered, a folder that holds a configuration is the installation.
@@ -143,13 +142,13 @@ TEST_F(UninstallTest, AnotherFolderRemovesNothing) {
 // A folder no installation may have (here: below the Windows folder) is left
 // alone, even when it is the registered one.
 TEST_F(UninstallTest, ARefusedFolderRemovesNothing) {
-  platform::posix::SetSystemDirectories("", root_, root_ + "System32");
+  simulator::SetSystemDirectories("", root_, root_ + "System32");
   EXPECT_EQ(Uninstall(dir_), engine::Outcome::Fatal);
-  platform::posix::SetSystemDirectories("", "C:\\Windows", "C:\\Windows\\System32");
+  simulator::SetSystemDirectories("", "C:\\Windows", "C:\\Windows\\System32");
   for (const std::string& file : Installed())
     EXPECT_TRUE(platform::FileExists(dir_ + file)) << file;
   EXPECT_TRUE(platform::DirectoryExists(engine::ProgramGroupFolder()));
-  EXPECT_TRUE(platform::posix::ServiceCallLog().empty());
+  EXPECT_TRUE(simulator::ServiceCallLog().empty());
   ASSERT_EQ(ui_.Boxes().size(), 1u);
   EXPECT_NE(ui_.Boxes()[0].text.find("Nothing was removed"), std::string::npos);
 }
@@ -158,17 +157,17 @@ TEST_F(UninstallTest, ARefusedFolderRemovesNothing) {
 TEST_F(UninstallTest, WithoutServiceModeNoServiceIsDeleted) {
   support::ServiceMode = false;
   EXPECT_EQ(Uninstall(dir_), engine::Outcome::Done);
-  EXPECT_TRUE(platform::posix::ServiceCallLog().empty());
+  EXPECT_TRUE(simulator::ServiceCallLog().empty());
 }
 
 // What was to go but stayed ends the uninstall with the fatal code, each named
 // in the installation's setup log; the anti-spam data kept on purpose does not count.
 TEST_F(UninstallTest, WhatStayedIsLoggedAndEndsAsFatal) {
   for (const std::string& file : Kept()) ASSERT_TRUE(Write(file, "kept"));
-  platform::posix::StandinService stuck;
-  ASSERT_TRUE(platform::posix::FindService("OrvikIM", stuck));
+  simulator::StandinService stuck;
+  ASSERT_TRUE(simulator::FindService("OrvikIM", stuck));
   stuck.DeletePendingMs = 3600 * 1000;  // its handles stay open
-  platform::posix::AddService(stuck);
+  simulator::AddService(stuck);
   // A program file that cannot be deleted: a folder with something in it.
   ASSERT_TRUE(platform::DeleteFile(dir_ + "pop3.exe"));
   ASSERT_TRUE(Write("pop3.exe\\open", "x"));

@@ -9,7 +9,7 @@
 #ifdef _WIN32
 #include "common/shell_link_reader.h"
 #else
-#include "platform/posix/posix_platform.h"
+#include "simulator/simulator.h"
 #endif
 
 namespace {
@@ -76,12 +76,12 @@ TEST(ShellLinks, StandInWritesALinkAsText) {
 }
 
 TEST(SpecialFolders, StandInReportsWhatItWasGiven) {
-  platform::posix::SetSpecialFolders("C:\\Users\\u\\Desktop", "C:\\ProgramData\\Programs", "");
+  simulator::SetSpecialFolders("C:\\Users\\u\\Desktop", "C:\\ProgramData\\Programs", "");
   EXPECT_EQ(platform::SpecialFolderPath(SpecialFolder::Desktop), "C:\\Users\\u\\Desktop");
   EXPECT_EQ(platform::SpecialFolderPath(SpecialFolder::CommonPrograms),
             "C:\\ProgramData\\Programs");
   EXPECT_EQ(platform::SpecialFolderPath(SpecialFolder::Programs), "");
-  platform::posix::SetSpecialFolders("", "", "");
+  simulator::SetSpecialFolders("", "", "");
 }
 
 #endif

@@ -2,7 +2,7 @@
 #include "platform/system.h"
 
 #ifndef _WIN32
-#include "platform/posix/posix_platform.h"
+#include "simulator/simulator.h"
 #endif
 
 #include <gtest/gtest.h>
@@ -172,7 +172,7 @@ TEST(Shell, StartsAnExistingProgram) {
   EXPECT_TRUE(platform::ShellExecute(0, "open", platform::ProgramPath(), "--gtest_filter=-*", "",
                                      platform::kShowNormal));
 #ifndef _WIN32
-  std::vector<std::string> log = platform::posix::ShellExecuteLog();
+  std::vector<std::string> log = simulator::ShellExecuteLog();
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log.back(), "open|" + platform::ProgramPath() + "|--gtest_filter=-*|");
 #endif
@@ -182,11 +182,11 @@ TEST(Shell, MissingLocalFileIsRefused) {
 #ifdef _WIN32
   GTEST_SKIP() << "the shell would show its error box";
 #else
-  platform::posix::ClearShellExecuteLog();
+  simulator::ClearShellExecuteLog();
   EXPECT_FALSE(
       platform::ShellExecute(0, "open", "C:\\nowhere\\missing.txt", "", "", platform::kShowNormal));
   EXPECT_FALSE(platform::ShellExecute(0, "", "", "", "", platform::kShowNormal));
-  EXPECT_TRUE(platform::posix::ShellExecuteLog().empty());
+  EXPECT_TRUE(simulator::ShellExecuteLog().empty());
 #endif
 }
 

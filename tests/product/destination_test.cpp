@@ -10,7 +10,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "platform/posix/posix_platform.h"
+#include "simulator/simulator.h"
 #endif
 
 namespace {
@@ -23,11 +23,11 @@ class DestinationTest : public testing::Test {
  protected:
   void SetUp() override {
 #ifndef _WIN32
-    platform::posix::ClearRegistry();
-    platform::posix::SetRemoteDrives("N");
-    platform::posix::SetSpecialFolder(platform::SpecialFolder::Profile, "C:\\Users\\me");
-    platform::posix::SetSpecialFolder(platform::SpecialFolder::CommonAppData, "C:\\ProgramData");
-    platform::posix::SetSystemDirectories("C:\\Temp\\", "C:\\Windows", "C:\\Windows\\System32");
+    simulator::ClearRegistry();
+    simulator::SetRemoteDrives("N");
+    simulator::SetSpecialFolder(platform::SpecialFolder::Profile, "C:\\Users\\me");
+    simulator::SetSpecialFolder(platform::SpecialFolder::CommonAppData, "C:\\ProgramData");
+    simulator::SetSystemDirectories("C:\\Temp\\", "C:\\Windows", "C:\\Windows\\System32");
     support::TAdvancedRegistry(support::hkLOCAL_MACHINE, "\\Software\\Microsoft\\Windows",
                                "CurrentVersion")
         .WriteString("ProgramFilesDir (x86)", "C:\\Program Files (x86)");
@@ -35,10 +35,10 @@ class DestinationTest : public testing::Test {
   }
   void TearDown() override {
 #ifndef _WIN32
-    platform::posix::SetRemoteDrives("");
-    platform::posix::SetSpecialFolder(platform::SpecialFolder::Profile, "");
-    platform::posix::SetSpecialFolder(platform::SpecialFolder::CommonAppData, "");
-    platform::posix::SetSystemDirectories("", "C:\\Windows", "C:\\Windows\\System32");
+    simulator::SetRemoteDrives("");
+    simulator::SetSpecialFolder(platform::SpecialFolder::Profile, "");
+    simulator::SetSpecialFolder(platform::SpecialFolder::CommonAppData, "");
+    simulator::SetSystemDirectories("", "C:\\Windows", "C:\\Windows\\System32");
 #endif
   }
 };

@@ -3,7 +3,7 @@
 #include "product/server_modules.h"
 
 #ifndef _WIN32
-#include "platform/posix/posix_platform.h"
+#include "simulator/simulator.h"
 #endif
 
 namespace support {
@@ -11,10 +11,10 @@ namespace {
 
 #ifndef _WIN32
 TEST(ServiceModeTest, FollowsThePlatformId) {
-  platform::posix::SetPlatformId(1);
+  simulator::SetPlatformId(1);
   InitServiceMode();
   EXPECT_FALSE(ServiceMode);
-  platform::posix::SetPlatformId(2);
+  simulator::SetPlatformId(2);
   InitServiceMode();
   EXPECT_TRUE(ServiceMode);
 }

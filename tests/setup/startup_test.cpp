@@ -8,11 +8,11 @@
 #include "common/scratch_dir.h"
 #include "engine/install_run.h"
 #include "platform/files.h"
-#include "platform/posix/posix_platform.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "product/messages.h"
 #include "setup/application.h"
+#include "simulator/simulator.h"
 #include "support/log_writer.h"
 #include "ui/forms.h"
 #include "ui/headless.h"
@@ -34,9 +34,9 @@ void WriteProductKey(const std::vector<std::pair<std::string, std::string>>& val
 class StartupTest : public testing::Test {
  protected:
   void SetUp() override {
-    platform::posix::ClearRegistry();
-    platform::posix::ClearShellExecuteLog();
-    platform::posix::ReleaseSingleInstances();
+    simulator::ClearRegistry();
+    simulator::ClearShellExecuteLog();
+    simulator::ReleaseSingleInstances();
     for (const char* file : {"setup.Dat", "setupweb.dat"})
       ASSERT_TRUE(WriteFile(folder_ + file, "ILDS"));
   }
@@ -152,7 +152,7 @@ TEST_F(StartupTest, ASecondSetupEndsAtOnce) {
 TEST_F(StartupTest, WebLogOnOpensTheConfiguredAddress) {
   EXPECT_EQ(RunApplication({"/webmaillogon"}), 0);
   EXPECT_EQ(RunApplication({"/WEBADMINLOGON"}), 0);
-  EXPECT_EQ(platform::posix::ShellExecuteLog(),
+  EXPECT_EQ(simulator::ShellExecuteLog(),
             (std::vector<std::string>{"open|http://localhost:32000/mail/||",
                                       "open|http://localhost:32000/admin/||"}));
 }

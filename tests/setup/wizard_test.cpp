@@ -17,7 +17,7 @@
 #include "ui/forms.h"
 #include "ui/headless.h"
 #ifndef _WIN32
-#include "platform/posix/posix_platform.h"
+#include "simulator/simulator.h"
 #endif
 
 namespace setup {
@@ -340,7 +340,7 @@ TEST_F(WizardTest, TheFolderDialogOpensOnAFolderWithoutADrive) {
 
 #ifndef _WIN32
 TEST_F(WizardTest, TheFinishingActionsOpenWhatWasTicked) {
-  platform::posix::ClearShellExecuteLog();
+  simulator::ClearShellExecuteLog();
   ASSERT_TRUE(support::CreateDirectoryPath(state_.InstallDir + "tutorial\\"));
   ASSERT_TRUE(WriteFile(state_.InstallDir + "tutorial\\index.html", "<html>"));
   ASSERT_TRUE(WriteFile(state_.InstallDir + "config.exe", "MZ"));
@@ -354,7 +354,7 @@ TEST_F(WizardTest, TheFinishingActionsOpenWhatWasTicked) {
             0);
   EXPECT_EQ(shown, 1);
   EXPECT_FALSE(platform::FileExists(state_.InstallDir + "config\\domains.cfg"));
-  auto opened = platform::posix::ShellExecuteLog();
+  auto opened = simulator::ShellExecuteLog();
   ASSERT_EQ(opened.size(), 2u);
   EXPECT_NE(opened[0].find("tutorial\\index.html"), std::string::npos);
   EXPECT_NE(opened[1].find("config.exe"), std::string::npos);
@@ -401,7 +401,7 @@ TEST_F(NewVersionTest, OnlyANewerReleaseWithAWebAddressIsOffered) {
 }
 
 TEST_F(NewVersionTest, YesOpensTheDownloadAndEndsBackRepeatsTheCheck) {
-  platform::posix::ClearShellExecuteLog();
+  simulator::ClearShellExecuteLog();
   Serve(List("9.0", "https://get.example/orvik.exe"));
   Answer({ui::kIdNo, ui::kIdCancel, ui::kIdYes});
   cName = "Translated";  // the question names the product as it is written
@@ -417,8 +417,8 @@ TEST_F(NewVersionTest, YesOpensTheDownloadAndEndsBackRepeatsTheCheck) {
   ASSERT_EQ(Boxes(), 3u);
   EXPECT_EQ(renderer_.Boxes.Boxes()[0].text.rfind("There is new Orvik Mail Server 9.0 version", 0),
             0u);
-  ASSERT_EQ(platform::posix::ShellExecuteLog().size(), 1u);
-  EXPECT_NE(platform::posix::ShellExecuteLog()[0].find("https://get.example/orvik.exe"),
+  ASSERT_EQ(simulator::ShellExecuteLog().size(), 1u);
+  EXPECT_NE(simulator::ShellExecuteLog()[0].find("https://get.example/orvik.exe"),
             std::string::npos);
 }
 #endif

@@ -14,6 +14,7 @@
 
 #ifndef _WIN32
 #include "platform/posix/posix_platform.h"
+#include "simulator/simulator.h"
 #endif
 
 namespace support {
@@ -235,14 +236,14 @@ TEST(SystemDirectoryTest, EndInBackslash) {
 TEST(SystemDirectoryTest, TrimmedAndFallBackToProgramDirectory) {
   const std::string temp = platform::TempDirectory(), windows = platform::WindowsDirectory(),
                     system = platform::SystemDirectory();
-  platform::posix::SetSystemDirectories(" C:\\Temp\t", "", "C:\\Windows\\System32\\");
+  simulator::SetSystemDirectories(" C:\\Temp\t", "", "C:\\Windows\\System32\\");
   EXPECT_EQ(GetTempDirectory(), "C:\\Temp\\");
   EXPECT_EQ(GetWindowsDirectoryPath(true), "");
   const std::string fallback = GetWindowsDirectoryPath();
   const std::string program = platform::ProgramPath();
   EXPECT_EQ(fallback.back(), '\\');
   EXPECT_TRUE(platform::FileExists(fallback + program.substr(program.find_last_of('/') + 1)));
-  platform::posix::SetSystemDirectories(temp, windows, system);
+  simulator::SetSystemDirectories(temp, windows, system);
 }
 #endif
 

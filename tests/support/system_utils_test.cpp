@@ -10,7 +10,7 @@
 #include "platform/system.h"
 
 #ifndef _WIN32
-#include "platform/posix/posix_platform.h"
+#include "simulator/simulator.h"
 #endif
 
 namespace support {
@@ -61,10 +61,10 @@ TEST(RunProgramTest, HandsFileToTheShell) {
   testing_support::ScratchDir dir;
   const std::string program = dir.Path() + "smtp.exe";
   ASSERT_TRUE(testing_support::WriteFile(program, "MZ"));
-  platform::posix::ClearShellExecuteLog();
+  simulator::ClearShellExecuteLog();
   EXPECT_TRUE(RunProgram(0, "", program, 1, dir.Path(), "-x"));
   EXPECT_FALSE(RunProgram(0, "open", dir.Path() + "missing.exe", 1, dir.Path(), ""));
-  EXPECT_EQ(platform::posix::ShellExecuteLog(),
+  EXPECT_EQ(simulator::ShellExecuteLog(),
             std::vector<std::string>{"|" + program + "|-x|" + dir.Path()});
 }
 #endif

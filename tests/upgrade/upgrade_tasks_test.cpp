@@ -18,8 +18,8 @@
 #include "upgrade/webserver_config.h"
 
 #ifndef _WIN32
-#include "platform/posix/module_standins.h"
 #include "product/server_modules.h"
+#include "simulator/simulator.h"
 #endif
 
 namespace {
@@ -245,15 +245,15 @@ TEST_F(UpgradeTasksTest, ImapRulesAreConvertedByTheWebAdministrationOfSmallServe
 class UpgradeNotificationTest : public UpgradeTasksTest {
  protected:
   void SetUp() override {
-    platform::posix::ClearModuleStandins();
+    simulator::ClearModuleStandins();
     support::ServiceMode = true;
     for (const char* name :
          {"OrvikSMTP", "OrvikPOP3", "OrvikControl", "OrvikIM", "OrvikCalendar"}) {
-      platform::posix::StandinService s;
+      simulator::StandinService s;
       s.Name = name;
       s.State = platform::kServiceRunning;
-      platform::posix::AddService(s);
-      platform::posix::AddPipe(name);
+      simulator::AddService(s);
+      simulator::AddPipe(name);
     }
     WriteSettings(Settings(1, 25));
   }
@@ -263,7 +263,7 @@ class UpgradeNotificationTest : public UpgradeTasksTest {
   static std::vector<std::string> Commands(const std::string& service, int& reloads) {
     std::vector<std::string> commands;
     reloads = 0;
-    for (const std::string& m : platform::posix::PipeMessages(service)) {
+    for (const std::string& m : simulator::PipeMessages(service)) {
       auto word = [&](int i) {
         uint32_t v = 0;
         for (int b = 3; b >= 0; --b) v = (v << 8) | static_cast<uint8_t>(m[4 * i + b]);
@@ -301,7 +301,7 @@ TEST_F(UpgradeNotificationTest, TheVersionDecidesWhichCommandsAreSent) {
   };
   for (const Case& c : cases) {
     for (const char* name : {"OrvikSMTP", "OrvikPOP3", "OrvikControl", "OrvikIM", "OrvikCalendar"})
-      platform::posix::AddPipe(name);  // a fresh message log
+      simulator::AddPipe(name);  // a fresh message log
     Run(c.version);
     int reloads = 0;
     EXPECT_EQ(Commands("OrvikSMTP", reloads), c.smtp) << c.version;
@@ -313,7 +313,7 @@ TEST_F(UpgradeNotificationTest, TheVersionDecidesWhichCommandsAreSent) {
     }
   }
   // The reloads of one version test: SMTP, POP3, IM, GroupWare, then Control.
-  const std::vector<std::string> calls = platform::posix::ServiceCallLog();
+  const std::vector<std::string> calls = simulator::ServiceCallLog();
   ASSERT_GE(calls.size(), 5u);
   EXPECT_EQ(std::vector<std::string>(calls.end() - 5, calls.end()),
             (std::vector<std::string>{"Pipe OrvikSMTP", "Pipe OrvikPOP3", "Pipe OrvikIM",

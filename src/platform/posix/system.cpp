@@ -1,21 +1,17 @@
-// The native process, and the stand-in system directories and platform identifier.
+// The native process, its console, drives and error texts.
 #include "platform/system.h"
 
 #include <errno.h>
 #include <sched.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <set>
 
-#include "platform/files.h"
 #include "platform/posix/posix_platform.h"
 
 namespace platform {
@@ -23,49 +19,8 @@ namespace {
 
 std::mutex stateMutex;
 std::vector<std::string> arguments;
-std::string tempDir, windowsDir = "C:\\Windows", systemDir = "C:\\Windows\\System32";
-bool tempDirSet = false;
-int platformId = 2;
-std::string remoteDrives;  // upper-case letters
-std::set<std::string> claimedNames;
-std::set<std::string> enabledPrivileges;  // as the held list writes them
 
 }  // namespace
-
-namespace posix {
-
-void SetSystemDirectories(const std::string& temp, const std::string& windows,
-                          const std::string& system) {
-  std::lock_guard<std::mutex> lock(stateMutex);
-  tempDir = temp;
-  tempDirSet = true;
-  windowsDir = windows;
-  systemDir = system;
-}
-
-void SetRemoteDrives(const std::string& letters) {
-  std::lock_guard<std::mutex> lock(stateMutex);
-  remoteDrives.clear();
-  for (char c : letters)
-    remoteDrives += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
-
-void ReleaseSingleInstances() {
-  std::lock_guard<std::mutex> lock(stateMutex);
-  claimedNames.clear();
-}
-
-void SetPlatformId(int id) {
-  std::lock_guard<std::mutex> lock(stateMutex);
-  platformId = id;
-}
-
-}  // namespace posix
-
-int PlatformId() {
-  std::lock_guard<std::mutex> lock(stateMutex);
-  return platformId;
-}
 
 std::string ProgramPath() {
   char buffer[4096];
@@ -92,57 +47,6 @@ uint32_t CurrentThreadId() {
   return static_cast<uint32_t>(syscall(SYS_gettid));
 }
 
-// The privileges of an elevated administrator's token: only these can be
-// enabled or disabled; other names fail as Windows fails them.
-bool EnablePrivilege(const std::string& name, bool enable) {
-  static const char* const held[] = {
-      "SeIncreaseQuotaPrivilege",
-      "SeSecurityPrivilege",
-      "SeTakeOwnershipPrivilege",
-      "SeLoadDriverPrivilege",
-      "SeSystemProfilePrivilege",
-      "SeSystemtimePrivilege",
-      "SeProfileSingleProcessPrivilege",
-      "SeIncreaseBasePriorityPrivilege",
-      "SeCreatePagefilePrivilege",
-      "SeBackupPrivilege",
-      "SeRestorePrivilege",
-      "SeShutdownPrivilege",
-      "SeDebugPrivilege",
-      "SeSystemEnvironmentPrivilege",
-      "SeChangeNotifyPrivilege",
-      "SeRemoteShutdownPrivilege",
-      "SeUndockPrivilege",
-      "SeManageVolumePrivilege",
-      "SeImpersonatePrivilege",
-      "SeCreateGlobalPrivilege",
-      "SeIncreaseWorkingSetPrivilege",
-      "SeTimeZonePrivilege",
-      "SeCreateSymbolicLinkPrivilege",
-  };
-  for (const char* h : held)
-    if (strcasecmp(h, name.c_str()) == 0) {
-      std::lock_guard<std::mutex> lock(stateMutex);
-      if (enable)
-        enabledPrivileges.insert(h);
-      else
-        enabledPrivileges.erase(h);
-      return true;
-    }
-  return false;
-}
-
-namespace posix {
-
-bool PrivilegeEnabled(const std::string& name) {
-  std::lock_guard<std::mutex> lock(stateMutex);
-  for (const std::string& enabled : enabledPrivileges)
-    if (strcasecmp(enabled.c_str(), name.c_str()) == 0) return true;
-  return false;
-}
-
-}  // namespace posix
-
 bool SetProcessAffinity(bool allProcessors) {
   cpu_set_t set;
   CPU_ZERO(&set);
@@ -162,11 +66,6 @@ bool ConnectNetworkShare(const std::string&, const std::string&, const std::stri
 
 bool StandardErrorIsTerminal() {
   return isatty(2) != 0;
-}
-
-bool ClaimSingleInstance(const std::string& name) {
-  std::lock_guard<std::mutex> lock(stateMutex);
-  return claimedNames.insert(name).second;
 }
 
 void WriteStandardOutput(const std::string& text) {
@@ -191,35 +90,10 @@ std::vector<std::string> LocalDrives() {
 
 void ConnectNetworkDriveDialog() {}
 
-bool IsRemoteDrive(const std::string& path) {
-  if (path.rfind("\\\\", 0) == 0) return true;
-  if (path.size() < 2 || path[1] != ':') return false;
-  std::lock_guard<std::mutex> lock(stateMutex);
-  return remoteDrives.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])))) !=
-         std::string::npos;
-}
-
 int64_t FreeDiskSpace(const std::string& folder) {
   struct statvfs info;
   if (statvfs(posix::MapPath(folder).c_str(), &info) != 0) return -1;
   return static_cast<int64_t>(info.f_bavail) * static_cast<int64_t>(info.f_frsize);
-}
-
-std::string TempDirectory() {
-  std::lock_guard<std::mutex> lock(stateMutex);
-  if (tempDirSet) return tempDir;
-  const char* tmp = std::getenv("TMPDIR");
-  return tmp && *tmp ? tmp : "/tmp";
-}
-
-std::string WindowsDirectory() {
-  std::lock_guard<std::mutex> lock(stateMutex);
-  return windowsDir;
-}
-
-std::string SystemDirectory() {
-  std::lock_guard<std::mutex> lock(stateMutex);
-  return systemDir;
 }
 
 // errno in the Windows codes that callers show.
@@ -250,7 +124,7 @@ uint32_t LastError() {
   }
 }
 
-// The Windows texts of the error codes that the stand-ins report.
+// The Windows texts of the error codes reported natively, the simulator's included.
 std::string SystemErrorText(uint32_t code) {
   static const struct {
     uint32_t code;

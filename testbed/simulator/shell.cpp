@@ -1,4 +1,4 @@
-// The shell stand-in records what it is asked to open, writes shell links as
+// The simulated shell records what it is asked to open, writes shell links as
 // small text files and reports the special folders a test gives it.
 #include "platform/shell.h"
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/posix/posix_platform.h"
+#include "simulator/simulator.h"
 
 namespace platform {
 namespace {
@@ -47,7 +47,10 @@ std::string SpecialFolderPath(SpecialFolder folder) {
   return found == specialFolders.end() ? "" : found->second;
 }
 
-namespace posix {
+}  // namespace platform
+
+namespace simulator {
+using namespace platform;
 
 void SetSpecialFolders(const std::string& desktop, const std::string& commonPrograms,
                        const std::string& programs) {
@@ -71,5 +74,4 @@ void ClearShellExecuteLog() {
   executed.clear();
 }
 
-}  // namespace posix
-}  // namespace platform
+}  // namespace simulator

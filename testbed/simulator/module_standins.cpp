@@ -1,8 +1,6 @@
-// In-memory stand-ins for the service control manager, the process table,
-// top-level windows and named pipes. Pending states end when the platform
-// clock has moved far enough; they are settled whenever a call looks.
-#include "platform/posix/module_standins.h"
-
+// The simulated service control manager, process table, top-level windows and
+// named pipes. Pending states end when the platform clock has moved far enough;
+// they are settled whenever a call looks.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -11,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/pipes.h"
+#include "simulator/simulator.h"
 
 namespace platform {
 namespace {
@@ -25,7 +24,7 @@ std::string Lower(std::string s) {
 }
 
 struct Service {
-  posix::StandinService data;
+  simulator::StandinService data;
   // A pending state becomes `target` once `duration` has passed since `since`.
   uint32_t since = 0;
   uint32_t duration = 0;
@@ -337,7 +336,10 @@ uint32_t WritePipeMessage(const std::string& name, const std::string& bytes) {
   return 0;
 }
 
-namespace posix {
+}  // namespace platform
+
+namespace simulator {
+using namespace platform;
 
 void ClearModuleStandins() {
   std::lock_guard<std::mutex> lock(mutex);
@@ -412,5 +414,4 @@ std::vector<std::string> PipeMessages(const std::string& name) {
   return it == pipes.end() ? std::vector<std::string>{} : it->second.messages;
 }
 
-}  // namespace posix
-}  // namespace platform
+}  // namespace simulator
