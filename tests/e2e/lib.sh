@@ -4,7 +4,8 @@
 # Sourced (POSIX sh) by tests/e2e/scenario.sh and scripts/demo.sh; e2e_init comes first.
 #
 # The prefix lives in BUILD/e2e/prefix, its home in BUILD/e2e/home (Wine links the desktop
-# there, so no link ever reaches the real home), the registry as created in BUILD/e2e/snapshot.
+# there, so no link ever reaches the real home), the registry as created in BUILD/e2e/snapshot,
+# what an installation changed in BUILD/e2e/installed.
 
 # e2e_init BUILD: BUILD is the Windows build tree (with demo/ made by scripts/build.sh).
 e2e_init() {
@@ -90,16 +91,52 @@ e2e_stop_server() {
 # Back to the prefix as created, with the package (default BUILD/demo) in C:\OrvikSetup\.
 # Every installation folder a scenario used is listed in E2E_FOLDERS (Windows paths).
 e2e_reset() {
+  e2e_clear "$E2E_DIR/snapshot"
+  e2e_copy_package "${1:-$E2E_BUILD/demo}" || return 1
+  e2e_start_server
+}
+
+# e2e_clear FOLDER: the server stopped, the registry files of FOLDER put back and what the
+# scenarios change outside the registry removed.
+e2e_clear() {
   e2e_stop_server
-  cp "$E2E_DIR/snapshot/system.reg" "$E2E_DIR/snapshot/user.reg" "$E2E_DIR/snapshot/userdef.reg" \
-    "$WINEPREFIX/"
+  cp "$1/system.reg" "$1/user.reg" "$1/userdef.reg" "$WINEPREFIX/"
   for e2e_folder in "$E2E_INSTALL" $E2E_FOLDERS 'C:\OrvikSetup\'; do
     rm -rf "$(e2e_path "$e2e_folder")"
   done
   rm -rf "$E2E_GROUP" "$E2E_TEMP/orvikinstall"
   find "$E2E_C/e2e" -mindepth 1 ! -name browser.exe -exec rm -rf {} +
   find "$HOME" -name '*.lnk' -exec rm -f {} +
-  e2e_copy_package "${1:-$E2E_BUILD/demo}" || return 1
+}
+
+# e2e_save_installed: what an installation in the default folder changed in the prefix (the
+# registry files, the folder, the program group, the desktop link) kept in BUILD/e2e/installed,
+# for the scenarios that build on an installation.
+e2e_save_installed() {
+  e2e_stop_server
+  rm -rf "$E2E_DIR/installed"
+  mkdir -p "$E2E_DIR/installed/drive_c"
+  e2e_tree=$(e2e_path "$E2E_INSTALL")
+  cp "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" "$WINEPREFIX/userdef.reg" \
+    "$E2E_DIR/installed/" &&
+    (cd "$E2E_C" && cp -a --parents "${e2e_tree#"$E2E_C/"}" "${E2E_GROUP#"$E2E_C/"}" \
+      "$E2E_DIR/installed/drive_c/") &&
+    cp -a "$HOME" "$E2E_DIR/installed/home" && : >"$E2E_DIR/installed/stamp"
+}
+
+# e2e_restore_installed [FILE...]: back to the saved installation, with the package in
+# C:\OrvikSetup\ and the server started again (which starts the automatic services); fails when
+# none was saved after the package, the prefix, this library and the FILEs were made.
+e2e_restore_installed() {
+  for e2e_file in "$E2E_BUILD"/demo/* "$E2E_DIR/snapshot/userdef.reg" "$E2E_LIB" "$@"; do
+    [ -f "$E2E_DIR/installed/stamp" ] && [ ! "$e2e_file" -nt "$E2E_DIR/installed/stamp" ] || {
+      echo "e2e: no installation saved after $e2e_file was made: the fresh scenario saves one" >&2
+      return 1
+    }
+  done
+  e2e_clear "$E2E_DIR/installed"
+  cp -a "$E2E_DIR/installed/drive_c/." "$E2E_C/" && cp -a "$E2E_DIR/installed/home/." "$HOME/" &&
+    e2e_copy_package "$E2E_BUILD/demo" || return 1
   e2e_start_server
 }
 

@@ -1,7 +1,9 @@
 #!/bin/sh
 # The end-to-end scenarios: the demo package installed, upgraded and removed by setup.exe under
 # Wine, in the prefix of tests/e2e/lib.sh, checked through the registry, the service manager, the
-# files and the logs of the module stand-ins. Each scenario starts from the prefix as created.
+# files and the logs of the module stand-ins. Each scenario starts from the prefix as created, or,
+# when it builds on an installation (uninstall, upgrade, interrupted, move, deselect), from the
+# one the fresh scenario saved once its checks passed.
 # Usage: scenario.sh BUILD NAME
 #   BUILD  the Windows build tree (with demo/ and demo-damaged/ from scripts/build.sh)
 #   NAME   prefix (creates the prefix when missing or older than lib.sh), fresh, upgrade,
@@ -135,6 +137,20 @@ install_first() {
   echo "scenario $SCENARIO took $(($(date +%s) - scenario_started))s"
   e2e_finish
   exit 1
+}
+
+# The installation the fresh scenario saved, its services running again: what a scenario that
+# builds on it relies on is checked; the scenario ends here when there is none.
+start_installed() {
+  e2e_stop_server
+  need_free_port_25
+  e2e_restore_installed "$0" || exit 1
+  for service in $E2E_SERVICES; do
+    e2e_wait_state "$service" RUNNING 30
+  done
+  check_services "$E2E_INSTALL"
+  e2e_expect "product Version of the installation" 8.9.1 "$(e2e_reg "$E2E_PRODUCT_KEY" Version)"
+  e2e_expect_files "configuration of the installation" PRESENT "$E2E_INSTALL" config\\settings.cfg
 }
 
 # check_services DIR [NAME...]: the services run from DIR, automatic, with quoted paths; the
@@ -280,6 +296,7 @@ scenario_prefix() {
 }
 
 scenario_fresh() {
+  rm -rf "$E2E_DIR/installed"
   e2e_reset || exit 1
   need_free_port_25
   install '/LOG=C:\e2e\install.log'
@@ -290,12 +307,13 @@ scenario_fresh() {
   e2e_log_lines "$E2E_C/e2e/install.log" >"$E2E_DIR/copy-log.txt"
   e2e_expect "/LOG= copy of the setup log" "" \
     "$(diff "$E2E_DIR/setup-log.txt" "$E2E_DIR/copy-log.txt" 2>&1)"
+  [ "$E2E_FAILURES" -gt 0 ] || e2e_save_installed || e2e_fail "the installation could not be saved"
 }
 
 scenario_uninstall() {
-  e2e_reset || exit 1
-  need_free_port_25
-  install_first
+  start_installed
+  e2e_expect_files "desktop link of the installation" PRESENT "$HOME/" \
+    "Orvik Mail Server Administration.lnk"
   root=$(e2e_path "$E2E_INSTALL")
   kept=
   for folder in config mail logs temp; do
@@ -404,9 +422,7 @@ EOF
 }
 
 scenario_move() {
-  e2e_reset || exit 1
-  need_free_port_25
-  install_first
+  start_installed
   age_installation 8.5.3
   install "/DIR=$MOVED"
   e2e_expect "exit code of the installation into another folder" 0 "$E2E_EXIT"
@@ -420,9 +436,7 @@ scenario_move() {
 }
 
 scenario_upgrade() {
-  e2e_reset || exit 1
-  need_free_port_25
-  install_first
+  start_installed
   root=$(e2e_path "$E2E_INSTALL")
   # Aged: version 8.5.3, IM disabled and stopped, edited files, settings of the old units.
   age_installation 8.5.3
@@ -518,9 +532,7 @@ scenario_upgrade() {
 # An upgrade killed while its last conversion (task 26) waits for the web administration, a
 # peer that accepts and never answers, then run again: each value is converted exactly once.
 scenario_interrupted() {
-  e2e_reset || exit 1
-  need_free_port_25
-  install_first
+  start_installed
   root=$(e2e_path "$E2E_INSTALL")
   settings=$root/config/settings.cfg
   age_installation 8.5.3
@@ -573,9 +585,7 @@ while True:
 }
 
 scenario_deselect() {
-  e2e_reset || exit 1
-  need_free_port_25
-  install_first
+  start_installed
   root=$(e2e_path "$E2E_INSTALL")
   for file in spam/challenge.mdb spam/rules/local.cf; do
     printf 'edited by the administrator\r\n' >>"$root/$file"

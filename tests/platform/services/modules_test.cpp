@@ -1,7 +1,6 @@
 // Services, processes, top-level windows and pipes under Wine, with the module
 // stand-in of testbed/ as real services and desktop programs. The service
 // names are the server's own: the ctest entry holds the wine_scm lock.
-#ifdef _WIN32
 
 #include <gtest/gtest.h>
 
@@ -297,5 +296,3 @@ TEST_F(ModuleWindowTest, HungWindowIsNotWaitedForBeyondTheTimeOut) {
 }
 
 }  // namespace
-
-#endif  // _WIN32

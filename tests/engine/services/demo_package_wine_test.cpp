@@ -1,6 +1,7 @@
 // Deployment and registration of the demo package under Wine: the package that
-// scripts/build.sh makes, the real file system, registry and shell.
-#ifdef _WIN32
+// scripts/build.sh makes, the real file system, registry and shell. The run
+// writes and removes the product's own key, where the service control keeps
+// its held failure actions: these tests share the services tests' lock.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -180,4 +181,3 @@ TEST_F(DemoPackageTest, RegistrationMakesOneGroupOfLinksAndAQuotedUninstallEntry
 }
 
 }  // namespace
-#endif

@@ -1,6 +1,5 @@
 // Service control on Wine's real service control manager, with the module
 // stand-in of testbed/ running as the five services.
-#ifdef _WIN32
 #include <gtest/gtest.h>
 
 #include "common/scratch_dir.h"
@@ -379,4 +378,3 @@ TEST_F(WineServicesTest, OrvikSMTPStopsWhilePort25IsTaken) {
 }
 
 }  // namespace
-#endif
