@@ -4,6 +4,7 @@
 // empty; paths without a drive lie below the current directory (C:\ at the start).
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -44,7 +45,9 @@ bool HasDrive(const std::string& path) {
   return path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
 }
 
-// The components of a path as written, the drive first; "." and ".." resolved.
+// The components of a path as written, the drive first, with what Windows drops from them:
+// "." and ".." are resolved; the last name, unless the path ends in a separator, loses its
+// trailing dots and blanks, the others one trailing dot; names of dots only stay.
 std::vector<std::string> Components(const std::string& path) {
   std::vector<std::string> parts;
   const std::string full = HasDrive(path) ? path : current + "\\" + path;
@@ -52,15 +55,30 @@ std::vector<std::string> Components(const std::string& path) {
   while (start <= full.size()) {
     size_t end = full.find_first_of("\\/", start);
     if (end == std::string::npos) end = full.size();
-    const std::string part = full.substr(start, end - start);
+    std::string part = full.substr(start, end - start);
+    const bool last = end == full.size();
+    start = end + 1;
     if (part == "..") {
       if (parts.size() > 1) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
+      continue;
     }
-    start = end + 1;
+    if (part == ".") continue;
+    if (part.find_first_not_of('.') != std::string::npos) {
+      if (!last && part.back() == '.')
+        part.pop_back();
+      else if (last)
+        while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+    }
+    if (!part.empty()) parts.push_back(part);
   }
   return parts;
+}
+
+// Fails with the errno that the disk-backed port leaves, which LastError turns into
+// Windows' code.
+bool Fail(int error) {
+  errno = error;
+  return false;
 }
 
 std::shared_ptr<Node> NewNode(const std::string& name, bool directory) {
@@ -134,8 +152,10 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
   auto from = Find(source), to = Find(target);
   std::string leaf;
   auto dir = Parent(target, leaf);
-  if (!from || from->directory || !dir || from == to) return false;
-  if (to && (failIfExists || to->directory || to->readOnly)) return false;
+  if (!from || !dir) return Fail(ENOENT);
+  if (from->directory || (to && (to->directory || to->readOnly))) return Fail(EACCES);
+  if (from == to) return Fail(EBUSY);
+  if (to && failIfExists) return Fail(EEXIST);
   auto copy = Add(*dir, to ? to->name : leaf, false);
   copy->data = from->data;
   copy->modified = from->modified;
@@ -143,34 +163,40 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
   return true;
 }
 
-bool MoveFile(const std::string& source, const std::string& target) {
+namespace {
+
+// Renames a file or folder; replace allows an existing file at the target to go.
+bool Move(const std::string& source, const std::string& target, bool replace) {
   std::lock_guard<std::mutex> lock(mutex);
   std::string fromLeaf, toLeaf;
   auto fromDir = Parent(source, fromLeaf), toDir = Parent(target, toLeaf);
   auto node = Find(source), existing = Find(target);
-  if (!node || !fromDir || !toDir) return false;
+  if (!node || !fromDir || !toDir) return Fail(ENOENT);
   // A directory cannot move below itself.
   const auto from = Components(source), to = Components(target);
   if (to.size() > from.size() &&
       std::equal(from.begin(), from.end(), to.begin(),
                  [](const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }))
-    return false;
-  // Only the source itself under another case is there: Windows renames it.
-  if (existing && existing != node) return false;
+    return Fail(EINVAL);
+  // The source itself under another case is renamed, as Windows does.
+  if (existing && existing != node) {
+    if (!replace) return Fail(EEXIST);
+    if (existing->directory || existing->readOnly) return Fail(EACCES);
+  }
   fromDir->children.erase(Lower(fromLeaf));
   node->name = toLeaf;
   toDir->children[Lower(toLeaf)] = node;
   return true;
 }
 
+}  // namespace
+
+bool MoveFile(const std::string& source, const std::string& target) {
+  return Move(source, target, false);
+}
+
 bool ReplaceFile(const std::string& source, const std::string& target) {
-  auto existing = [&] {
-    std::lock_guard<std::mutex> lock(mutex);
-    return Find(target);
-  }();
-  if (existing && (existing->directory || existing->readOnly)) return false;
-  if (existing) DeleteFile(target);
-  return MoveFile(source, target);
+  return Move(source, target, true);
 }
 
 bool DeleteFile(const std::string& path) {
@@ -178,7 +204,8 @@ bool DeleteFile(const std::string& path) {
   std::string leaf;
   auto dir = Parent(path, leaf);
   auto node = Find(path);
-  if (!dir || !node || node->directory || node->readOnly) return false;
+  if (!dir || !node) return Fail(ENOENT);
+  if (node->directory || node->readOnly) return Fail(EACCES);
   dir->children.erase(Lower(leaf));
   return true;
 }
@@ -187,7 +214,8 @@ bool CreateDirectory(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex);
   std::string leaf;
   auto dir = Parent(path, leaf);
-  if (!dir || dir->children.count(Lower(leaf))) return false;
+  if (!dir) return Fail(ENOENT);
+  if (dir->children.count(Lower(leaf))) return Fail(EEXIST);
   Add(*dir, leaf, true);
   return true;
 }
@@ -197,7 +225,9 @@ bool RemoveDirectory(const std::string& path) {
   std::string leaf;
   auto dir = Parent(path, leaf);
   auto node = Find(path);
-  if (!dir || !node || !node->directory || !node->children.empty()) return false;
+  if (!dir || !node) return Fail(ENOENT);
+  if (!node->directory) return Fail(ENOTDIR);
+  if (!node->children.empty()) return Fail(ENOTEMPTY);
   dir->children.erase(Lower(leaf));
   return true;
 }
@@ -260,12 +290,12 @@ bool File::Open(const std::string& path, Mode mode) {
   Close();
   std::lock_guard<std::mutex> lock(mutex);
   auto node = Find(path);
-  if (node && (node->directory || mode == Mode::CreateNew)) return false;
-  if (node && mode != Mode::Read && node->readOnly) return false;
+  if (node && mode == Mode::CreateNew) return Fail(EEXIST);
+  if (node && (node->directory || (mode != Mode::Read && node->readOnly))) return Fail(EACCES);
   if (!node) {
     std::string leaf;
     auto dir = Parent(path, leaf);
-    if (!dir || mode == Mode::Read || mode == Mode::ReadWrite) return false;
+    if (!dir || mode == Mode::Read || mode == Mode::ReadWrite) return Fail(ENOENT);
     node = Add(*dir, leaf, false);
   } else if (mode == Mode::Create) {
     node->data.clear();
