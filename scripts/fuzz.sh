@@ -38,7 +38,10 @@ fi
 seconds=${FUZZ_SECONDS:-30}
 long=""
 if [ "${1:-}" = --long ]; then
-  [ $# -ge 2 ] && [ "$2" -gt 0 ] 2>/dev/null || { echo "usage: fuzz.sh --long MINUTES [TARGET...]"; exit 2; }
+  if [ $# -lt 2 ] || ! [ "$2" -gt 0 ] 2>/dev/null; then
+    echo "usage: fuzz.sh --long MINUTES [TARGET...]"
+    exit 2
+  fi
   long=1
   seconds=$(($2 * 60))
   shift 2
@@ -50,7 +53,10 @@ else
 fi
 mkdir -p "$OUT/artifacts"
 for name in $targets; do
-  [ -x "$OUT/${name}_fuzz" ] || { echo "fuzz target $name is not built in $OUT (scripts/build.sh native)"; exit 1; }
+  if ! [ -x "$OUT/${name}_fuzz" ]; then
+    echo "fuzz target $name is not built in $OUT (scripts/build.sh native builds it)"
+    exit 1
+  fi
   mkdir -p "$ROOT/fuzz/corpus/$name"
 done
 
@@ -80,7 +86,7 @@ if [ -n "$long" ] && [ "$status" -eq 0 ]; then
     "$OUT/${name}_fuzz" $COMMON -merge=1 "$merged" "$ROOT/fuzz/corpus/$name" "$OUT/$name-corpus" \
       >"$OUT/$name-merge.log" 2>&1 || { tail -20 "$OUT/$name-merge.log"; exit 1; }
     rm -rf "$ROOT/fuzz/corpus/$name" && mv "$merged" "$ROOT/fuzz/corpus/$name"
-    echo "$name: $(ls "$ROOT/fuzz/corpus/$name" | wc -l) inputs in fuzz/corpus/$name/"
+    echo "$name: $(find "$ROOT/fuzz/corpus/$name" -type f | wc -l) inputs in fuzz/corpus/$name/"
   done
 fi
 exit "$status"

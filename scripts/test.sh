@@ -30,14 +30,14 @@ record() {
   [ "$3" -eq 0 ] || status=1
 }
 
-# Runs a phase: NAME LIMIT_MINUTES COMMAND...; its exit status is the command's.
+# Runs a phase: NAME LIMIT_MINUTES DIRECTORY COMMAND...; its exit status is the command's.
 phase() {
-  name=$1 limit=$2
-  shift 2
+  name=$1 limit=$2 dir=$3
+  shift 3
   echo "== $name (limit $limit min)"
   start=$(date +%s)
   rc=0
-  timeout -k 30 "${limit}m" "$@" || rc=$?
+  (cd "$dir" && exec timeout -k 30 "${limit}m" "$@") || rc=$?
   record "$name" "$start" "$rc" "$limit"
   return "$rc"
 }
@@ -57,13 +57,14 @@ summary() {
 
 # Limits in minutes: 8 + 15 + 15 + 10 + 35 = 83, below CI's 90; the fuzzing runs within the
 # Windows tests' time.
-phase set-up 8 "$ROOT/scripts/setup-machine.sh" || summary
-phase "native build" 15 "$ROOT/scripts/build.sh" native || summary
+phase set-up 8 "$ROOT" scripts/setup-machine.sh || summary
+phase "native build" 15 "$ROOT" scripts/build.sh native || summary
 # The Windows build also makes the demo package, from both builds' outputs.
-phase "windows build" 15 "$ROOT/scripts/build.sh" windows || summary
+phase "windows build" 15 "$ROOT" scripts/build.sh windows || summary
 
-phase "native tests" 10 sh -c 'cd "$1/build/native" &&
-  ctest --output-on-failure --no-tests=error -j 2 ${NATIVE_CTEST_ARGS:-}' sh "$ROOT" || true
+# shellcheck disable=SC2086
+phase "native tests" 10 "$ROOT/build/native" \
+  ctest --output-on-failure --no-tests=error -j 2 ${NATIVE_CTEST_ARGS:-} || true
 
 # The fuzz targets replay their corpora and fuzz beside the Windows tests, at a lower priority.
 FUZZ_LOG=$ROOT/build/native/fuzz/fuzz.log
@@ -71,8 +72,8 @@ mkdir -p "$(dirname "$FUZZ_LOG")"
 (
   start=$(date +%s)
   rc=0
-  FUZZ_JOBS=${FUZZ_JOBS:-1} timeout -k 30 20m nice -n 10 "$ROOT/scripts/fuzz.sh" >"$FUZZ_LOG" 2>&1 ||
-    rc=$?
+  FUZZ_JOBS=${FUZZ_JOBS:-1} timeout -k 30 20m nice -n 10 "$ROOT/scripts/fuzz.sh" \
+    >"$FUZZ_LOG" 2>&1 || rc=$?
   echo "$start $rc" >"$FUZZ_LOG.end"
 ) &
 fuzzing=$!
@@ -84,13 +85,14 @@ export WINEPREFIX
 # test starts a program just as an idle server shuts down. Its service manager
 # is started before the tests, which would otherwise keep the output of the
 # test that started it open.
-phase "windows tests" 35 sh -c 'cd "$1/build/windows" && xvfb-run -a sh -c '\''
+# shellcheck disable=SC2016
+phase "windows tests" 35 "$ROOT/build/windows" xvfb-run -a sh -c '
   "$1/scripts/wine-run.sh" cmd /c exit 0 && wineserver -w &&
   wineserver -p && "$1/scripts/wine-run.sh" cmd /c exit 0 &&
   ctest --output-on-failure --no-tests=error -j 2 ${WINDOWS_CTEST_ARGS:-}
   rc=$?
   wineserver -k 2>/dev/null
-  exit $rc'\'' sh "$1"' sh "$ROOT" || true
+  exit $rc' sh "$ROOT" || true
 
 echo "== fuzz targets (beside the Windows tests; limit 20 min)"
 wait "$fuzzing" || true
