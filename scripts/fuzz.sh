@@ -7,7 +7,7 @@
 #
 # Usage: fuzz.sh [--long MINUTES] [TARGET...]        (default: every target)
 #   --long MINUTES  a campaign: fuzzes each target that long, then merges what it found into
-#                   fuzz/corpus/NAME/, minimised (the inputs that together cover what all did)
+#                   fuzz/corpus/NAME/, minimised (the fewest inputs that reach every edge reached)
 #   FUZZ_SECONDS    fuzzing time per target without --long (default 30; 0 replays only)
 #   FUZZ_JOBS       targets fuzzed at once (default 2)
 #   FUZZ_BUILD      the build tree (default build/native)
@@ -82,8 +82,9 @@ if [ -n "$long" ] && [ "$status" -eq 0 ]; then
   for name in $targets; do
     merged=$OUT/$name-merged
     rm -rf "$merged" && mkdir -p "$merged"
+    # Edges only, not their hit counts: the fewest inputs that reach every edge any reached.
     # shellcheck disable=SC2086
-    "$OUT/${name}_fuzz" $COMMON -merge=1 "$merged" "$ROOT/fuzz/corpus/$name" "$OUT/$name-corpus" \
+    "$OUT/${name}_fuzz" $COMMON -merge=1 -use_counters=0 "$merged" "$ROOT/fuzz/corpus/$name" "$OUT/$name-corpus" \
       >"$OUT/$name-merge.log" 2>&1 || { tail -20 "$OUT/$name-merge.log"; exit 1; }
     rm -rf "$ROOT/fuzz/corpus/$name" && mv "$merged" "$ROOT/fuzz/corpus/$name"
     echo "$name: $(find "$ROOT/fuzz/corpus/$name" -type f | wc -l) inputs in fuzz/corpus/$name/"
