@@ -1,11 +1,10 @@
-// A scratch configuration folder for the configuration loaders' fuzz targets:
-// drive C: is mapped to a fresh directory once per process.
+// The configuration folder of the configuration loaders' fuzz targets, on the
+// fuzz targets' in-memory drive C:.
 #pragma once
 
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/posix_platform.h"
 #include "serverconfig/config_store.h"
 #include "support/file_utils.h"
 
@@ -13,9 +12,6 @@ namespace fuzz_config {
 
 inline const std::string& InstallDir() {
   static const std::string dir = [] {
-    char pattern[] = "/tmp/orvik-fuzz-XXXXXX";
-    if (!mkdtemp(pattern)) std::abort();
-    platform::posix::SetDriveRoot(pattern);
     support::CreateDirectoryPath("C:\\orvik\\config\\");
     return std::string("C:\\orvik\\");
   }();

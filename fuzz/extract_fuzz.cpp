@@ -4,15 +4,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "archive/extract.h"
 #include "platform/files.h"
-#include "platform/posix/posix_platform.h"
 #include "support/file_utils.h"
 
 namespace {
@@ -62,26 +59,7 @@ void Check(bool condition, const char* what) {
   std::abort();
 }
 
-// This process's own directory, holding drive C:.
-std::filesystem::path g_root;
-
-void RemoveRoot() {
-  std::error_code ignored;
-  std::filesystem::remove_all(g_root, ignored);
-}
-
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // A directory of this process's own, so that parallel fuzzing jobs do not meet.
-  std::random_device random;
-  g_root =
-      std::filesystem::temp_directory_path() / ("orvik-extract-fuzz-" + std::to_string(random()));
-  std::filesystem::create_directories(g_root / "c");
-  platform::posix::SetDriveRoot(g_root.string());
-  std::atexit(RemoveRoot);
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!WriteWhole(kArchive, data, size)) return 0;

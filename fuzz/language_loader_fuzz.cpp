@@ -6,14 +6,12 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/system.h"
 #include "translations/message_table.h"
 #include "ui/forms.h"
 #include "ui/language_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = platform::TempDirectory() + "/language_loader_fuzz_" +
-                                  std::to_string(platform::CurrentThreadId()) + ".lng";
+  const std::string path = "C:\\language.lng";
   {
     platform::File file;
     if (!file.Open(path, platform::File::Mode::Create)) return 0;

@@ -1,105 +1,93 @@
 #!/bin/sh
-# Builds the libFuzzer targets of fuzz/ (each fuzz/NAME_fuzz.cpp is target NAME) with clang and
-# AddressSanitizer + UBSan in build/fuzz, replays each target's corpus fuzz/corpus/NAME/, then
-# fuzzes each for a bounded time. Non-zero when a target does not build or an input crashes,
-# leaks, times out or exceeds the memory limit; the input is kept in build/fuzz/artifacts/.
+# Runs the libFuzzer targets of fuzz/ (each fuzz/NAME_fuzz.cpp is target NAME), which the native
+# tree builds (scripts/build.sh native): replays each target's corpus fuzz/corpus/NAME/, then
+# fuzzes the targets, FUZZ_JOBS at a time. Non-zero when a target is not built or an input
+# crashes, leaks, times out or exceeds the memory limit; the input is kept in
+# build/native/fuzz/artifacts/.
 #
-# Usage: fuzz.sh [TARGET...]        (default: every target)
-#   FUZZ_SECONDS   fuzzing time per target (default 30; 0 replays the corpus only)
-#   FUZZ_JOBS      parallel compiles (default 2)
-# New inputs go to build/fuzz/NAME-corpus/, never into the repository's corpus.
+# Usage: fuzz.sh [--long MINUTES] [TARGET...]        (default: every target)
+#   --long MINUTES  a campaign: fuzzes each target that long, then merges what it found into
+#                   fuzz/corpus/NAME/, minimised (the fewest inputs that reach every edge reached)
+#   FUZZ_SECONDS    fuzzing time per target without --long (default 30; 0 replays only)
+#   FUZZ_JOBS       targets fuzzed at once (default 2)
+#   FUZZ_BUILD      the build tree (default build/native)
+# Without --long, new inputs go to build/native/fuzz/NAME-corpus/, never into the repository.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-OUT=$ROOT/build/fuzz
-SECONDS_PER_TARGET=${FUZZ_SECONDS:-30}
-JOBS=${FUZZ_JOBS:-2}
-CXX=${FUZZ_CXX:-clang++}
-# Every subsystem folder with the native (posix) side of the platform layer, as the native
-# build's libraries have them, and the simulated system of testbed/simulator for what has no
-# posix port (the system's folders); a target links only what it uses from the archive of them.
-SOURCE_DIRS="src/platform src/platform/posix testbed/simulator"
-for dir in "$ROOT"/src/*/; do
-  dir=src/$(basename "$dir")
-  [ "$dir" = src/platform ] || SOURCE_DIRS="$SOURCE_DIRS $dir"
-done
-CXXFLAGS="-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=address,undefined
-  -fno-sanitize-recover=all -I$ROOT/src -I$ROOT/testbed -Wall -Wextra"
+OUT=${FUZZ_BUILD:-$ROOT/build/native}/fuzz
+COMMON="-rss_limit_mb=512 -timeout=10"
 
-mkdir -p "$OUT/obj" "$OUT/artifacts"
+# One target's fuzzing, run by the parallel step below: fuzz.sh --fuzz-one NAME SECONDS.
+if [ "${1:-}" = --fuzz-one ]; then
+  name=$2
+  exe=$OUT/${name}_fuzz
+  mkdir -p "$OUT/$name-corpus"
+  # shellcheck disable=SC2086
+  if ! "$exe" $COMMON -artifact_prefix="$OUT/artifacts/$name-" -max_total_time="$3" \
+    -print_final_stats=1 "$OUT/$name-corpus" "$ROOT/fuzz/corpus/$name" \
+    >"$OUT/$name-fuzz.log" 2>&1; then
+    tail -60 "$OUT/$name-fuzz.log"
+    echo "fuzz target $name failed; the input is in $OUT/artifacts/"
+    exit 1
+  fi
+  echo "$name: $(grep -E '^#[0-9]+.*DONE' "$OUT/$name-fuzz.log" | tail -1 |
+    sed 's/.*\(cov: [0-9]*\).*\(exec\/s: [0-9]*\).*/\1 \2/')"
+  exit 0
+fi
 
-# An object is rebuilt when it is missing or older than its source or a header it included.
-stale() {
-  [ -f "$1.o" ] && [ -f "$1.d" ] || return 0
-  for f in $(sed -e 's/^[^:]*://' -e 's/\\$//' "$1.d"); do
-    [ "$f" -nt "$1.o" ] && return 0
-  done
-  return 1
-}
-
-compile_list=$OUT/compile.txt
-: >"$compile_list"
-objects=""
-for dir in $SOURCE_DIRS; do
-  for src in "$ROOT/$dir"/*.cpp; do
-    [ -f "$src" ] || continue
-    [ "$(basename "$src")" != main.cpp ] || continue  # program entries
-    base=$OUT/obj/$(echo "$dir" | tr / _)_$(basename "$src" .cpp)
-    objects="$objects $base.o"
-    if stale "$base"; then echo "$src $base" >>"$compile_list"; fi
-  done
-done
-# Library code is built for coverage feedback without libFuzzer's main.
-# shellcheck disable=SC2086
-xargs -r -P "$JOBS" -L 1 sh -c \
-  "$CXX $(echo $CXXFLAGS) -fsanitize=fuzzer-no-link -MMD -MF \"\$1.d\" -c \"\$0\" -o \"\$1.o\"" \
-  <"$compile_list"
-library=$OUT/liborvik_fuzz.a
-rm -f "$library"
-# shellcheck disable=SC2086
-ar rcs "$library" $objects
-
+seconds=${FUZZ_SECONDS:-30}
+long=""
+if [ "${1:-}" = --long ]; then
+  if [ $# -lt 2 ] || ! [ "$2" -gt 0 ] 2>/dev/null; then
+    echo "usage: fuzz.sh --long MINUTES [TARGET...]"
+    exit 2
+  fi
+  long=1
+  seconds=$(($2 * 60))
+  shift 2
+fi
 if [ $# -gt 0 ]; then
   targets="$*"
 else
-  targets=$(for f in "$ROOT"/fuzz/*_fuzz.cpp; do [ -f "$f" ] && basename "$f" _fuzz.cpp; done)
+  targets=$(for f in "$ROOT"/fuzz/*_fuzz.cpp; do basename "$f" _fuzz.cpp; done)
 fi
-[ -n "$targets" ] || { echo "no fuzz targets in fuzz/"; exit 1; }
+mkdir -p "$OUT/artifacts"
+for name in $targets; do
+  if ! [ -x "$OUT/${name}_fuzz" ]; then
+    echo "fuzz target $name is not built in $OUT (scripts/build.sh native builds it)"
+    exit 1
+  fi
+  mkdir -p "$ROOT/fuzz/corpus/$name"
+done
 
 status=0
+# Every input of every corpus once.
 for name in $targets; do
-  src=$ROOT/fuzz/${name}_fuzz.cpp
-  exe=$OUT/${name}_fuzz
-  echo "== fuzz target $name"
   # shellcheck disable=SC2086
-  if ! $CXX $CXXFLAGS -fsanitize=fuzzer "$src" "$library" -lz -lssl -lcrypto -lpthread -o "$exe"; then
-    echo "fuzz target $name does not build"
-    status=1
-    continue
-  fi
-  seeds=$ROOT/fuzz/corpus/$name
-  work=$OUT/$name-corpus
-  mkdir -p "$work"
-  [ -d "$seeds" ] || seeds=$work
-  common="-rss_limit_mb=512 -timeout=10 -artifact_prefix=$OUT/artifacts/$name-"
-  # Every input of the corpus once.
-  # shellcheck disable=SC2086
-  if ! "$exe" $common -runs=0 "$seeds" >"$OUT/$name-replay.log" 2>&1; then
+  if ! "$OUT/${name}_fuzz" $COMMON -artifact_prefix="$OUT/artifacts/$name-" -runs=0 \
+    "$ROOT/fuzz/corpus/$name" >"$OUT/$name-replay.log" 2>&1; then
     tail -40 "$OUT/$name-replay.log"
     echo "fuzz target $name fails on its corpus"
     status=1
-    continue
   fi
-  grep -E "INITED|DONE" "$OUT/$name-replay.log" | tail -1
-  [ "$SECONDS_PER_TARGET" -gt 0 ] || continue
-  # shellcheck disable=SC2086
-  if ! "$exe" $common -max_total_time="$SECONDS_PER_TARGET" -print_final_stats=1 \
-    "$work" "$seeds" >"$OUT/$name-fuzz.log" 2>&1; then
-    tail -60 "$OUT/$name-fuzz.log"
-    echo "fuzz target $name crashed; see $OUT/artifacts/"
-    status=1
-    continue
-  fi
-  grep -E "^#[0-9]+.*(DONE|pulse)" "$OUT/$name-fuzz.log" | tail -1
-  grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "$OUT/$name-fuzz.log" || true
 done
+echo "replayed the corpora of $(echo "$targets" | wc -w) fuzz targets"
+[ "$status" -eq 0 ] && [ "$seconds" -gt 0 ] || exit "$status"
+
+[ -z "$long" ] || rm -rf "$OUT"/*-corpus
+# shellcheck disable=SC2086
+printf '%s\n' $targets | xargs -P "${FUZZ_JOBS:-2}" -I{} sh "$0" --fuzz-one {} "$seconds" ||
+  status=1
+if [ -n "$long" ] && [ "$status" -eq 0 ]; then
+  for name in $targets; do
+    merged=$OUT/$name-merged
+    rm -rf "$merged" && mkdir -p "$merged"
+    # Edges only, not their hit counts: the fewest inputs that reach every edge any reached.
+    # shellcheck disable=SC2086
+    "$OUT/${name}_fuzz" $COMMON -merge=1 -use_counters=0 "$merged" "$ROOT/fuzz/corpus/$name" "$OUT/$name-corpus" \
+      >"$OUT/$name-merge.log" 2>&1 || { tail -20 "$OUT/$name-merge.log"; exit 1; }
+    rm -rf "$ROOT/fuzz/corpus/$name" && mv "$merged" "$ROOT/fuzz/corpus/$name"
+    echo "$name: $(find "$ROOT/fuzz/corpus/$name" -type f | wc -l) inputs in fuzz/corpus/$name/"
+  done
+fi
 exit "$status"

@@ -160,10 +160,11 @@ uint32_t QueryServiceFailureActions(const std::string& name, FailureActions& act
 }
 
 uint32_t ChangeServiceStartType(const std::string& name, uint32_t startType) {
-  return Logged("StartType", name, " " + std::to_string(startType), [&](Service& s) {
-    s.data.StartType = startType;
-    return 0u;
-  });
+  return Logged("StartType", name, std::string(" ").append(std::to_string(startType)),
+                [&](Service& s) {
+                  s.data.StartType = startType;
+                  return 0u;
+                });
 }
 
 uint32_t ChangeServiceBinaryPath(const std::string& name, const std::string& binaryPath) {
