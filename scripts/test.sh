@@ -55,15 +55,15 @@ summary() {
   exit "$status"
 }
 
-# Limits in minutes: 8 + 15 + 15 + 10 + 35 = 83, below CI's 90; the fuzzing runs within the
+# Limits in minutes: 8 + 20 + 20 + 8 + 30 = 86, below CI's 90; the fuzzing runs within the
 # Windows tests' time.
 phase set-up 8 "$ROOT" scripts/setup-machine.sh || summary
-phase "native build" 15 "$ROOT" scripts/build.sh native || summary
+phase "native build" 20 "$ROOT" scripts/build.sh native || summary
 # The Windows build also makes the demo package, from both builds' outputs.
-phase "windows build" 15 "$ROOT" scripts/build.sh windows || summary
+phase "windows build" 20 "$ROOT" scripts/build.sh windows || summary
 
 # shellcheck disable=SC2086
-phase "native tests" 10 "$ROOT/build/native" \
+phase "native tests" 8 "$ROOT/build/native" \
   ctest --output-on-failure --no-tests=error -j 2 ${NATIVE_CTEST_ARGS:-} || true
 
 # The fuzz targets replay their corpora and fuzz beside the Windows tests, at a lower priority.
@@ -86,7 +86,7 @@ export WINEPREFIX
 # is started before the tests, which would otherwise keep the output of the
 # test that started it open.
 # shellcheck disable=SC2016
-phase "windows tests" 35 "$ROOT/build/windows" xvfb-run -a sh -c '
+phase "windows tests" 30 "$ROOT/build/windows" xvfb-run -a sh -c '
   "$1/scripts/wine-run.sh" cmd /c exit 0 && wineserver -w &&
   wineserver -p && "$1/scripts/wine-run.sh" cmd /c exit 0 &&
   ctest --output-on-failure --no-tests=error -j 2 ${WINDOWS_CTEST_ARGS:-}
