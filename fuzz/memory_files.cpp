@@ -12,7 +12,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/posix/file_mask.h"
+#include "platform/posix/windows_names.h"
 
 namespace platform {
 namespace {
@@ -63,12 +63,7 @@ std::vector<std::string> Components(const std::string& path) {
       continue;
     }
     if (part == ".") continue;
-    if (part.find_first_not_of('.') != std::string::npos) {
-      if (!last && part.back() == '.')
-        part.pop_back();
-      else if (last)
-        while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
-    }
+    posix::DropTrailing(part, last);
     if (!part.empty()) parts.push_back(part);
   }
   return parts;

@@ -16,7 +16,7 @@
 #include <optional>
 
 #include "platform/datetime.h"
-#include "platform/posix/file_mask.h"
+#include "platform/posix/windows_names.h"
 #include "platform/posix/path_changes.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/tm_fields.h"

@@ -10,6 +10,7 @@
 
 #include "platform/posix/path_changes.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/windows_names.h"
 
 namespace platform::posix {
 namespace {
@@ -172,12 +173,7 @@ std::string Cleaned(const std::string& path, bool resolveDots) {
       if (part == ".." && !parts.empty()) parts.pop_back();
       continue;
     }
-    if (part.find_first_not_of('.') != std::string::npos) {
-      if (!last && part.back() == '.')
-        part.pop_back();
-      else if (last)
-        while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
-    }
+    DropTrailing(part, last);
     if (!part.empty()) parts.push_back(part);
   }
   const bool rooted = resolveDots || (!path.empty() && path[0] == '/');

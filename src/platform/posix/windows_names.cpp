@@ -1,5 +1,5 @@
-// Windows' mask rules on names.
-#include "platform/posix/file_mask.h"
+// Windows' rules on names: listing masks and the ends of names.
+#include "platform/posix/windows_names.h"
 
 #include <algorithm>
 #include <cctype>
@@ -73,6 +73,14 @@ bool MaskMatches(const std::string& name, const std::string& mask) {
     at.swap(next);
   }
   return at[n] != 0;
+}
+
+void DropTrailing(std::string& name, bool last) {
+  if (name.find_first_not_of('.') == std::string::npos) return;
+  if (!last && name.back() == '.')
+    name.pop_back();
+  else if (last)
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
 }
 
 }  // namespace platform::posix
