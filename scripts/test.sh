@@ -5,8 +5,9 @@
 # the phase; the limits add up to less than CI's 90 minutes. Prints each phase's wall time and
 # the total. Non-zero when anything fails or when no test ran.
 #   FUZZ_SECONDS  fuzzing time per target (default 30)
-#   FUZZ_JOBS     targets fuzzed at once beside the Windows tests (default 2: at a lower priority they take
-#                 the processor time the Windows tests leave while they wait on Wine)
+#   FUZZ_JOBS     targets fuzzed at once beside the Windows tests (default 2: at a lower
+#                 priority they take the processor time the Windows tests leave while they
+#                 wait on Wine)
 #   NATIVE_CTEST_ARGS, WINDOWS_CTEST_ARGS  more arguments for either ctest (for example
 #                 "-R crypto" for a quick look at the run itself)
 set -eu
