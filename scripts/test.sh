@@ -5,9 +5,8 @@
 # the phase; the limits add up to less than CI's 90 minutes. Prints each phase's wall time and
 # the total. Non-zero when anything fails or when no test ran.
 #   FUZZ_SECONDS  fuzzing time per target (default 30)
-#   FUZZ_JOBS     targets fuzzed at once beside the Windows tests (default 2: at a lower
-#                 priority they take the processor time the Windows tests leave while they
-#                 wait on Wine)
+#   FUZZ_JOBS     targets fuzzed at once beside the Windows tests (default 1: two slowed the
+#                 Windows tests by as much as they saved)
 #   NATIVE_CTEST_ARGS, WINDOWS_CTEST_ARGS  more arguments for either ctest (for example
 #                 "-R crypto" for a quick look at the run itself)
 set -eu
@@ -74,7 +73,7 @@ mkdir -p "$(dirname "$FUZZ_LOG")"
 (
   start=$(date +%s)
   rc=0
-  FUZZ_JOBS=${FUZZ_JOBS:-2} timeout -k 30 20m nice -n 10 "$ROOT/scripts/fuzz.sh" \
+  FUZZ_JOBS=${FUZZ_JOBS:-1} timeout -k 30 20m nice -n 10 "$ROOT/scripts/fuzz.sh" \
     >"$FUZZ_LOG" 2>&1 || rc=$?
   echo "$start $rc" >"$FUZZ_LOG.end"
 ) &
