@@ -227,6 +227,11 @@ bool RemoveDirectory(const std::string& path) {
   return true;
 }
 
+bool InheritAccess(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex);
+  return Find(path) != nullptr || Fail(ENOENT);
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   std::lock_guard<std::mutex> lock(mutex);
   auto x = Find(a);

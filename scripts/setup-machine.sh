@@ -5,7 +5,7 @@ set -eu
 PACKAGES="cmake g++ make zlib1g-dev libssl-dev libgtest-dev libbenchmark-dev clang
   libclang-rt-14-dev g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 xvfb xauth
   binutils-mingw-w64-x86-64 zip unzip time openssl nginx python3 python3-aiosmtpd iproute2
-  wine32:i386"
+  wine32:i386 nsis"
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 # Most desktops with Wine have its 32-bit part too, and then `wine reg` is the 32-bit reg.exe:

@@ -26,6 +26,9 @@
 //   web-admin port=<port> | http <request line> host=<Host value>
 //   smtp from=<sender> to=<recipients joined by ;> bytes=<message size>
 //   smtp port 25 in use | smtp error <code>
+// As a service it also appends "running <ms>" when it reports running and
+// "stopped <ms>" when it reports stopped to "<exe>.times" (milliseconds since
+// 1970 by the system clock), from which a benchmark reads the server's downtime.
 // "<exe>.behaviour" beside it holds one word a line (services do not inherit a
 // test's environment): ignore-stop; exit-at-start (ends with code 1 before it
 // reaches the service manager, so the start fails: 1053 under Wine);
@@ -77,6 +80,18 @@ void Log(const std::string& line) {
   std::lock_guard<std::mutex> lock(logMutex);
   if (FILE* f = std::fopen((exePath + ".log").c_str(), "ab")) {
     std::fputs((line + "\n").c_str(), f);
+    std::fclose(f);
+  }
+}
+
+void LogTime(const char* event) {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const uint64_t ticks = (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+  const uint64_t unixMs = ticks / 10000 - 11644473600000ULL;
+  std::lock_guard<std::mutex> lock(logMutex);
+  if (FILE* f = std::fopen((exePath + ".times").c_str(), "ab")) {
+    std::fprintf(f, "%s %llu\n", event, static_cast<unsigned long long>(unixMs));
     std::fclose(f);
   }
 }
@@ -420,11 +435,13 @@ void WINAPI ServiceMain(DWORD, char**) {
   }
   StartServers();
   Report(SERVICE_RUNNING, 0);
+  LogTime("running");
   WaitForSingleObject(stopEvent, kLifetimeMs);
   CloseSmtpListener();  // as a mail server frees its port before it reports stopped
   Report(SERVICE_STOP_PENDING, behaviour.StopSlowlyMs + 1000);
   Sleep(behaviour.StopSlowlyMs);
   Log("stop");
+  LogTime("stopped");
   Report(SERVICE_STOPPED, 0);
 }
 

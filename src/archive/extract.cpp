@@ -8,6 +8,7 @@
 #include "archive/entry_names.h"
 #include "archive/extract_internal.h"
 #include "platform/files.h"
+#include "platform/system.h"
 #include "support/file_utils.h"
 #include "support/short_string.h"
 #include "support/text_fields.h"
@@ -211,11 +212,16 @@ class Extraction {
       return true;
     }
     // A target that cannot be created (its folder cannot be made, it is read-only or in use)
-    // is passed over silently.
+    // is passed over silently, unless every entry must be written.
     const size_t cut = entry.Name.rfind('\\');
     platform::File file;
     if ((cut != std::string::npos && !folders_.Make(entry.Name.substr(0, cut))) ||
         !file.Open(target, platform::File::Mode::Create)) {
+      if (options_.AllOrNothing) {
+        result.SystemError = platform::LastError();
+        result.End = ExtractEnd::WriteError;
+        return false;
+      }
       source.Skip();
       return true;
     }
@@ -224,6 +230,7 @@ class Extraction {
         if (!file.Write(data, static_cast<int64_t>(length))) throw SinkAbort{};
       });
       if (decoded != DecodeResult::kOk) {
+        if (decoded != DecodeResult::kDataError) result.SystemError = platform::LastError();
         // Neither a damaged entry nor a partly written one is left behind.
         file.Close();
         platform::DeleteFile(target);

@@ -32,6 +32,9 @@ struct ExtractOptions {
   // ";"-separated entry names; when not empty, only the entries named in it are written.
   std::string FilterList;
   std::string Password;  // empty: none
+  // True: an entry whose file cannot be created ends the extraction with WriteError, as a
+  // failed write does. False: such an entry is passed over (a file in use is left as it is).
+  bool AllOrNothing = false;
   // Decodes and checks every entry (keep and filter rules do not apply) and writes nothing; the
   // destination may be empty. A version 3 entry is checked by its CRC; an older entry, which
   // has none, counts as damaged when its zlib stream does not end properly (extraction itself
@@ -65,7 +68,8 @@ struct ExtractResult {
   // Files created and completely written; with VerifyOnly, entries checked.
   uint64_t EntriesWritten = 0;
   uint64_t BytesDecoded = 0;  // with VerifyOnly: the size of the entries checked, unpacked
-  std::string FailedEntry;  // the entry at which a password, data or write failure stopped
+  std::string FailedEntry;    // the entry at which a password, data or write failure stopped
+  uint32_t SystemError = 0;   // with WriteError: the system's code for the failed create or write
   // True when the archive was read to its end or its end marker and nothing failed.
   bool Succeeded() const {
     return Status == asOk && (End == ExtractEnd::Complete || End == ExtractEnd::EndMarker);

@@ -1,5 +1,6 @@
 #include "engine/file_deployment.h"
 
+#include <functional>
 #include <vector>
 
 #include "archive/extract.h"
@@ -8,6 +9,7 @@
 #include "platform/library.h"
 #include "platform/system.h"
 #include "product/messages.h"
+#include "product/product.h"
 #include "registration/odbc_data_sources.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
@@ -62,15 +64,15 @@ Outcome TFileDeployment::EnsureInstallDir() {
   return Outcome::Fatal;
 }
 
-Outcome TFileDeployment::CopyOneFile(const std::string& name, const std::string& sourceDir,
-                                     const std::string& targetDir) {
-  std::string source = sourceDir + name, target = targetDir + name;
-  // Started from the installation folder: the file is already in place.
-  if (platform::SameFile(source, target)) return Outcome::Done;
+Outcome TFileDeployment::Place(const std::string& name, const std::string& target,
+                               const std::function<bool()>& attempt) {
   for (;;) {
-    if (platform::GetFileAttributes(target) != platform::kInvalidAttributes)
+    // A read-only, hidden or system file is not replaced as it stands.
+    const uint32_t attributes = platform::GetFileAttributes(target);
+    if (attributes != platform::kInvalidAttributes &&
+        (attributes & (platform::kAttrReadOnly | platform::kAttrHidden | platform::kAttrSystem)))
       platform::SetFileAttributes(target, platform::kAttrNormal);
-    if (support::CopyFileTo(source, target, false)) return Outcome::Done;
+    if (attempt()) return Outcome::Done;
     std::string reason = platform::SystemErrorText(platform::LastError());
     support::SetupLog("Error: File \"" + target + "\" - " + reason);
     int answer = ui_.MessageBox(support::FillMessage(setup::cErrorFile, {name, reason}),
@@ -82,22 +84,50 @@ Outcome TFileDeployment::CopyOneFile(const std::string& name, const std::string&
   }
 }
 
+Outcome TFileDeployment::CopyOneFile(const std::string& name, const std::string& sourceDir,
+                                     const std::string& targetDir) {
+  std::string source = sourceDir + name, target = targetDir + name;
+  // Started from the installation folder: the file is already in place.
+  if (platform::SameFile(source, target)) return Outcome::Done;
+  return Place(name, target, [&] { return support::CopyFileTo(source, target, false); });
+}
+
+Outcome TFileDeployment::MoveOneFile(const std::string& name, const std::string& sourceDir,
+                                     const std::string& targetDir) {
+  std::string source = sourceDir + name, target = targetDir + name;
+  return Place(name, target, [&] {
+    if (!platform::ReplaceFile(source, target)) return false;
+    platform::InheritAccess(target);
+    return true;
+  });
+}
+
 Outcome TFileDeployment::CopyIfPresent(const std::string& name, const std::string& sourceDir,
                                        const std::string& targetDir) {
   if (!platform::FileExists(sourceDir + name)) return Outcome::Done;
   return CopyOneFile(name, sourceDir, targetDir);
 }
 
-Outcome TFileDeployment::CopyTree(const std::string& sourceRoot, const std::string& sub,
+Outcome TFileDeployment::MoveIfPresent(const std::string& name, const std::string& sourceDir,
+                                       const std::string& targetDir) {
+  if (!platform::FileExists(sourceDir + name)) return Outcome::Done;
+  return MoveOneFile(name, sourceDir, targetDir);
+}
+
+Outcome TFileDeployment::MoveTree(const std::string& sourceRoot, const std::string& sub,
                                   const std::string& targetRoot) {
-  // Folders still to copy; a list, not recursion, whatever the tree's depth.
+  // Folders still to move; a list, not recursion, whatever the tree's depth.
   std::vector<std::string> pending{sub};
   while (!pending.empty()) {
     std::string folder = pending.back();
     pending.pop_back();
+    // A folder the installation does not have yet arrives whole, in one rename.
+    const std::string target = targetRoot + folder;
+    if (!support::DirExists(target) && MoveFolder(sourceRoot + folder, target)) continue;
     std::vector<platform::DirEntry> entries;
     if (!platform::ListDirectory(sourceRoot + folder + "*.*", entries)) continue;
     std::vector<std::string> subfolders;
+    bool made = false;
     for (const platform::DirEntry& entry : entries) {
       if (entry.name == "." || entry.name == "..") continue;
       // A link or junction could lead anywhere on the machine: never followed.
@@ -106,16 +136,26 @@ Outcome TFileDeployment::CopyTree(const std::string& sourceRoot, const std::stri
         subfolders.push_back(folder + entry.name + "\\");
         continue;
       }
-      support::CreateDirectoryPath(targetRoot + folder);
-      ORVIK_TRY(CopyOneFile(entry.name, sourceRoot + folder, targetRoot + folder));
+      if (!made) made = support::CreateDirectoryPath(target);
+      ORVIK_TRY(MoveOneFile(entry.name, sourceRoot + folder, target));
     }
     pending.insert(pending.end(), subfolders.rbegin(), subfolders.rend());
   }
   return Outcome::Done;
 }
 
-Outcome TFileDeployment::CopyTrees(std::initializer_list<const char*> subs) {
-  for (const char* sub : subs) ORVIK_TRY(CopyTree(state_.ExtractDir, sub, state_.InstallDir));
+bool TFileDeployment::MoveFolder(const std::string& source, const std::string& target) {
+  const std::string from = support::NormalizeDir(source, false);
+  const std::string to = support::NormalizeDir(target, false);
+  if (!support::DirExists(from)) return false;
+  support::CreateDirectoryPath(support::FolderOfPath(to));
+  if (!platform::MoveFile(from, to)) return false;
+  platform::InheritAccess(to);
+  return true;
+}
+
+Outcome TFileDeployment::MoveTrees(std::initializer_list<const char*> subs) {
+  for (const char* sub : subs) ORVIK_TRY(MoveTree(state_.ExtractDir, sub, state_.InstallDir));
   return Outcome::Done;
 }
 
@@ -137,13 +177,35 @@ void TFileDeployment::WriteWithPaths(const std::string& sourceFile, const std::s
   support::ReplaceFileContent(targetDir + support::NameOfPath(source), out);
 }
 
-Outcome TFileDeployment::ExtractRequired(const std::string& name, const std::string& destination) {
-  archive::ArchiveStatus status;
-  if (archive::ExtractArchive(setupFolder_ + name, destination, status, true, "", "", ""))
-    return Outcome::Done;
-  ui_.MessageBox(setup::cErrorDataFile, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
-  support::SetupLog("Error: Setup aborted - " + setup::cErrorDataFile + " " + name + "\r\n");
+bool TFileDeployment::AntivirusChosen() const {
+  return platform::FileExists(setupFolder_ + "setupav.dat") && !state_.Components.NoInstallAV;
+}
+
+Outcome TFileDeployment::Unpack(const std::string& name, const std::string& destination) {
+  archive::ExtractOptions options;
+  options.AllOrNothing = true;
+  const archive::ExtractResult result = archive::Extract(
+      support::ShortString(setupFolder_ + name), support::ShortString(destination), options);
+  if (result.Succeeded()) return Outcome::Done;
+  std::string text = setup::cErrorDataFile, logged = text + " " + name;
+  if (result.End == archive::ExtractEnd::WriteError) {
+    text = logged = "Setup cannot write \"" + destination + result.FailedEntry +
+                    "\": " + platform::SystemErrorText(result.SystemError);
+  } else if (result.End == archive::ExtractEnd::CannotCreateDestination) {
+    text = logged = setup::cErrorDir + destination;
+  }
+  ui_.MessageBox(text, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
+  support::SetupLog("Error: Setup aborted - " + logged + "\r\n");
   return Outcome::Fatal;
+}
+
+Outcome TFileDeployment::StagePackage() {
+  const std::string& staging = state_.ExtractDir;
+  ORVIK_TRY(Unpack(setup::kPackageArchive, staging));
+  ORVIK_TRY(Unpack("setupweb.dat", staging + "webmail\\"));
+  // setupav.dat is not even opened when anti-virus is not chosen.
+  if (AntivirusChosen()) ORVIK_TRY(Unpack("setupav.dat", staging + "avast\\"));
+  return Outcome::Done;
 }
 
 Outcome TFileDeployment::DeployFiles() {
@@ -151,22 +213,23 @@ Outcome TFileDeployment::DeployFiles() {
   ui_.ShowStatus(setup::cInstallFiles);
   const std::string& dir = state_.InstallDir;
   const std::string& extracted = state_.ExtractDir;
-  for (const char* sub : {"config\\", "xml\\", "doc\\"}) support::CreateDirectoryPath(dir + sub);
+  for (const char* sub : {"config\\", "xml\\"}) support::CreateDirectoryPath(dir + sub);
   ORVIK_TRY(CopyIfPresent("info.xml", setupFolder_, dir + "xml\\"));
   ORVIK_TRY(CopyIfPresent("setup.lng", setupFolder_, dir));
 
-  for (const char* name : kCoreFiles) ORVIK_TRY(CopyOneFile(name, extracted, dir));
-  ORVIK_TRY(CopyOneFile("kestruncom.dll", extracted, dir));
-  ORVIK_TRY(CopyIfPresent("im.exe", extracted, dir));
-  ORVIK_TRY(CopyIfPresent("cal.exe", extracted, dir));
+  for (const char* name : kCoreFiles) ORVIK_TRY(MoveOneFile(name, extracted, dir));
+  ORVIK_TRY(MoveOneFile("kestruncom.dll", extracted, dir));
+  ORVIK_TRY(MoveIfPresent("im.exe", extracted, dir));
+  ORVIK_TRY(MoveIfPresent("cal.exe", extracted, dir));
   // Older versions kept these in the installation folder itself.
   for (const char* name : {"cert.pem", "cert.dat", "default.ini", "db.ini"})
     if (platform::FileExists(dir + name)) support::MoveFileTo(dir + name, dir + "config\\" + name);
   if (!platform::FileExists(dir + "config\\cert.pem"))
-    ORVIK_TRY(CopyOneFile("cert.pem", extracted, dir + "config\\"));
+    ORVIK_TRY(MoveOneFile("cert.pem", extracted, dir + "config\\"));
 
   ORVIK_TRY(DeployComponentData());
   // The documents beside the setup program are optional.
+  support::CreateDirectoryPath(dir + "doc\\");
   for (const char* name : {"readme.txt", "releasenotes.txt", "license.txt"})
     ORVIK_TRY(CopyIfPresent(name, setupFolder_, dir + "doc\\"));
   if (!platform::FileExists(dir + "config\\webserver.dat"))
@@ -192,14 +255,13 @@ Outcome TFileDeployment::DeployFiles() {
   local.Close();
 
   std::string webmail = extracted + "webmail\\";
-  ORVIK_TRY(ExtractRequired("setupweb.dat", webmail));
   if (!platform::FileExists(dir + "webmail\\config\\settings.dat"))
     WriteWithPaths("webmail\\settings.dat", dir + "webmail\\config\\");
   platform::DeleteFile(webmail + "settings.dat");
-  ORVIK_TRY(CopyTree(webmail + "html\\", "", dir + "html\\mail\\"));
+  ORVIK_TRY(MoveTree(webmail + "html\\", "", dir + "html\\mail\\"));
   archive::DeleteExtracted(webmail + "html\\");
   support::DeleteDirectory(dir + "webmail\\projects\\", "", true);
-  ORVIK_TRY(CopyTree(extracted, "webmail\\", dir));
+  ORVIK_TRY(MoveTree(extracted, "webmail\\", dir));
   archive::DeleteExtracted(webmail);
 
   if (platform::FileExists(setupFolder_ + "other.dat"))
@@ -210,37 +272,37 @@ Outcome TFileDeployment::DeployFiles() {
 Outcome TFileDeployment::DeployComponentData() {
   const std::string& dir = state_.InstallDir;
   const std::string& extracted = state_.ExtractDir;
-  ORVIK_TRY(CopyTrees({"doc\\", "modules\\", "html\\", "wizards\\"}));
+  ORVIK_TRY(MoveTrees({"doc\\", "modules\\", "html\\", "wizards\\"}));
 
-  // Anti-spam: the challenge database and the local rules are the installation's.
-  if (!support::DirExists(dir + "spam\\")) ORVIK_TRY(CopyTrees({"spam\\"}));
-  ORVIK_TRY(CopyTrees({"spam\\template\\"}));
+  // Anti-spam: the challenge database and the local rules are the installation's;
+  // the rules 1* to 6* are the package's.
+  const bool hadSpam = support::DirExists(dir + "spam\\");
+  if (!hadSpam) ORVIK_TRY(MoveTrees({"spam\\"}));
+  ORVIK_TRY(MoveTrees({"spam\\template\\"}));
   if (!platform::FileExists(dir + "spam\\challenge.mdb"))
-    ORVIK_TRY(CopyOneFile("challenge.mdb", extracted + "spam\\", dir + "spam\\"));
+    ORVIK_TRY(MoveOneFile("challenge.mdb", extracted + "spam\\", dir + "spam\\"));
   EnsureDataSource(registration::kAccessDataSources[0], dir);
-  if (support::DirExists(dir + "spam\\rules\\")) {
+  if (hadSpam && support::DirExists(dir + "spam\\rules\\")) {
     for (char n = '1'; n <= '6'; ++n)
       support::DeleteDirectory(dir + "spam\\rules\\", std::string(1, n) + "*.*", false);
     platform::DeleteFile(extracted + "spam\\rules\\local.cf");
   }
-  ORVIK_TRY(CopyTrees({"spam\\rules\\"}));
+  ORVIK_TRY(MoveTrees({"spam\\rules\\"}));
 
   // GroupWare: its database and settings are the installation's.
   if (!support::DirExists(dir + "calendar\\")) {
-    ORVIK_TRY(CopyTrees({"calendar\\"}));
+    ORVIK_TRY(MoveTrees({"calendar\\"}));
   } else {
-    ORVIK_TRY(CopyOneFile("calendar.xml", extracted + "calendar\\", dir + "calendar\\"));
-    ORVIK_TRY(CopyTrees({"calendar\\holidays\\", "calendar\\doc\\"}));
+    ORVIK_TRY(MoveOneFile("calendar.xml", extracted + "calendar\\", dir + "calendar\\"));
+    ORVIK_TRY(MoveTrees({"calendar\\holidays\\", "calendar\\doc\\"}));
   }
   if (!platform::FileExists(dir + "calendar\\calendar.mdb"))
-    ORVIK_TRY(CopyOneFile("calendar.mdb", extracted + "calendar\\", dir + "calendar\\"));
+    ORVIK_TRY(MoveOneFile("calendar.mdb", extracted + "calendar\\", dir + "calendar\\"));
   EnsureDataSource(registration::kAccessDataSources[1], dir);
 
-  ORVIK_TRY(CopyTrees({"api\\", "tutorial\\", "examples\\", "xml\\"}));
+  ORVIK_TRY(MoveTrees({"api\\", "tutorial\\", "examples\\", "xml\\"}));
   ui_.StepProgress();
-  // setupav.dat is not even opened when anti-virus is not chosen.
-  if (platform::FileExists(setupFolder_ + "setupav.dat") && !state_.Components.NoInstallAV)
-    return InstallAntivirus();
+  if (AntivirusChosen()) return InstallAntivirus();
   return Outcome::Done;
 }
 
@@ -248,7 +310,6 @@ Outcome TFileDeployment::InstallAntivirus() {
   const std::string& dir = state_.InstallDir;
   ui_.ShowStatus(setup::cInstallingAV);
   std::string extracted = state_.ExtractDir + "avast\\";
-  ORVIK_TRY(ExtractRequired("setupav.dat", extracted));
   if (support::DirExists(dir + "avast") && state_.UpgradeFromPre827)
     support::DeleteDirectory(dir + "avast\\", "", true);
 

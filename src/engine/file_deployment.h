@@ -1,9 +1,11 @@
-// File deployment: copies the server's files from the extracted package and the
-// setup folder into the installation folder, keeping what an installation
+// File deployment: unpacks the package into a staging folder inside the
+// installation folder, then moves the server's files from there into place
+// (and copies those beside the setup program), keeping what an installation
 // owns (configuration, databases, certificates, edited rules), writes the files
 // that hold the installation path, and installs the anti-virus engine.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "engine/outcome.h"
@@ -26,12 +28,23 @@ inline constexpr const char* kDeployedFolders[] = {
     "doc\\",      "modules\\",  "html\\", "wizards\\", "spam\\", "calendar\\", "api\\",
     "tutorial\\", "examples\\", "xml\\",  "ldap\\",    "php\\",  "webmail\\",  "avast\\"};
 
+// The staging folder below the installation folder: the package is unpacked
+// there before anything changes, and moved into place from there. Setup's own;
+// deleted at the end of every run.
+inline constexpr char kStagingFolder[] = "~staging\\";
+
 class TFileDeployment {
  public:
   // setupProgram is the running setup program; its folder is the setup folder.
   TFileDeployment(setup::TSetupState& state, ui::UserInterface& ui, std::string setupProgram);
 
-  // The whole deployment, after the package was extracted into ExtractDir.
+  // Unpacks setup.Dat, setupweb.dat (into webmail\) and, when anti-virus is
+  // chosen, setupav.dat (into avast\) into ExtractDir, the staging folder,
+  // checking every entry. Fatal, after the box and the log line, when an entry
+  // does not decode or cannot be written; what was unpacked stays for the
+  // caller to delete.
+  Outcome StagePackage();
+  // The whole deployment, after StagePackage.
   Outcome DeployFiles();
   // Adds the web filter module to config\webserver.cfg; for upgrades from
   // versions before 7.7.3.
@@ -43,9 +56,16 @@ class TFileDeployment {
   // on failure asks Retry or Cancel.
   Outcome CopyOneFile(const std::string& name, const std::string& sourceDir,
                       const std::string& targetDir);
-  // Copies sourceRoot + sub (empty or ending in "\") with everything below it
-  // to targetRoot + sub. Links and junctions in the source are not followed.
-  Outcome CopyTree(const std::string& sourceRoot, const std::string& sub,
+  // As CopyOneFile, but renames the file into place; it then takes the access
+  // list its new folder gives.
+  Outcome MoveOneFile(const std::string& name, const std::string& sourceDir,
+                      const std::string& targetDir);
+  // Moves sourceRoot + sub (empty or ending in "\") with everything below it
+  // to targetRoot + sub: a folder the target does not have arrives whole, in
+  // one rename; into one it has, each file is moved over its namesake and the
+  // target's other files stay. Links and junctions in the source are not
+  // followed.
+  Outcome MoveTree(const std::string& sourceRoot, const std::string& sub,
                    const std::string& targetRoot);
   // Copies a text file into targetDir line by line, each line's first
   // "%%installpath%%" and first "%%temppath%%" replaced. A relative source is
@@ -54,10 +74,20 @@ class TFileDeployment {
   Outcome DeployComponentData();
 
  private:
+  // Puts a file in place by attempt(), after clearing a read-only, hidden or
+  // system target; on failure asks Retry or Cancel.
+  Outcome Place(const std::string& name, const std::string& target,
+                const std::function<bool()>& attempt);
   Outcome CopyIfPresent(const std::string& name, const std::string& sourceDir,
                         const std::string& targetDir);
-  Outcome CopyTrees(std::initializer_list<const char*> subs);
-  Outcome ExtractRequired(const std::string& archive, const std::string& destination);
+  Outcome MoveIfPresent(const std::string& name, const std::string& sourceDir,
+                        const std::string& targetDir);
+  // One rename of a whole folder; false when the source is not there or the
+  // rename failed.
+  bool MoveFolder(const std::string& source, const std::string& target);
+  Outcome MoveTrees(std::initializer_list<const char*> subs);
+  Outcome Unpack(const std::string& archive, const std::string& destination);
+  bool AntivirusChosen() const;
   Outcome InstallAntivirus();
 
   setup::TSetupState& state_;

@@ -15,6 +15,7 @@
 #include "platform/network.h"
 #include "platform/registry.h"
 #include "platform/services.h"
+#include "platform/system.h"
 #include "product/destination.h"
 #include "product/messages.h"
 #include "product/product.h"
@@ -39,13 +40,6 @@ constexpr char kOldestWithWebFilter[] = "7.7.3";
 constexpr uint32_t kSettleMs = 2000;
 constexpr int kDemoDays = 30;
 constexpr std::size_t kDnsEntryMax = 16, kDnsListMax = 127;
-
-// The package archives the run opens, beside the setup program; whether each
-// must be there.
-struct PackageArchive {
-  const char* Name;
-  bool Required;
-};
 
 // The nearest folder of the path that exists; "" when none does.
 std::string ExistingFolder(std::string dir) {
@@ -158,27 +152,23 @@ Outcome TInstallRun::Verify() {
 }
 
 Outcome TInstallRun::VerifyPackage(int64_t& unpacked) {
-  // The optional archives are checked when they are there; setupav.dat only
-  // when the anti-virus engine is chosen, as nothing else opens it.
-  const PackageArchive archives[] = {{setup::kPackageArchive, true},
-                                     {"setupweb.dat", true},
-                                     {"setupav.dat", false},
-                                     {"setupldap.dat", false},
-                                     {"setupphp.dat", false},
-                                     {"other.dat", false},
-                                     {"orvik.mcb", false}};
-  for (const PackageArchive& archive : archives) {
-    std::string path = setupFolder_ + archive.Name;
-    if (!archive.Required && !platform::FileExists(path)) continue;
-    if (archive.Name == std::string("setupav.dat") && state_.Components.NoInstallAV) continue;
+  // setup.Dat, setupweb.dat and setupav.dat are checked as they are unpacked
+  // into the staging folder; here they count with their packed size, which
+  // their content needs at least. The others go straight into the
+  // installation: checked here when they are there.
+  for (const char* name : {setup::kPackageArchive, "setupweb.dat", "setupav.dat"})
+    if (name != std::string("setupav.dat") || !state_.Components.NoInstallAV)
+      unpacked += std::max<int64_t>(platform::FileSize(setupFolder_ + name), 0);
+  for (const char* name : {"setupldap.dat", "setupphp.dat", "other.dat", "orvik.mcb"}) {
+    std::string path = setupFolder_ + name;
+    if (!platform::FileExists(path)) continue;
     archive::ExtractOptions options;
     options.VerifyOnly = true;
     archive::ExtractResult result = archive::Extract(path, "", options);
     if (!result.Succeeded()) {
       ui_.MessageBox(setup::cErrorDataFile, setup::cError,
                      ui::kOk | ui::kIconError | ui::kTaskModal);
-      support::SetupLog("Error: Setup aborted - " + setup::cErrorDataFile + " " + archive.Name +
-                        "\r\n");
+      support::SetupLog("Error: Setup aborted - " + setup::cErrorDataFile + " " + name + "\r\n");
       return Outcome::Fatal;
     }
     unpacked += static_cast<int64_t>(result.BytesDecoded);
@@ -186,8 +176,35 @@ Outcome TInstallRun::VerifyPackage(int64_t& unpacked) {
   return Outcome::Done;
 }
 
+// The package is unpacked into the staging folder before anything changes:
+// unpacking checks every entry, and a failure leaves the installation as it
+// was. Deployment then renames the files into place, on the same volume.
+Outcome TInstallRun::Stage() {
+  const std::string staging = support::ShortString(state_.InstallDir + kStagingFolder);
+  TFileDeployment deployment(state_, ui_, setupProgram_);
+  Outcome made = deployment.EnsureInstallDir();
+  if (made != Outcome::Done) return made;
+  state_.ExtractDir = staging;
+  extracting_ = true;
+  // What an interrupted run left there must not be deployed.
+  if (support::DirExists(staging)) archive::DeleteExtracted(staging);
+  if (!support::CreateDirectoryPath(staging))
+    return Refuse(setup::cErrorDir + platform::SystemErrorText(platform::LastError()));
+  platform::SetFileAttributes(staging, platform::kAttrHidden);
+  ui_.ShowStatus(setup::cExtractingFiles);
+  Outcome staged = deployment.StagePackage();
+  if (staged != Outcome::Done) return staged;
+  support::SetupLog("Data file extracted to \"" + staging + "\"");
+  return Outcome::Done;
+}
+
 Outcome TInstallRun::Steps() {
   const std::string& dir = state_.InstallDir;
+  support::SetupLog(std::string("Started \"") + kProductName + "\" " + setup::kProductVersion +
+                    " \"" + dir + "\"");
+  Outcome staged = Stage();
+  if (staged != Outcome::Done) return Abort(staged);
+
   registration::MigrateRegistry(true);
   support::TAdvancedRegistry product = setup::ProductRegistry();
   setup::WriteComponentFlags(product, state_.Components);
@@ -195,8 +212,8 @@ Outcome TInstallRun::Steps() {
   if (state_.IsUpgrade && !previous.empty()) product.WriteString(kUpgradeFromValue, previous);
   config_.Dirs.InstallDir = support::ShortString(dir);
 
-  support::SetupLog(std::string("Started \"") + kProductName + "\" " + setup::kProductVersion +
-                    " \"" + dir + "\"");
+  // The modules are stopped only now that the package is unpacked: the server
+  // is down for the renames, not for the unpacking.
   if (state_.IsUpgrade && support::ServiceMode) SaveStartTypes();
   support::SetupLog("Checking running services");
   ui_.StepProgress();
@@ -204,29 +221,13 @@ Outcome TInstallRun::Steps() {
   bool stopped = services_.StopRunningServices();
   ui_.StepProgress();
   support::SetupLog(stopped ? "Services stopped" : "Error: Services could not be stopped");
-
-  ui_.ShowStatus(setup::cExtractingFiles);
-  std::string temp = support::GetTempDirectory(true);
-  state_.ExtractDir =
-      support::ShortString(temp.empty() ? setupFolder_ + "temp\\" : temp + "orvikinstall\\");
-  extracting_ = true;
-  // What an interrupted run left there must not be deployed.
-  if (support::DirExists(state_.ExtractDir)) archive::DeleteExtracted(state_.ExtractDir);
-  archive::ArchiveStatus status;
-  if (!archive::ExtractArchive(setupFolder_ + setup::kPackageArchive, state_.ExtractDir, status,
-                               true, "", "", "")) {
-    ui_.MessageBox(setup::cErrorDataFile, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
-    support::SetupLog("Error: Setup aborted - " + setup::cErrorDataFile + " " +
-                      setup::kPackageArchive + "\r\n");
-    return Abort(Outcome::Fatal);
-  }
-  support::SetupLog("Data file extracted to \"" + state_.ExtractDir + "\"");
   ui_.StepProgress();
 
   support::SetupLog("Copying files...");
   Outcome deployed = TFileDeployment(state_, ui_, setupProgram_).DeployFiles();
   if (deployed != Outcome::Done) return Abort(deployed);
   ui_.StepProgress();
+  archive::ArchiveStatus status;
   if (platform::FileExists(setupFolder_ + "orvik.mcb") && !state_.IsUpgrade)
     archive::ExtractArchive(setupFolder_ + "orvik.mcb", dir + "config\\", status, true, "", "", "");
   ui_.StepProgress();
@@ -251,7 +252,7 @@ Outcome TInstallRun::Steps() {
   extracting_ = false;
   support::SetupLog("Extracted data deleted \"" + state_.ExtractDir + "\"");
   ui_.ProcessMessages();
-  platform::Sleep(kSettleMs);
+  services_.SettleAfterStart(kSettleMs);
   if (demoCreated_) SendDemoMessage();
 
   ui_.StepProgress();

@@ -1,9 +1,10 @@
 // The install run: turns the choices of the wizard (or of the command line)
 // into an installed or upgraded server. It checks the package and the
-// destination before it changes anything, stops the modules, unpacks and
-// deploys the package, prepares a new server's configuration and demo data,
-// registers the installation, installs and starts the services and runs the
-// upgrade procedures. Every line it writes goes to the setup log.
+// destination and unpacks the package into a staging folder before it changes
+// anything, then stops the modules, moves the package into place, prepares a
+// new server's configuration and demo data, registers the installation,
+// installs and starts the services and runs the upgrade procedures. Every line
+// it writes goes to the setup log.
 #pragma once
 
 #include <string>
@@ -33,7 +34,7 @@ class TInstallRun {
 
   // The whole run into destination. Done, or ModulesDown when a selected
   // module is not running at the end; Fatal or Cancelled when it ended early,
-  // with the start types put back and the extraction folder gone.
+  // with the start types put back and the staging folder gone.
   Outcome Run(const std::string& destination);
 
   // Where the demonstration message is delivered: the server just installed.
@@ -42,6 +43,7 @@ class TInstallRun {
  private:
   Outcome Verify();
   Outcome VerifyPackage(int64_t& unpacked);
+  Outcome Stage();
   Outcome Steps();
   Outcome Abort(Outcome outcome);
   Outcome Refuse(const std::string& text);
@@ -63,7 +65,7 @@ class TInstallRun {
   TServiceControl services_;
   bool demoCreated_ = false;
   std::string demoDomain_;   // the domain of the demo data
-  bool extracting_ = false;  // ExtractDir may exist and is ours to delete
+  bool extracting_ = false;  // ExtractDir, the staging folder, may exist and is ours to delete
 };
 
 }  // namespace engine

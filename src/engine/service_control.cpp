@@ -33,8 +33,8 @@ constexpr char kGroupWareBefore[] = "8.1.7";
 
 // Polls every 10 ms until done() or the deadline; the last answer of done().
 template <typename Done>
-bool PollUntil(Done done) {
-  support::Deadline deadline = support::SetDeadline(kStopDeadlineMs);
+bool PollUntil(Done done, uint32_t deadlineMs = kStopDeadlineMs) {
+  support::Deadline deadline = support::SetDeadline(deadlineMs);
   for (;;) {
     if (done()) return true;
     if (support::DeadlineReached(deadline)) return false;
@@ -279,10 +279,11 @@ bool TServiceControl::Runs(int index) {
   return !support::ServiceMode || state != platform::kServiceStopped;
 }
 
-bool TServiceControl::StopOne(int index) {
+bool TServiceControl::StopOne(int index, bool& ran) {
   uint32_t state = 0;
-  if (QueryServerState(index, state) &&
-      (!support::ServiceMode || state == platform::kServiceRunning)) {
+  ran = QueryServerState(index, state) &&
+        (!support::ServiceMode || state == platform::kServiceRunning);
+  if (ran) {
     StopServer(index);
     if (Runs(index)) StopServer(index);
   }
@@ -305,12 +306,15 @@ bool TServiceControl::ExistsStopped(const std::string& name) {
 bool TServiceControl::StopRunningServices() {
   ui_.ShowStatus(setup::cChecking);
   for (bool& must : state_.MustCreate) must = true;
-  bool result = true;
+  bool result = true, anyRan = false;
   for (int index : {support::kModuleControl, support::kModuleSMTP, support::kModulePOP3,
-                    support::kModuleIM, support::kModuleGroupWare})
-    if (!StopOne(index)) result = false;
+                    support::kModuleIM, support::kModuleGroupWare}) {
+    bool ran = false;
+    if (!StopOne(index, ran)) result = false;
+    anyRan |= ran;
+  }
   ui_.ProcessMessages();
-  platform::Sleep(kSettleMs);
+  if (anyRan) platform::Sleep(kSettleMs);
   if (!support::ServiceMode) return result;
 
   for (int index = 0; index < support::kModuleGroupWare; ++index) {
@@ -361,17 +365,27 @@ void TServiceControl::InstallServices() {
   ui_.ShowStatus(setup::cFinishing);
 }
 
+bool TServiceControl::AnyStarting() {
+  for (int index = 0; index < support::kModuleGroupWare; ++index) {
+    uint32_t state = 0;
+    if (Selected(index) && QueryServiceStateByName(kServerModules[index].ServiceName, state) &&
+        state == platform::kServiceStartPending)
+      return true;
+  }
+  return false;
+}
+
 // A module still starting is not judged yet.
 void TServiceControl::WaitWhileStarting() {
-  PollUntil([&] {
-    for (int index = 0; index < support::kModuleGroupWare; ++index) {
-      uint32_t state = 0;
-      if (Selected(index) && QueryServiceStateByName(kServerModules[index].ServiceName, state) &&
-          state == platform::kServiceStartPending)
-        return false;
-    }
-    return true;
-  });
+  PollUntil([&] { return !AnyStarting(); });
+}
+
+void TServiceControl::SettleAfterStart(uint32_t ms) {
+  if (!support::ServiceMode) {
+    platform::Sleep(ms);
+    return;
+  }
+  PollUntil([&] { return !AnyStarting(); }, ms);
 }
 
 bool TServiceControl::CheckStartedServices() {

@@ -40,6 +40,8 @@ class TServiceControl {
   void DisableService(const std::string& name);
 
   // The stop step of the install run; false when a module could not be stopped.
+  // The pause after the stops, which lets the modules' processes let go of
+  // their files, is made only when a module was running.
   bool StopRunningServices();
   void RemoveAllStoppedServices();
   // Creates what is missing, registers the COM libraries and starts the
@@ -48,6 +50,10 @@ class TServiceControl {
   // The IIS SMTP conflict, then a warning naming the modules that are not up;
   // true when every selected module is up.
   bool CheckStartedServices();
+  // The pause after the modules were started, at most ms: services end it as
+  // soon as none is still starting; desktop programs give no such sign and get
+  // the whole pause.
+  void SettleAfterStart(uint32_t ms);
   // Puts back the failure actions held while the modules were stopped, by this
   // run or by one that ended before it could (they are kept under the product
   // key meanwhile).
@@ -56,11 +62,14 @@ class TServiceControl {
  private:
   bool Selected(int index) const;
   bool Runs(int index);
-  bool StopOne(int index);
+  // Stops the module if it runs (ran tells whether it did); true when it does
+  // not run afterwards.
+  bool StopOne(int index, bool& ran);
   bool ExistsStopped(const std::string& name);
   bool DisabledByAdministrator(int index);
   void HoldFailureActions(int index);
   void EndModuleProcess(int index, uint32_t processId);
+  bool AnyStarting();
   void WaitWhileStarting();
 
   setup::TSetupState& state_;

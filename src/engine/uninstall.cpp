@@ -25,8 +25,10 @@ namespace {
 
 constexpr uint32_t kSettleMs = 1500;
 constexpr const char* kFurtherFiles[] = {"kestruncom.dll", "cal.exe", "im.exe"};
-constexpr const char* kProgramFolders[] = {"doc\\", "wizards\\",  "modules\\",  "spam\\", "html\\",
-                                           "api\\", "tutorial\\", "examples\\", "xml\\",  "php\\"};
+// The staging folder is there only when a run was killed.
+constexpr const char* kProgramFolders[] = {"doc\\",  "wizards\\", "modules\\",   "spam\\",
+                                           "html\\", "api\\",     "tutorial\\",  "examples\\",
+                                           "xml\\",  "php\\",     kStagingFolder};
 constexpr char kNotThisInstallation[] =
     "%s is not the installation folder of %s.\r\nNothing was removed.";
 

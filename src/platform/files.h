@@ -53,6 +53,10 @@ std::string LongPathName(const std::string& path);
 // that folder here. Paths without a drive letter are left alone.
 void PrepareDrive(const std::string& path);
 bool RemoveDirectory(const std::string& path);  // empty directories only
+// Gives a file or folder that was moved in the access list its folder gives
+// new entries, as if it had been created there (a folder passes it on to what
+// it holds). The native build has no access lists: true, nothing changes.
+bool InheritAccess(const std::string& path);
 
 // Entries matching the mask in the last component ("C:\dir\*.txt"), with Windows
 // mask rules ("*.*" also matches names without a dot). "." and ".." are listed

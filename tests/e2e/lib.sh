@@ -7,11 +7,12 @@
 # there, so no link ever reaches the real home), the registry as created in BUILD/e2e/snapshot,
 # what an installation changed in BUILD/e2e/installed.
 
-# e2e_init BUILD: BUILD is the Windows build tree (with demo/ made by scripts/build.sh).
+# e2e_init BUILD [DIR]: BUILD is the Windows build tree (with demo/ made by scripts/build.sh);
+# DIR holds the prefix and what goes with it (default BUILD/e2e).
 e2e_init() {
   E2E_ROOT=$(cd "$(dirname "$E2E_LIB")/../.." && pwd)
   E2E_BUILD=$(cd "$1" && pwd)
-  E2E_DIR=$E2E_BUILD/e2e
+  E2E_DIR=${2:-$E2E_BUILD/e2e}
   WINEPREFIX=$E2E_DIR/prefix
   HOME=$E2E_DIR/home
   WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -21,7 +22,6 @@ e2e_init() {
   unset WINESERVER
   E2E_C=$WINEPREFIX/drive_c
   E2E_USER_DIR=$E2E_C/users/$(id -un)
-  E2E_TEMP=$E2E_USER_DIR/Temp
   E2E_GROUP="$E2E_C/ProgramData/Microsoft/Windows/Start Menu/Programs/Orvik Mail Server"
   E2E_SETUP_DIR='C:\OrvikSetup\'
   E2E_INSTALL='C:\Program Files\Orvik\'
@@ -104,7 +104,7 @@ e2e_clear() {
   for e2e_folder in "$E2E_INSTALL" $E2E_FOLDERS 'C:\OrvikSetup\'; do
     rm -rf "$(e2e_path "$e2e_folder")"
   done
-  rm -rf "$E2E_GROUP" "$E2E_TEMP/orvikinstall"
+  rm -rf "$E2E_GROUP"
   find "$E2E_C/e2e" -mindepth 1 ! -name browser.exe -exec rm -rf {} +
   find "$HOME" -name '*.lnk' -exec rm -f {} +
 }

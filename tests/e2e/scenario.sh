@@ -26,7 +26,6 @@ e2e_init "$1"
 SCENARIO=$2
 E2E_FOLDERS='C:\OrvikMoved\'
 MOVED='C:\OrvikMoved\'
-USER_TEMP="C:\\users\\$(id -un)\\Temp\\"
 trap e2e_stop_server EXIT
 
 # --- what an installation holds ---
@@ -257,13 +256,13 @@ EOF
 
   e2e_log_lines "$root/logs/setup/setup.log" >"$E2E_DIR/setup-log.txt"
   e2e_expect_lines "setup.log" "$E2E_DIR/setup-log.txt" \
-    "Started \"Orvik Mail Server\" 8.9.1 \"$dir\"" "Checking running services" \
-    "Services stopped" "Data file extracted to \"${USER_TEMP}orvikinstall\\\"" \
+    "Started \"Orvik Mail Server\" 8.9.1 \"$dir\"" "Data file extracted to \"${dir}~staging\\\"" \
+    "Checking running services" "Services stopped" \
     "Copying files..." "Copying files done" "Creating demo accounts" "Installing services" \
-    "Extracted data deleted \"${USER_TEMP}orvikinstall\\\"" "Starting services" "Finished" ""
+    "Extracted data deleted \"${dir}~staging\\\"" "Starting services" "Finished" ""
   e2e_expect "setup.log errors" "" "$(grep -i '^error' "$E2E_DIR/setup-log.txt")"
   e2e_expect "setup.log upgrade lines" "" "$(grep '^Running upgrade' "$E2E_DIR/setup-log.txt")"
-  e2e_expect_files "extraction folder" ABSENT "$USER_TEMP" orvikinstall
+  e2e_expect_files "staging folder" ABSENT "$root" '~staging' 
 }
 
 # Sets an installation up as an older one would have left it.
@@ -667,7 +666,7 @@ scenario_failures() {
     "$(setup_log | tail -n +$((lines + 1)) | grep '^Running upgrade')"
 
   # A program file in use (a module started from the installation folder as a desktop program)
-  # and Cancel at the copy error: exit 5, the start types of before, no extraction folder.
+  # and Cancel at the copy error: exit 5, the start types of before, no staging folder.
   age_installation 8.5.3
   e2e_wine sc stop OrvikIM </dev/null >/dev/null 2>&1
   e2e_disable_service OrvikIM
@@ -681,7 +680,7 @@ scenario_failures() {
   wait "$locker"
   e2e_expect "exit code at a copy error" 5 "$E2E_EXIT"
   e2e_expect "start types after the copy error" "$before" "$(service_table | awk '{ print $1, $3 }')"
-  e2e_expect_files "extraction folder after the copy error" ABSENT "$USER_TEMP" orvikinstall
+  e2e_expect_files "staging folder after the copy error" ABSENT "$root" '~staging' 
   e2e_expect_match "setup.log of the copy error" 'Error: File ".*pop3\.exe" - .*' \
     "$(setup_log | grep '^Error: File' | tail -n 1)"
 

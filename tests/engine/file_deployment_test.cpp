@@ -1,5 +1,6 @@
-// File deployment on the real file layer: a package extracted into a scratch
-// folder, nested archives beside the setup program, message boxes scripted.
+// File deployment on the real file layer: a package beside the setup program,
+// staged below the installation folder and moved into place, message boxes
+// scripted.
 #include "engine/file_deployment.h"
 
 #include <gtest/gtest.h>
@@ -56,7 +57,7 @@ class FileDeploymentTest : public testing::Test {
  protected:
   void SetUp() override {
     state_.InstallDir = scratch_.Path() + "Program Files\\Orvik\\";
-    state_.ExtractDir = scratch_.Path() + "temp\\orvikinstall\\";
+    state_.ExtractDir = state_.InstallDir + engine::kStagingFolder;
     setupFolder_ = scratch_.Path() + "package\\";
     log_ = scratch_.Path() + "setup.log";
     support::InitLog(log_, nullptr, 0, 0);
@@ -73,8 +74,8 @@ class FileDeploymentTest : public testing::Test {
                      {"calendar\\holidays\\h.txt", "holidays"},
                      {"xml\\basic.xml", "<basic/>"}};
     for (const char* name : engine::kCoreFiles) package[name] = std::string("new ") + name;
-    Write(state_.ExtractDir, package);
     Write(setupFolder_, {{"setup.exe", "MZ setup"},
+                         {"setup.Dat", Archive(package)},
                          {"setupweb.dat", Archive({{"settings.dat", "path=%%installpath%%"},
                                                    {"html\\index.html", "<html/>"},
                                                    {"web.php", "php"}})}});
@@ -83,6 +84,12 @@ class FileDeploymentTest : public testing::Test {
 
   engine::TFileDeployment Deployment(ui::UserInterface& ui) {
     return engine::TFileDeployment(state_, ui, setupFolder_ + "setup.exe");
+  }
+  // Stages the package, then deploys it, as the install run does.
+  engine::Outcome Deploy(ui::UserInterface& ui) {
+    engine::TFileDeployment deployment = Deployment(ui);
+    engine::Outcome staged = deployment.StagePackage();
+    return staged == engine::Outcome::Done ? deployment.DeployFiles() : staged;
   }
   std::string Installed(const std::string& name) { return ReadFile(state_.InstallDir + name); }
 
@@ -94,7 +101,7 @@ class FileDeploymentTest : public testing::Test {
 };
 
 TEST_F(FileDeploymentTest, AFreshInstallationGetsEveryPartInItsPlace) {
-  EXPECT_EQ(Deployment(ui_).DeployFiles(), engine::Outcome::Done);
+  EXPECT_EQ(Deploy(ui_), engine::Outcome::Done);
   EXPECT_TRUE(ui_.Boxes().empty());
   for (const char* name : engine::kCoreFiles)
     EXPECT_EQ(Installed(name), std::string("new ") + name);
@@ -108,8 +115,12 @@ TEST_F(FileDeploymentTest, AFreshInstallationGetsEveryPartInItsPlace) {
   EXPECT_EQ(Installed("webmail\\web.php"), "php");
   EXPECT_FALSE(platform::FileExists(state_.InstallDir + "webmail\\settings.dat"));
   EXPECT_FALSE(platform::DirectoryExists(state_.ExtractDir + "webmail"));
+  // Moved, not copied: folders the installation lacked went over whole.
+  EXPECT_FALSE(platform::FileExists(state_.ExtractDir + "smtp.exe"));
+  EXPECT_FALSE(platform::DirectoryExists(state_.ExtractDir + "calendar"));
   EXPECT_TRUE(platform::FileExists(state_.InstallDir + "control.exe.local"));
   EXPECT_EQ(Installed("spam\\rules\\local.cf"), "package local");
+  EXPECT_EQ(Installed("spam\\rules\\1base.cf"), "package rules");
   EXPECT_EQ(Installed("calendar\\holidays\\h.txt"), "holidays");
   EXPECT_EQ(ui_.Progress(), 2);
   EXPECT_TRUE(state_.WebMailDeployed);
@@ -126,11 +137,13 @@ TEST_F(FileDeploymentTest, AnUpgradeKeepsWhatTheInstallationOwns) {
                        {"calendar\\calendar.mdb", "my calendar"},
                        {"webmail\\config\\settings.dat", "my web mail"}};
   Write(state_.InstallDir, owned);
-  Write(state_.InstallDir,
-        {{"spam\\rules\\2old.cf", "old rules"}, {"db.ini", "old layout"}, {"smtp.exe", "old"}});
+  Write(state_.InstallDir, {{"spam\\rules\\2old.cf", "old rules"},
+                            {"db.ini", "old layout"},
+                            {"smtp.exe", "old"},
+                            {"doc\\notes.txt", "the administrator's"}});
   ASSERT_TRUE(platform::SetFileAttributes(state_.InstallDir + "smtp.exe", platform::kAttrReadOnly));
 
-  EXPECT_EQ(Deployment(ui_).DeployFiles(), engine::Outcome::Done);
+  EXPECT_EQ(Deploy(ui_), engine::Outcome::Done);
   EXPECT_TRUE(ui_.Boxes().empty());
   for (const auto& [name, content] : owned) EXPECT_EQ(Installed(name), content) << name;
   EXPECT_FALSE(platform::FileExists(state_.InstallDir + "spam\\rules\\2old.cf"));
@@ -138,6 +151,9 @@ TEST_F(FileDeploymentTest, AnUpgradeKeepsWhatTheInstallationOwns) {
   EXPECT_EQ(Installed("config\\db.ini"), "old layout");
   EXPECT_EQ(Installed("smtp.exe"), "new smtp.exe");  // read-only, replaced without a box
   EXPECT_EQ(Installed("calendar\\calendar.xml"), "package calendar.xml");
+  // Moved into a folder the installation has: its other files stay.
+  EXPECT_EQ(Installed("doc\\manual.chm"), "manual");
+  EXPECT_EQ(Installed("doc\\notes.txt"), "the administrator's");
 }
 
 TEST_F(FileDeploymentTest, ACopyErrorAsksRetryOrCancel) {
@@ -149,7 +165,7 @@ TEST_F(FileDeploymentTest, ACopyErrorAsksRetryOrCancel) {
     platform::RemoveDirectory(blocker);
     return ui::kIdRetry;
   };
-  EXPECT_EQ(Deployment(ui).DeployFiles(), engine::Outcome::Done);
+  EXPECT_EQ(Deploy(ui), engine::Outcome::Done);
   ASSERT_EQ(ui.Boxes().size(), 1u);
   std::string reason = platform::SystemErrorText(5);
   EXPECT_EQ(ui.Boxes()[0].text, support::FillMessage(setup::cErrorFile, {"pop3.exe", reason}));
@@ -160,7 +176,7 @@ TEST_F(FileDeploymentTest, ACopyErrorAsksRetryOrCancel) {
   ASSERT_TRUE(platform::DeleteFile(state_.InstallDir + "control.exe.local"));
   ASSERT_TRUE(support::CreateDirectoryPath(blocker));
   ui.onBox = [] { return ui::kIdCancel; };
-  EXPECT_EQ(Deployment(ui).DeployFiles(), engine::Outcome::Cancelled);
+  EXPECT_EQ(Deploy(ui), engine::Outcome::Cancelled);
   EXPECT_FALSE(platform::FileExists(state_.InstallDir + "control.exe.local"));  // stopped there
   std::string log = ReadFile(log_);
   EXPECT_NE(log.find("Error: File \"" + state_.InstallDir + "pop3.exe\" - " + reason + "\r\n" +
@@ -182,17 +198,27 @@ TEST_F(FileDeploymentTest, FatalEndsAreShownLoggedAndReturned) {
          state_.InstallDir = scratch_.Path() + "file\\Orvik\\";
        },
        "Error: Setup aborted - " + setup::cErrorDir},
+      {"setup.Dat damaged",
+       [&] { ASSERT_TRUE(testing_support::WriteFile(setupFolder_ + "setup.Dat", "ILDS damaged")); },
+       "Error: Setup aborted - " + setup::cErrorDataFile + " setup.Dat\r\n"},
       {"setupweb.dat missing", [&] { platform::DeleteFile(setupFolder_ + "setupweb.dat"); },
        "Error: Setup aborted - " + setup::cErrorDataFile + " setupweb.dat\r\n"},
       {"setupav.dat damaged",
        [&] { ASSERT_TRUE(testing_support::WriteFile(setupFolder_ + "setupav.dat", "damaged")); },
        "Error: Setup aborted - " + setup::cErrorDataFile + " setupav.dat\r\n"},
+      {"a staged file that cannot be written",
+       [&] {
+         platform::DeleteFile(state_.ExtractDir +
+                              "smtp.exe");  // staged by an earlier case; last, as it stays
+         ASSERT_TRUE(support::CreateDirectoryPath(state_.ExtractDir + "smtp.exe\\"));
+       },
+       "Error: Setup aborted - Setup cannot write \"" + state_.ExtractDir + "smtp.exe\": "},
   };
   for (const Case& c : cases) {
     SetUp();
     c.arrange();
     ui::HeadlessUI ui;
-    EXPECT_EQ(Deployment(ui).DeployFiles(), engine::Outcome::Fatal) << c.what;
+    EXPECT_EQ(Deploy(ui), engine::Outcome::Fatal) << c.what;
     ASSERT_EQ(ui.Boxes().size(), 1u) << c.what;
     EXPECT_EQ(ui.Boxes()[0].caption, setup::cError);
     EXPECT_NE(ReadFile(log_).find(c.logLine), std::string::npos) << c.what << "\n"
@@ -206,8 +232,10 @@ TEST_F(FileDeploymentTest, OptionalPartsAreNeitherRequiredNorOpenedWhenNotChosen
   state_.Components.NoInstallAV = true;
   // Started from the installation folder itself: no copy onto itself.
   Write(state_.InstallDir, {{"setup.exe", "MZ installed setup"},
+                            {"setup.Dat", ReadFile(setupFolder_ + "setup.Dat")},
                             {"setupweb.dat", ReadFile(setupFolder_ + "setupweb.dat")}});
   engine::TFileDeployment deployment(state_, ui_, state_.InstallDir + "setup.exe");
+  EXPECT_EQ(deployment.StagePackage(), engine::Outcome::Done);
   EXPECT_EQ(deployment.DeployFiles(), engine::Outcome::Done);
   EXPECT_TRUE(ui_.Boxes().empty());
   EXPECT_EQ(Installed("setup.exe"), "MZ installed setup");
@@ -220,7 +248,7 @@ TEST_F(FileDeploymentTest, TheAntivirusEngineIsInstalledOnceAndUpdatedEveryTime)
         {{"setupav.dat", Archive({{"setiface.dll", library}, {"avastoem.exe", "engine"}})}});
   std::string setupDir = state_.InstallDir + "avast\\setup\\";
   for (int run = 0; run < 2; ++run) {
-    EXPECT_EQ(Deployment(ui_).DeployFiles(), engine::Outcome::Done);
+    EXPECT_EQ(Deploy(ui_), engine::Outcome::Done);
     EXPECT_EQ(ui_.StatusHistory().back(), setup::cInstallingWeb);
     EXPECT_FALSE(platform::DirectoryExists(state_.ExtractDir + "avast"));
     // The engine's installer ran once, into InstallDir + "avast": it copied itself there.
@@ -243,7 +271,7 @@ TEST_F(FileDeploymentTest, DataSourcesPointAtTheInstalledDatabases) {
   ASSERT_TRUE(access.Open(platform::RegRoot::LocalMachine,
                           "\\SOFTWARE\\ODBC\\ODBCINST.INI\\Microsoft Access Driver (*.mdb)", true));
   ASSERT_TRUE(access.WriteString("Driver", "C:\\Windows\\system32\\odbcjt32.dll"));
-  EXPECT_EQ(Deployment(ui_).DeployFiles(), engine::Outcome::Done);
+  EXPECT_EQ(Deploy(ui_), engine::Outcome::Done);
   for (const auto& source : registration::kAccessDataSources) {
     EXPECT_TRUE(registration::DataSourceExists(source.name)) << source.name;
     platform::RegKey key;
@@ -264,7 +292,7 @@ TEST_F(FileDeploymentTest, LdapKeepsItsConfigurationAndDatabase) {
   Write(setupFolder_, {{"setupldap.dat", Archive({{"slapd.conf", "package slapd"},
                                                   {"ldbm\\id2entry.dbb", "package db"},
                                                   {"schema\\extra.schema", "new extra"}})}});
-  EXPECT_EQ(Deployment(ui_).DeployFiles(), engine::Outcome::Done);
+  EXPECT_EQ(Deploy(ui_), engine::Outcome::Done);
   EXPECT_EQ(Installed("ldap\\slapd.conf"), "my slapd");
   EXPECT_EQ(Installed("ldap\\ldbm\\id2entry.dbb"), "my db");
   EXPECT_EQ(Installed("ldap\\schema\\extra.schema"), "new extra");

@@ -198,14 +198,14 @@ TEST_F(InstallRunTest, AFreshInstallationLogsEveryStepAndSetsUpTheDemoServer) {
   state_.Mode = setup::InterfaceMode::Basic;
   ASSERT_EQ(Run(ui_), engine::Outcome::Done) << Said(ui_);
 
-  const std::string extractDir = root_ + "Temp\\orvikinstall\\";
-  EXPECT_EQ(
-      Log(),
-      (std::vector<std::string>{
-          "Started \"Orvik Mail Server\" 8.9.1 \"" + dir_ + "\"", "Checking running services",
-          "Services stopped", "Data file extracted to \"" + extractDir + "\"", "Copying files...",
-          "Copying files done", "Creating demo accounts", "Installing services",
-          "Extracted data deleted \"" + extractDir + "\"", "Starting services", "Finished", ""}));
+  const std::string extractDir = dir_ + engine::kStagingFolder;
+  EXPECT_EQ(Log(), (std::vector<std::string>{"Started \"Orvik Mail Server\" 8.9.1 \"" + dir_ + "\"",
+                                             "Data file extracted to \"" + extractDir + "\"",
+                                             "Checking running services", "Services stopped",
+                                             "Copying files...", "Copying files done",
+                                             "Creating demo accounts", "Installing services",
+                                             "Extracted data deleted \"" + extractDir + "\"",
+                                             "Starting services", "Finished", ""}));
   EXPECT_EQ(ui_.Progress(), ui::HeadlessUI::kProgressMax);
   EXPECT_TRUE(ui_.Boxes().empty());
   EXPECT_FALSE(platform::DirectoryExists(extractDir));
@@ -311,7 +311,7 @@ TEST_F(InstallRunTest, AnEndBeforeTheFinishLeavesTheServerAsItWas) {
     ui.ScriptAnswers(c.answers);
     EXPECT_EQ(Run(ui), c.outcome) << Said(ui);
     EXPECT_EQ(StartType(support::kModuleIM), platform::kStartDisabled);
-    EXPECT_FALSE(platform::DirectoryExists(root_ + "Temp\\orvikinstall\\"));
+    EXPECT_FALSE(platform::DirectoryExists(dir_ + engine::kStagingFolder));
     bool stopped = false;
     for (const std::string& call : simulator::ServiceCallLog()) {
       stopped |= call.rfind("Stop", 0) == 0;

@@ -16,10 +16,10 @@
 #include <optional>
 
 #include "platform/datetime.h"
-#include "platform/posix/windows_names.h"
 #include "platform/posix/path_changes.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/tm_fields.h"
+#include "platform/posix/windows_names.h"
 
 namespace platform {
 namespace {
@@ -208,8 +208,11 @@ bool MoveFile(const std::string& source, const std::string& target) {
 bool ReplaceFile(const std::string& source, const std::string& target) {
   std::string from = MapPath(source), to = MapPath(target);
   struct stat st;
-  if (lstat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
-  if (IsReadOnly(to)) return false;  // as Windows refuses to replace a read-only file
+  // Windows refuses a folder or a read-only file as the target: access denied.
+  if ((lstat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) || IsReadOnly(to)) {
+    errno = EACCES;
+    return false;
+  }
   DirectoryChange change({from, to});
   return rename(from.c_str(), to.c_str()) == 0;
 }
@@ -231,6 +234,10 @@ bool CreateDirectory(const std::string& path) {
   if (mkdir(native.c_str(), 0755) != 0) return false;
   posix::RememberNewDirectory(native);
   return true;
+}
+
+bool InheritAccess(const std::string& path) {
+  return GetFileAttributes(path) != kInvalidAttributes;
 }
 
 bool RemoveDirectory(const std::string& path) {

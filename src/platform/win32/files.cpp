@@ -90,6 +90,17 @@ bool CreateDirectory(const std::string& path) {
   return CreateDirectoryA(path.c_str(), nullptr) != 0;
 }
 
+// An empty access list that is not protected: the system fills in what the
+// folder above passes on, and passes it on further below a folder.
+bool InheritAccess(const std::string& path) {
+  ACL empty;
+  if (!InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return false;
+  std::string name = path;
+  return SetNamedSecurityInfoA(name.data(), SE_FILE_OBJECT,
+                               DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                               nullptr, nullptr, &empty, nullptr) == ERROR_SUCCESS;
+}
+
 // On a junction or directory symbolic link this removes the link, not the target.
 bool RemoveDirectory(const std::string& path) {
   return RemoveDirectoryA(path.c_str()) != 0;

@@ -5,6 +5,7 @@
 
 // clang-format off
 #include <windows.h>
+#include <aclapi.h>
 #include <bcrypt.h>
 #include <shellapi.h>
 #include <shlobj.h>  // shell links and special folders; brings ole2.h and shobjidl.h

@@ -6,7 +6,6 @@
 
 #include <functional>
 
-#include "archive/extract.h"
 #include "common/scratch_dir.h"
 #include "common/shell_link_reader.h"
 #include "common/testbed.h"
@@ -49,7 +48,7 @@ class DemoPackageTest : public testing::Test {
         << "no demo package in " << DemoFolder() << ": scripts/build.sh all makes it";
     support::InitServiceMode();
     state_.InstallDir = scratch_.Path() + "Program Files\\Orvik\\";
-    state_.ExtractDir = scratch_.Path() + "orvikinstall\\";
+    state_.ExtractDir = state_.InstallDir + engine::kStagingFolder;
     Cleanup();
   }
   void TearDown() override { Cleanup(); }
@@ -60,12 +59,11 @@ class DemoPackageTest : public testing::Test {
     support::DeleteDirectory(common + "\\" + setup::cName + "\\", "", true);
     platform::DeleteFile(engine::GetDesktopFolder() + engine::LinkDescLine(0) + ".lnk");
   }
+  // Stages the package, then deploys it, as the install run does.
   engine::Outcome Deploy(ui::UserInterface& ui) {
-    archive::ArchiveStatus status;
-    if (!archive::ExtractArchive(DemoFolder() + "setup.Dat", state_.ExtractDir, status, true, "",
-                                 "", ""))
-      return engine::Outcome::Fatal;
-    return engine::TFileDeployment(state_, ui, DemoFolder() + "setup.exe").DeployFiles();
+    engine::TFileDeployment deployment(state_, ui, DemoFolder() + "setup.exe");
+    engine::Outcome staged = deployment.StagePackage();
+    return staged == engine::Outcome::Done ? deployment.DeployFiles() : staged;
   }
   std::string Installed(const std::string& name) { return ReadFile(state_.InstallDir + name); }
 
