@@ -226,9 +226,12 @@ class Extraction {
       return true;
     }
     if (entry.Size > 0) {
-      const DecodeResult decoded = source.Decode([&file](const char* data, size_t length) {
-        if (!file.Write(data, static_cast<int64_t>(length))) throw SinkAbort{};
-      });
+      uint64_t& written = result.BytesDecoded;
+      const DecodeResult decoded =
+          source.Decode([&file, &written](const char* data, size_t length) {
+            if (!file.Write(data, static_cast<int64_t>(length))) throw SinkAbort{};
+            written += length;
+          });
       if (decoded != DecodeResult::kOk) {
         if (decoded != DecodeResult::kDataError) result.SystemError = platform::LastError();
         // Neither a damaged entry nor a partly written one is left behind.

@@ -67,7 +67,7 @@ struct ExtractResult {
   uint32_t Version = 0;  // of the archive's header; 0 without a preamble
   // Files created and completely written; with VerifyOnly, entries checked.
   uint64_t EntriesWritten = 0;
-  uint64_t BytesDecoded = 0;  // with VerifyOnly: the size of the entries checked, unpacked
+  uint64_t BytesDecoded = 0;  // unpacked size of the files written (with VerifyOnly: checked)
   std::string FailedEntry;    // the entry at which a password, data or write failure stopped
   uint32_t SystemError = 0;   // with WriteError: the system's code for the failed create or write
   // True when the archive was read to its end or its end marker and nothing failed.

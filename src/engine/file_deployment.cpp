@@ -5,6 +5,7 @@
 
 #include "archive/extract.h"
 #include "engine/antivirus_setup.h"
+#include "engine/folder_swap.h"
 #include "platform/files.h"
 #include "platform/library.h"
 #include "platform/system.h"
@@ -46,7 +47,11 @@ TFileDeployment::TFileDeployment(setup::TSetupState& state, ui::UserInterface& u
     : state_(state),
       ui_(ui),
       setupProgram_(std::move(setupProgram)),
-      setupFolder_(support::FolderOfPath(setupProgram_)) {}
+      setupFolder_(support::FolderOfPath(setupProgram_)),
+      swap_([this](const std::string& name, const std::string& from, const std::string& to) {
+        // An extra of the installation carried into the staged folder.
+        return Place(name, to + name, [&] { return platform::MoveFile(from + name, to + name); });
+      }) {}
 
 Outcome TFileDeployment::EnsureInstallDir() {
   const std::string& dir = state_.InstallDir;
@@ -116,6 +121,14 @@ Outcome TFileDeployment::MoveIfPresent(const std::string& name, const std::strin
 
 Outcome TFileDeployment::MoveTree(const std::string& sourceRoot, const std::string& sub,
                                   const std::string& targetRoot) {
+  // A folder the installation has is swapped for the staged one in a few
+  // renames when it can be; otherwise each file moves over its namesake.
+  if (support::DirExists(targetRoot + sub) && support::DirExists(sourceRoot + sub)) {
+    bool swapped = false;
+    ORVIK_TRY(swap_.Swap(sourceRoot + sub, targetRoot + sub, state_.ExtractDir + kReplacedFolder,
+                         swapped));
+    if (swapped) return Outcome::Done;
+  }
   // Folders still to move; a list, not recursion, whatever the tree's depth.
   std::vector<std::string> pending{sub};
   while (!pending.empty()) {
@@ -142,6 +155,20 @@ Outcome TFileDeployment::MoveTree(const std::string& sourceRoot, const std::stri
     pending.insert(pending.end(), subfolders.rbegin(), subfolders.rend());
   }
   return Outcome::Done;
+}
+
+void TFileDeployment::Survey() {
+  bool any = false;
+  for (const char* folder : kDeployedFolders) {
+    if (!support::DirExists(state_.InstallDir + folder)) continue;
+    swap_.Survey(state_.InstallDir + folder);
+    any = true;
+  }
+  if (any) swap_.Survey(state_.ExtractDir);
+}
+
+void TFileDeployment::RetireReplaced() {
+  swap_.Retire();
 }
 
 bool TFileDeployment::MoveFolder(const std::string& source, const std::string& target) {
@@ -186,6 +213,7 @@ Outcome TFileDeployment::Unpack(const std::string& name, const std::string& dest
   options.AllOrNothing = true;
   const archive::ExtractResult result = archive::Extract(
       support::ShortString(setupFolder_ + name), support::ShortString(destination), options);
+  stagedBytes_ += result.BytesDecoded;
   if (result.Succeeded()) return Outcome::Done;
   std::string text = setup::cErrorDataFile, logged = text + " " + name;
   if (result.End == archive::ExtractEnd::WriteError) {

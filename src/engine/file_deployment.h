@@ -5,9 +5,11 @@
 // that hold the installation path, and installs the anti-virus engine.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
+#include "engine/folder_swap.h"
 #include "engine/outcome.h"
 #include "product/setup_state.h"
 #include "product/user_interface.h"
@@ -32,11 +34,16 @@ inline constexpr const char* kDeployedFolders[] = {
 // there before anything changes, and moved into place from there. Setup's own;
 // deleted at the end of every run.
 inline constexpr char kStagingFolder[] = "~staging\\";
+// Below the staging folder: the folders of the installation replaced by staged
+// ones, until the server runs again.
+inline constexpr char kReplacedFolder[] = "~replaced\\";
 
 class TFileDeployment {
  public:
   // setupProgram is the running setup program; its folder is the setup folder.
   TFileDeployment(setup::TSetupState& state, ui::UserInterface& ui, std::string setupProgram);
+  TFileDeployment(const TFileDeployment&) = delete;
+  TFileDeployment& operator=(const TFileDeployment&) = delete;
 
   // Unpacks setup.Dat, setupweb.dat (into webmail\) and, when anti-virus is
   // chosen, setupav.dat (into avast\) into ExtractDir, the staging folder,
@@ -44,8 +51,17 @@ class TFileDeployment {
   // does not decode or cannot be written; what was unpacked stays for the
   // caller to delete.
   Outcome StagePackage();
+  // The unpacked size of what StagePackage unpacked.
+  uint64_t StagedBytes() const { return stagedBytes_; }
+  // Reads the installation's deployed folders and the staging folder, after
+  // StagePackage and before the modules are stopped, so that DeployFiles can
+  // swap folders without reading them again.
+  void Survey();
   // The whole deployment, after StagePackage.
   Outcome DeployFiles();
+  // After the modules run again: what arrived in a replaced folder after the
+  // survey goes into its successor, and the replaced folders are deleted.
+  void RetireReplaced();
   // Adds the web filter module to config\webserver.cfg; for upgrades from
   // versions before 7.7.3.
   void RegisterWebFilter();
@@ -94,6 +110,8 @@ class TFileDeployment {
   ui::UserInterface& ui_;
   std::string setupProgram_;
   std::string setupFolder_;  // with a trailing "\"
+  TFolderSwap swap_;
+  uint64_t stagedBytes_ = 0;
 };
 
 }  // namespace engine

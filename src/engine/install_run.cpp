@@ -79,7 +79,8 @@ TInstallRun::TInstallRun(setup::TSetupState& state, ui::UserInterface& ui,
       config_(config),
       setupProgram_(std::move(setupProgram)),
       setupFolder_(support::FolderOfPath(setupProgram_)),
-      services_(state, ui) {}
+      services_(state, ui),
+      deployment_(state, ui, setupProgram_) {}
 
 Outcome TInstallRun::Run(const std::string& destination) {
   // Stored as Windows spells it, so that later runs compare it with their own folder.
@@ -90,6 +91,7 @@ Outcome TInstallRun::Run(const std::string& destination) {
   for (int& type : state_.SavedStartTypes) type = -1;
   demoCreated_ = false;
   demoDomain_.clear();
+  packageBytes_ = 0;
   extracting_ = false;
   try {
     // What a run that was killed while it had modules stopped still holds goes
@@ -172,6 +174,7 @@ Outcome TInstallRun::VerifyPackage(int64_t& unpacked) {
       return Outcome::Fatal;
     }
     unpacked += static_cast<int64_t>(result.BytesDecoded);
+    packageBytes_ += result.BytesDecoded;
   }
   return Outcome::Done;
 }
@@ -181,8 +184,7 @@ Outcome TInstallRun::VerifyPackage(int64_t& unpacked) {
 // was. Deployment then renames the files into place, on the same volume.
 Outcome TInstallRun::Stage() {
   const std::string staging = support::ShortString(state_.InstallDir + kStagingFolder);
-  TFileDeployment deployment(state_, ui_, setupProgram_);
-  Outcome made = deployment.EnsureInstallDir();
+  Outcome made = deployment_.EnsureInstallDir();
   if (made != Outcome::Done) return made;
   state_.ExtractDir = staging;
   extracting_ = true;
@@ -192,7 +194,7 @@ Outcome TInstallRun::Stage() {
     return Refuse(setup::cErrorDir + platform::SystemErrorText(platform::LastError()));
   platform::SetFileAttributes(staging, platform::kAttrHidden);
   ui_.ShowStatus(setup::cExtractingFiles);
-  Outcome staged = deployment.StagePackage();
+  Outcome staged = deployment_.StagePackage();
   if (staged != Outcome::Done) return staged;
   support::SetupLog("Data file extracted to \"" + staging + "\"");
   return Outcome::Done;
@@ -212,8 +214,10 @@ Outcome TInstallRun::Steps() {
   if (state_.IsUpgrade && !previous.empty()) product.WriteString(kUpgradeFromValue, previous);
   config_.Dirs.InstallDir = support::ShortString(dir);
 
-  // The modules are stopped only now that the package is unpacked: the server
-  // is down for the renames, not for the unpacking.
+  // The modules are stopped only now that the package is unpacked and the
+  // installed folders read: the server is down for the renames, not for the
+  // unpacking.
+  deployment_.Survey();
   if (state_.IsUpgrade && support::ServiceMode) SaveStartTypes();
   support::SetupLog("Checking running services");
   ui_.StepProgress();
@@ -224,7 +228,7 @@ Outcome TInstallRun::Steps() {
   ui_.StepProgress();
 
   support::SetupLog("Copying files...");
-  Outcome deployed = TFileDeployment(state_, ui_, setupProgram_).DeployFiles();
+  Outcome deployed = deployment_.DeployFiles();
   if (deployed != Outcome::Done) return Abort(deployed);
   ui_.StepProgress();
   archive::ArchiveStatus status;
@@ -239,15 +243,18 @@ Outcome TInstallRun::Steps() {
   ui_.StepProgress();
   if (state_.IsUpgrade && !previous.empty() &&
       !support::VersionAtLeast(previous, kOldestWithWebFilter))
-    TFileDeployment(state_, ui_, setupProgram_).RegisterWebFilter();
+    deployment_.RegisterWebFilter();
   ui_.StepProgress();
-  if (TSystemRegistration(state_, ui_, setupProgram_).RegisterSystem() != Outcome::Done)
+  const uint64_t installed = packageBytes_ + deployment_.StagedBytes() +
+                             std::max<int64_t>(platform::FileSize(setupProgram_), 0);
+  if (TSystemRegistration(state_, ui_, setupProgram_).RegisterSystem(installed) != Outcome::Done)
     return Abort(Outcome::Fatal);
   RemoveDeselected();
 
   support::SetupLog("Installing services");
   services_.InstallServices();
   ui_.StepProgress();
+  deployment_.RetireReplaced();
   archive::DeleteExtracted(state_.ExtractDir);
   extracting_ = false;
   support::SetupLog("Extracted data deleted \"" + state_.ExtractDir + "\"");
@@ -281,7 +288,10 @@ Outcome TInstallRun::Steps() {
 Outcome TInstallRun::Abort(Outcome outcome) {
   if (state_.IsUpgrade && support::ServiceMode) RestoreStartTypes();
   if (support::ServiceMode) services_.RestoreFailureActions();
-  if (extracting_ && !state_.ExtractDir.empty()) archive::DeleteExtracted(state_.ExtractDir);
+  if (extracting_ && !state_.ExtractDir.empty()) {
+    deployment_.RetireReplaced();
+    archive::DeleteExtracted(state_.ExtractDir);
+  }
   extracting_ = false;
   return outcome;
 }

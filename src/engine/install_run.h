@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "engine/file_deployment.h"
 #include "engine/outcome.h"
 #include "engine/service_control.h"
 #include "product/setup_state.h"
@@ -63,9 +64,11 @@ class TInstallRun {
   std::string setupProgram_;
   std::string setupFolder_;  // with a trailing "\"
   TServiceControl services_;
+  TFileDeployment deployment_;
   bool demoCreated_ = false;
-  std::string demoDomain_;   // the domain of the demo data
-  bool extracting_ = false;  // ExtractDir, the staging folder, may exist and is ours to delete
+  std::string demoDomain_;     // the domain of the demo data
+  uint64_t packageBytes_ = 0;  // unpacked, of the archives that go straight into place
+  bool extracting_ = false;    // ExtractDir, the staging folder, may exist and is ours to delete
 };
 
 }  // namespace engine

@@ -24,36 +24,6 @@ constexpr char kMakerAddress[] = "https://www.kestrun.example/";
 constexpr int kUninstallIcon = 1;
 constexpr int kWebLogOnIcon = 2;
 
-// The size of the files in a folder, with its subfolders or without.
-// Links and junctions are not followed.
-uint64_t FolderBytes(const std::string& root, bool subfolders) {
-  uint64_t bytes = 0;
-  std::vector<std::string> pending{root};
-  while (!pending.empty()) {
-    std::string folder = pending.back();
-    pending.pop_back();
-    std::vector<platform::DirEntry> entries;
-    if (!platform::ListDirectory(folder + "*.*", entries)) continue;
-    for (const platform::DirEntry& e : entries) {
-      if (e.name == "." || e.name == ".." || (e.attributes & platform::kAttrReparsePoint)) continue;
-      if (!(e.attributes & platform::kAttrDirectory))
-        bytes += static_cast<uint64_t>(e.size);
-      else if (subfolders)
-        pending.push_back(folder + e.name + "\\");
-    }
-  }
-  return bytes;
-}
-
-// What the installation put into its folder, in KiB, for the list of installed
-// programs: the program files and the deployed folders, never the mail store,
-// logs or configuration, which may hold millions of files.
-uint32_t InstalledKiB(const std::string& dir) {
-  uint64_t bytes = FolderBytes(dir, false);
-  for (const char* folder : kDeployedFolders) bytes += FolderBytes(dir + folder, true);
-  return static_cast<uint32_t>((bytes + 1023) / 1024);
-}
-
 }  // namespace
 
 std::string LinkDescLine(int index) {
@@ -149,19 +119,20 @@ void TSystemRegistration::CreateProgramGroup() {
   link(setup::cOrvikWebAdmin, setupCopy, "/WEBADMINLOGON", kWebLogOnIcon);
 }
 
-bool TSystemRegistration::WriteUninstallEntry() {
+bool TSystemRegistration::Refused(const support::TAdvancedRegistry& key, const std::string& name) {
+  std::string reason = "cannot write \"" + name + "\" of HKEY_LOCAL_MACHINE" + key.KeyPath();
+  support::SetupLog("Error: " + setup::cRegistryError + reason);
+  ui_.MessageBox(setup::cRegistryError + reason + setup::cErrorText, setup::cError,
+                 ui::kOk | ui::kIconError | ui::kTaskModal);
+  return false;
+}
+
+bool TSystemRegistration::WriteUninstallEntry(uint64_t installedBytes) {
   const std::string& dir = state_.InstallDir;
   support::TAdvancedRegistry entry(support::hkLOCAL_MACHINE, kUninstallKey, kUninstallSection);
   support::TAdvancedRegistry product = setup::ProductRegistry();
   bool failed = false;
   entry.OnError = product.OnError = [&](support::TAdvancedRegistry&) { failed = true; };
-  auto report = [&](const support::TAdvancedRegistry& key, const std::string& name) {
-    std::string reason = "cannot write \"" + name + "\" of HKEY_LOCAL_MACHINE" + key.KeyPath();
-    support::SetupLog("Error: " + setup::cRegistryError + reason);
-    ui_.MessageBox(setup::cRegistryError + reason + setup::cErrorText, setup::cError,
-                   ui::kOk | ui::kIconError | ui::kTaskModal);
-    return false;
-  };
   const std::pair<const char*, std::string> entryValues[] = {
       {"DisplayName", setup::cName + " " + setup::kProductVersion},
       // Quoted: the shell reads it as a command line.
@@ -176,20 +147,20 @@ bool TSystemRegistration::WriteUninstallEntry() {
   };
   for (const auto& [name, value] : entryValues) {
     entry.WriteString(name, value);
-    if (failed) return report(entry, name);
+    if (failed) return Refused(entry, name);
   }
-  entry.WriteInteger("EstimatedSize", static_cast<int32_t>(InstalledKiB(dir)));
-  if (failed) return report(entry, "EstimatedSize");
+  entry.WriteInteger("EstimatedSize", static_cast<int32_t>((installedBytes + 1023) / 1024));
+  if (failed) return Refused(entry, "EstimatedSize");
   const std::pair<const char*, std::string> productValues[] = {{"InstallDir", dir},
                                                                {"Version", setup::kProductVersion}};
   for (const auto& [name, value] : productValues) {
     product.WriteString(name, value);
-    if (failed) return report(product, name);
+    if (failed) return Refused(product, name);
   }
   return true;
 }
 
-Outcome TSystemRegistration::RegisterSystem() {
+Outcome TSystemRegistration::RegisterSystem(uint64_t installedBytes) {
   ui_.ShowStatus(setup::cCreatingIcons);
   CreateProgramGroup();
   const std::string& dir = state_.InstallDir;
@@ -204,7 +175,7 @@ Outcome TSystemRegistration::RegisterSystem() {
       platform::CreateShellLink(dir + "config.exe", GetQuickLaunchFolder() + firstLink + ".lnk", "",
                                 0);
   }
-  return WriteUninstallEntry() ? Outcome::Done : Outcome::Fatal;
+  return WriteUninstallEntry(installedBytes) ? Outcome::Done : Outcome::Fatal;
 }
 
 }  // namespace engine

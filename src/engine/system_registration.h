@@ -3,11 +3,13 @@
 // installation folder and version in the product key.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "engine/outcome.h"
 #include "product/setup_state.h"
 #include "product/user_interface.h"
+#include "support/advanced_registry.h"
 
 namespace engine {
 
@@ -39,13 +41,16 @@ class TSystemRegistration {
   // in the installation folder.
   TSystemRegistration(setup::TSetupState& state, ui::UserInterface& ui, std::string setupProgram);
 
-  // Fatal when the uninstall entry or the product key could not be written
-  // (shown and logged); the install run goes on and ends with that code.
-  Outcome RegisterSystem();
+  // installedBytes, what the package installs, becomes the entry's
+  // EstimatedSize (in KiB). Fatal when the uninstall entry or the product key
+  // could not be written (shown and logged); the install run goes on and ends
+  // with that code.
+  Outcome RegisterSystem(uint64_t installedBytes);
 
  private:
   void CreateProgramGroup();
-  bool WriteUninstallEntry();
+  bool WriteUninstallEntry(uint64_t installedBytes);
+  bool Refused(const support::TAdvancedRegistry& key, const std::string& name);
 
   setup::TSetupState& state_;
   ui::UserInterface& ui_;

@@ -55,7 +55,7 @@ class UninstallTest : public testing::Test {
       simulator::AddService(service);
     }
     state_.AddDesktop = true;
-    ASSERT_EQ(engine::TSystemRegistration(state_, ui_, dir_ + "setup.exe").RegisterSystem(),
+    ASSERT_EQ(engine::TSystemRegistration(state_, ui_, dir_ + "setup.exe").RegisterSystem(0),
               engine::Outcome::Done);
   }
   void TearDown() override {

@@ -128,8 +128,8 @@ TEST_F(DemoPackageTest, RegistrationMakesOneGroupOfLinksAndAQuotedUninstallEntry
   ASSERT_EQ(Deploy(ui_), engine::Outcome::Done);
   state_.AddDesktop = true;
   engine::TSystemRegistration registration(state_, ui_, DemoFolder() + "setup.exe");
-  ASSERT_EQ(registration.RegisterSystem(), engine::Outcome::Done);
-  ASSERT_EQ(registration.RegisterSystem(), engine::Outcome::Done);  // a second run
+  ASSERT_EQ(registration.RegisterSystem(0), engine::Outcome::Done);
+  ASSERT_EQ(registration.RegisterSystem(0), engine::Outcome::Done);  // a second run
 
   std::string group = platform::SpecialFolderPath(platform::SpecialFolder::CommonPrograms) + "\\" +
                       setup::cName + "\\";
@@ -171,7 +171,7 @@ TEST_F(DemoPackageTest, RegistrationMakesOneGroupOfLinksAndAQuotedUninstallEntry
 
   // A group name that would leave its folder deletes and creates nothing.
   setup::cName = "..";
-  EXPECT_EQ(registration.RegisterSystem(), engine::Outcome::Done);
+  EXPECT_EQ(registration.RegisterSystem(0), engine::Outcome::Done);
   setup::RestoreDefaultMessages();
   EXPECT_TRUE(platform::FileExists(group + setup::UninstallDesc + ".lnk"));
   EXPECT_TRUE(platform::DirectoryExists(

@@ -1,0 +1,124 @@
+#include "engine/folder_swap.h"
+
+#include <unordered_map>
+
+#include "support/file_utils.h"
+#include "support/text_fields.h"
+
+namespace engine {
+namespace {
+
+// A folder to walk into; a link or junction is an entry like a file, never
+// followed.
+bool IsFolder(uint32_t attributes) {
+  return (attributes & platform::kAttrDirectory) && !(attributes & platform::kAttrReparsePoint);
+}
+
+std::vector<platform::DirEntry> List(const std::string& folder) {
+  std::vector<platform::DirEntry> entries, kept;
+  platform::ListDirectory(folder + "*.*", entries);
+  for (platform::DirEntry& entry : entries)
+    if (entry.name != "." && entry.name != "..") kept.push_back(std::move(entry));
+  return kept;
+}
+
+// Renames a folder (paths ending in "\"), making the new one's parents.
+bool RenameFolder(const std::string& from, const std::string& to) {
+  const std::string target = support::NormalizeDir(to, false);
+  support::CreateDirectoryPath(support::FolderOfPath(target));
+  return platform::MoveFile(support::NormalizeDir(from, false), target);
+}
+
+}  // namespace
+
+void TFolderSwap::Survey(const std::string& folder) {
+  std::vector<std::string> pending{folder};
+  while (!pending.empty()) {
+    const std::string current = pending.back();
+    pending.pop_back();
+    std::vector<platform::DirEntry> entries = List(current);
+    for (const platform::DirEntry& entry : entries)
+      if (IsFolder(entry.attributes)) pending.push_back(current + entry.name + "\\");
+    survey_[support::LowerCase(current)] = std::move(entries);
+  }
+}
+
+std::vector<platform::DirEntry> TFolderSwap::Entries(const std::string& folder,
+                                                     bool surveyed) const {
+  if (surveyed) {
+    auto found = survey_.find(support::LowerCase(folder));
+    if (found != survey_.end()) return found->second;
+  }
+  return List(folder);
+}
+
+Outcome TFolderSwap::CarryExtras(const std::string& source, const std::string& target, bool top,
+                                 bool& consistent) {
+  std::unordered_map<std::string, bool> staged;  // lower-case name: whether it is a folder
+  for (const platform::DirEntry& entry : Entries(source, !top))
+    staged[support::LowerCase(entry.name)] = IsFolder(entry.attributes);
+  for (const platform::DirEntry& entry : Entries(target, !top)) {
+    auto found = staged.find(support::LowerCase(entry.name));
+    if (found == staged.end()) {
+      // Read before the server stopped: it may have gone since.
+      if (!top && platform::GetFileAttributes(target + entry.name) == platform::kInvalidAttributes)
+        continue;
+      Outcome carried = carry_(entry.name, target, source);
+      if (carried != Outcome::Done) return carried;
+      continue;
+    }
+    if (found->second != IsFolder(entry.attributes)) {
+      consistent = false;
+      return Outcome::Done;
+    }
+    if (!found->second) continue;  // the staged file replaces it
+    const std::string sub = entry.name + "\\";
+    Outcome carried = CarryExtras(source + sub, target + sub, false, consistent);
+    if (carried != Outcome::Done || !consistent) return carried;
+  }
+  return Outcome::Done;
+}
+
+Outcome TFolderSwap::Swap(const std::string& source, const std::string& target,
+                          const std::string& asideRoot, bool& swapped) {
+  swapped = false;
+  bool consistent = true;
+  Outcome carried = CarryExtras(source, target, true, consistent);
+  if (carried != Outcome::Done || !consistent) return carried;
+  const std::string aside = asideRoot + std::to_string(replaced_.size()) + "\\";
+  if (!RenameFolder(target, aside)) return Outcome::Done;
+  if (!RenameFolder(source, target)) {
+    // Put back; when even that fails, the caller moves the staged files into
+    // a new folder and the replaced one is retired into it.
+    if (!RenameFolder(aside, target)) replaced_.emplace_back(aside, target);
+    return Outcome::Done;
+  }
+  platform::InheritAccess(support::NormalizeDir(target, false));
+  replaced_.emplace_back(aside, target);
+  swapped = true;
+  return Outcome::Done;
+}
+
+void TFolderSwap::RetireInto(const std::string& aside, const std::string& target) {
+  for (const platform::DirEntry& entry : List(aside)) {
+    const std::string from = aside + entry.name, to = target + entry.name;
+    const uint32_t there = platform::GetFileAttributes(to);
+    if (there == platform::kInvalidAttributes) {
+      platform::MoveFile(from, to);  // arrived after the survey
+    } else if (IsFolder(entry.attributes) && IsFolder(there)) {
+      RetireInto(from + "\\", to + "\\");
+    } else if (!IsFolder(entry.attributes)) {
+      platform::SetFileAttributes(from, platform::kAttrNormal);
+      platform::DeleteFile(from);
+    }
+  }
+  platform::RemoveDirectory(support::NormalizeDir(aside, false));
+}
+
+void TFolderSwap::Retire() {
+  for (const auto& [aside, target] : replaced_) RetireInto(aside, target);
+  replaced_.clear();
+  survey_.clear();
+}
+
+}  // namespace engine
