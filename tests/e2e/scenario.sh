@@ -646,6 +646,24 @@ scenario_failures() {
     "$(setup_log | grep 'setup\.Dat' | tail -n 1)"
   e2e_copy_package "$E2E_BUILD/demo"
 
+  # A file of the package that cannot be unpacked (a program runs from the staging folder where
+  # pop3.exe is unpacked): exit 4 before any module was stopped.
+  staged=$root~staging
+  mkdir -p "$staged"
+  cp "$root/pop3.exe" "$staged/pop3.exe"
+  (cd "$staged" && exec timeout 300 wine pop3.exe /desktop </dev/null >/dev/null 2>&1) &
+  locker=$!
+  wait_for_line "$staged/pop3.exe.log" "start desktop" 30
+  before=$(service_table)
+  install
+  kill "$locker" 2>/dev/null
+  wait "$locker"
+  e2e_expect "exit code when a file cannot be unpacked" 4 "$E2E_EXIT"
+  e2e_expect "services when a file cannot be unpacked" "$before" "$(service_table)"
+  e2e_expect_match "setup.log when a file cannot be unpacked" \
+    'Error: Setup aborted - Setup cannot write ".*~staging.pop3\.exe": .*' \
+    "$(setup_log | grep 'cannot write' | tail -n 1)"
+
   # An upgrade ended between registration and the upgrade tasks: the next run runs them.
   lines=$(setup_log | wc -l)
   (cd "$(e2e_path "$E2E_SETUP_DIR")" &&
