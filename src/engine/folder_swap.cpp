@@ -22,6 +22,9 @@ std::vector<platform::DirEntry> List(const std::string& folder) {
   return kept;
 }
 
+// The note of the swaps below the aside folders: "aside<TAB>source<TAB>target" a line.
+constexpr char kSwapNotes[] = "swaps.txt";
+
 // Renames a folder (paths ending in "\"), making the new one's parents.
 bool RenameFolder(const std::string& from, const std::string& to) {
   const std::string target = support::NormalizeDir(to, false);
@@ -82,10 +85,14 @@ Outcome TFolderSwap::CarryExtras(const std::string& source, const std::string& t
 Outcome TFolderSwap::Swap(const std::string& source, const std::string& target,
                           const std::string& asideRoot, bool& swapped) {
   swapped = false;
+  const std::string aside = asideRoot + std::to_string(attempts_++) + "\\";
+  // Noted before anything moves; without the note nothing does.
+  if (!support::SaveStringToFile(aside + "\t" + source + "\t" + target + "\r\n",
+                                 asideRoot + kSwapNotes, false, true))
+    return Outcome::Done;
   bool consistent = true;
   Outcome carried = CarryExtras(source, target, true, consistent);
   if (carried != Outcome::Done || !consistent) return carried;
-  const std::string aside = asideRoot + std::to_string(replaced_.size()) + "\\";
   if (!RenameFolder(target, aside)) return Outcome::Done;
   if (!RenameFolder(source, target)) {
     // Put back; when even that fails, the caller moves the staged files into
@@ -113,6 +120,25 @@ void TFolderSwap::RetireInto(const std::string& aside, const std::string& target
     }
   }
   platform::RemoveDirectory(support::NormalizeDir(aside, false));
+}
+
+void TFolderSwap::Recover(const std::string& asideRoot) {
+  std::string notes;
+  if (!support::ReadWholeFile(asideRoot + kSwapNotes, notes)) return;
+  for (const std::string& line : support::SplitLines(notes)) {
+    std::vector<std::string> fields;
+    support::SplitToList(line, '\t', fields);
+    if (fields.size() != 3) continue;
+    const std::string &aside = fields[0], &source = fields[1], &target = fields[2];
+    if (support::DirExists(aside)) {
+      if (support::DirExists(target))
+        RetireInto(aside, target);
+      else
+        RenameFolder(aside, target);
+    }
+    // Stopped before the staged folder took the place: what was carried goes back.
+    if (support::DirExists(source) && support::DirExists(target)) RetireInto(source, target);
+  }
 }
 
 void TFolderSwap::Retire() {

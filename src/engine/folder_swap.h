@@ -7,7 +7,9 @@
 // stopped (Survey); below their top level those readings stand in for reading
 // them again while it is down. What arrived in an installed folder after it was
 // read is carried into the new one when the replaced folders are retired,
-// after the server runs again.
+// after the server runs again. Each swap is noted in a file below the aside
+// folders before it begins, so that the next run can put together what a run
+// killed in the middle of one left apart (Recover).
 #pragma once
 
 #include <functional>
@@ -41,6 +43,11 @@ class TFolderSwap {
   // Carries what each replaced folder holds and its successor lacks into the
   // successor, then deletes the replaced folders.
   void Retire();
+  // After a run that ended while swaps were under way (asideRoot as that run
+  // passed it): each noted installed folder gets back what its replaced folder
+  // and its staged folder hold and it lacks (the whole replaced folder when it
+  // is missing itself).
+  static void Recover(const std::string& asideRoot);
 
  private:
   // The entries of folder but "." and ".."; from the survey when surveyed is
@@ -50,9 +57,10 @@ class TFolderSwap {
   // top level, from the survey. consistent is false at a file facing a folder.
   Outcome CarryExtras(const std::string& source, const std::string& target, bool top,
                       bool& consistent);
-  void RetireInto(const std::string& aside, const std::string& target);
+  static void RetireInto(const std::string& aside, const std::string& target);
 
   Carry carry_;
+  unsigned attempts_ = 0;  // swaps begun: each has an aside folder of its own
   std::unordered_map<std::string, std::vector<platform::DirEntry>> survey_;  // by lower-case path
   std::vector<std::pair<std::string, std::string>> replaced_;  // aside folder, its successor
 };

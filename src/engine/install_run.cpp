@@ -7,6 +7,7 @@
 #include "archive/extract.h"
 #include "engine/antivirus_setup.h"
 #include "engine/file_deployment.h"
+#include "engine/folder_swap.h"
 #include "engine/system_registration.h"
 #include "engine/uninstall.h"
 #include "net/smtp_client.h"
@@ -188,8 +189,12 @@ Outcome TInstallRun::Stage() {
   if (made != Outcome::Done) return made;
   state_.ExtractDir = staging;
   extracting_ = true;
-  // What an interrupted run left there must not be deployed.
-  if (support::DirExists(staging)) archive::DeleteExtracted(staging);
+  // What an interrupted run left there must not be deployed; what its folder
+  // swaps had moved aside goes back first.
+  if (support::DirExists(staging)) {
+    TFolderSwap::Recover(staging + kReplacedFolder);
+    archive::DeleteExtracted(staging);
+  }
   if (!support::CreateDirectoryPath(staging))
     return Refuse(setup::cErrorDir + platform::SystemErrorText(platform::LastError()));
   platform::SetFileAttributes(staging, platform::kAttrHidden);

@@ -77,4 +77,33 @@ TEST_F(FolderSwapTest, AFileFacingAFolderLeavesTheInstalledFolderInPlace) {
   EXPECT_EQ(ReadFile(staged_ + "x"), "a file there");
 }
 
+// A run that ended in the middle: the next one puts together what it left apart.
+TEST_F(FolderSwapTest, ARunThatEndedMidwayIsPutTogetherByTheNext) {
+  for (bool swappedBeforeTheEnd : {false, true}) {
+    SCOPED_TRACE(swappedBeforeTheEnd ? "ended before retiring" : "ended while carrying");
+    support::DeleteDirectory(scratch_.Path() + "Orvik\\", "", true);
+    Write(installed_, {{"a.txt", "old a"}, {"mine.txt", "mine"}});
+    Write(staged_, {{"a.txt", "new a"}, {"b.txt", "new b"}});
+    engine::TFolderSwap swap(
+        [&](const std::string& name, const std::string& from, const std::string& to) {
+          platform::MoveFile(from + name, to + name);
+          return swappedBeforeTheEnd ? engine::Outcome::Done : engine::Outcome::Cancelled;
+        });
+    swap.Survey(installed_);
+    bool swapped = false;
+    swap.Swap(staged_, installed_, aside_, swapped);
+    ASSERT_EQ(swapped, swappedBeforeTheEnd);
+    if (swapped) Write(aside_ + "0\\", {{"late.txt", "arrived after the survey"}});
+
+    engine::TFolderSwap::Recover(aside_);
+    EXPECT_EQ(ReadFile(installed_ + "mine.txt"), "mine");
+    EXPECT_EQ(ReadFile(installed_ + "a.txt"), swapped ? "new a" : "old a");
+    EXPECT_EQ(ReadFile(installed_ + "b.txt"), "new b");
+    if (swapped) {
+      EXPECT_EQ(ReadFile(installed_ + "late.txt"), "arrived after the survey");
+    }
+    EXPECT_FALSE(platform::DirectoryExists(aside_ + "0"));
+  }
+}
+
 }  // namespace
