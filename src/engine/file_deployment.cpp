@@ -229,6 +229,7 @@ Outcome TFileDeployment::Unpack(const std::string& name, const std::string& dest
 
 Outcome TFileDeployment::StagePackage() {
   const std::string& staging = state_.ExtractDir;
+  stagedBytes_ = 0;
   ORVIK_TRY(Unpack(setup::kPackageArchive, staging));
   ORVIK_TRY(Unpack("setupweb.dat", staging + "webmail\\"));
   // setupav.dat is not even opened when anti-virus is not chosen.
