@@ -158,8 +158,13 @@ Outcome TFileDeployment::MoveTree(const std::string& sourceRoot, const std::stri
 }
 
 void TFileDeployment::Survey() {
+  // The folders that staged trees are moved into; ldap\, php\ and avast\ are
+  // filled straight from their archives.
+  static constexpr const char* kMovedInto[] = {"doc\\",      "modules\\",  "html\\",   "wizards\\",
+                                               "spam\\",     "calendar\\", "api\\",    "tutorial\\",
+                                               "examples\\", "xml\\",      "webmail\\"};
   bool any = false;
-  for (const char* folder : kDeployedFolders) {
+  for (const char* folder : kMovedInto) {
     if (!support::DirExists(state_.InstallDir + folder)) continue;
     swap_.Survey(state_.InstallDir + folder);
     any = true;

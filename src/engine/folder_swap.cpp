@@ -100,7 +100,6 @@ Outcome TFolderSwap::Swap(const std::string& source, const std::string& target,
     if (!RenameFolder(aside, target)) replaced_.emplace_back(aside, target);
     return Outcome::Done;
   }
-  platform::InheritAccess(support::NormalizeDir(target, false));
   replaced_.emplace_back(aside, target);
   swapped = true;
   return Outcome::Done;
@@ -142,7 +141,12 @@ void TFolderSwap::Recover(const std::string& asideRoot) {
 }
 
 void TFolderSwap::Retire() {
-  for (const auto& [aside, target] : replaced_) RetireInto(aside, target);
+  for (const auto& [aside, target] : replaced_) {
+    // Windows passes the access list on to everything below the folder, which
+    // takes a while on a large one: done here, once the server runs again.
+    platform::InheritAccess(support::NormalizeDir(target, false));
+    RetireInto(aside, target);
+  }
   replaced_.clear();
   survey_.clear();
 }

@@ -40,8 +40,9 @@ class TFolderSwap {
   // folder on the other): what was carried then lies in source.
   Outcome Swap(const std::string& source, const std::string& target, const std::string& asideRoot,
                bool& swapped);
-  // Carries what each replaced folder holds and its successor lacks into the
-  // successor, then deletes the replaced folders.
+  // Gives each swapped-in folder the access list of its place, carries what
+  // each replaced folder holds and its successor lacks into the successor,
+  // then deletes the replaced folders.
   void Retire();
   // After a run that ended while swaps were under way (asideRoot as that run
   // passed it): each noted installed folder gets back what its replaced folder
