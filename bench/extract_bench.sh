@@ -7,8 +7,8 @@
 # Usage: extract_bench.sh [WORKDIR]
 #   WORKDIR          where the corpus, archives and extractions go (default $TMPDIR/ilds-bench);
 #                    about 3.5 GB are needed. The corpus is kept and reused when present.
-#   BENCH_BUILD      build tree (default build/bench: Release, no sanitizers; configured and
-#                    built when missing)
+#   BENCH_BUILD      build tree (default build/bench: Release, no sanitizers; configured when
+#                    missing, brought up to date on every run)
 #   CORPUS_MB        corpus size (default 300)      RUNS   runs per measure (default 3)
 #   EXTRACT_DIR      where extractions go (default WORKDIR/out)
 set -eu
@@ -24,19 +24,16 @@ export LC_ALL=C
 for tool in tar gzip zip unzip /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/setup-machine.sh installs it)"; exit 1; }
 done
-if [ ! -x "$BUILD/tools/ilds/ilds" ] || [ ! -x "$BUILD/bench/archive_bench" ]; then
-  cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DORVIK_TESTS=OFF >/dev/null
-  cmake --build "$BUILD" --target ilds archive_bench -j 2 >/dev/null
-fi
+. "$ROOT/bench/common.sh"
+release_build "$ROOT" "$BUILD" ilds archive_bench
 ILDS=$BUILD/tools/ilds/ilds
 BENCH=$BUILD/bench/archive_bench
 mkdir -p "$WORK"
 cd "$WORK"
-. "$ROOT/bench/corpus.sh"
 
 make_corpus "$CORPUS_MB"
-files=$(find corpus -type f | wc -l)
-bytes=$(du -sb corpus | cut -f1)
+files=$CORPUS_FILES
+bytes=$CORPUS_BYTES
 text=$(find corpus -type f \( -name '*.txt' -o -name '*.py' -o -name '*.h' -o -name '*.html' \
   -o -name '*.xml' -o -name '*.pm' -o -name '*.pl' -o -name '*.js' -o -name '*.css' \
   -o -name '*.json' -o -name '*.rb' -o -name '*.sh' -o -name '*.md' \) | wc -l)

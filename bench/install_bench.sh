@@ -15,7 +15,7 @@
 #               $TMPDIR/install-bench); about 2 GB are needed. The corpus is kept and reused.
 #   PACKAGE     the package to enlarge (default build/windows/demo, made by scripts/build.sh all)
 #   BENCH_BUILD native build tree for ilds (default build/bench: Release, no sanitizers;
-#               configured and built when missing)
+#               configured when missing, brought up to date on every run)
 #   CORPUS_MB   corpus size (default 300)      RUNS   rounds (default 3)
 # NSIS installers are 32-bit programs: without Wine's 32-bit part (wine32) that row is left out.
 set -eu
@@ -29,17 +29,14 @@ export LC_ALL=C
 
 [ -f "$PACKAGE/setup.Dat" ] || { echo "no package in $PACKAGE: scripts/build.sh all makes it"; exit 1; }
 command -v makensis >/dev/null || { echo "missing makensis (scripts/setup-machine.sh installs it)"; exit 1; }
-if [ ! -x "$BUILD/tools/ilds/ilds" ]; then
-  cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DORVIK_TESTS=OFF >/dev/null
-  cmake --build "$BUILD" --target ilds -j 2 >/dev/null
-fi
+. "$ROOT/bench/common.sh"
+release_build "$ROOT" "$BUILD" ilds
 ILDS=$BUILD/tools/ilds/ilds
 mkdir -p "$WORK"
 cd "$WORK"
-. "$ROOT/bench/corpus.sh"
 make_corpus "$CORPUS_MB"
-files=$(find corpus -type f | wc -l)
-bytes=$(du -sb corpus | cut -f1)
+files=$CORPUS_FILES
+bytes=$CORPUS_BYTES
 
 # --- The large package: the demo's setup.Dat with the corpus under doc\corpus\, made again
 # when the demo's setup.Dat changed; the package's other files as they are.

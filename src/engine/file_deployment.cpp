@@ -1,6 +1,8 @@
 #include "engine/file_deployment.h"
 
+#include <algorithm>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "archive/extract.h"
@@ -28,6 +30,15 @@ constexpr char kLdapKeepList[] =
     "schema\\nadf.schema;schema\\nis.schema;schema\\openldap.schema;ldbm\\dn2id.dbb;"
     "ldbm\\id2entry.dbb;ldbm\\nextid.dbb;ldbm\\objectClass.dbb;";
 constexpr uint32_t kErrorFilenameTooLong = 206;
+// The folders of the installation that staged trees are moved into; ldap\,
+// php\ and avast\ are filled straight from their archives.
+constexpr const char* kMovedInto[] = {"doc\\",      "modules\\",  "html\\",   "wizards\\",
+                                      "spam\\",     "calendar\\", "api\\",    "tutorial\\",
+                                      "examples\\", "xml\\",      "webmail\\"};
+// The archives StagePackage unpacks, and the folder below the staging folder
+// that each goes into.
+constexpr std::pair<const char*, const char*> kStagedArchives[] = {
+    {setup::kPackageArchive, ""}, {"setupweb.dat", "webmail\\"}, {"setupav.dat", "avast\\"}};
 
 void EnsureDataSource(const registration::AccessDataSource& source, const std::string& installDir) {
   if (!registration::DataSourceExists(source.name))
@@ -158,11 +169,6 @@ Outcome TFileDeployment::MoveTree(const std::string& sourceRoot, const std::stri
 }
 
 void TFileDeployment::Survey() {
-  // The folders that staged trees are moved into; ldap\, php\ and avast\ are
-  // filled straight from their archives.
-  static constexpr const char* kMovedInto[] = {"doc\\",      "modules\\",  "html\\",   "wizards\\",
-                                               "spam\\",     "calendar\\", "api\\",    "tutorial\\",
-                                               "examples\\", "xml\\",      "webmail\\"};
   bool any = false;
   for (const char* folder : kMovedInto) {
     if (!support::DirExists(state_.InstallDir + folder)) continue;
@@ -177,12 +183,8 @@ void TFileDeployment::RetireReplaced() {
 }
 
 bool TFileDeployment::MoveFolder(const std::string& source, const std::string& target) {
-  const std::string from = support::NormalizeDir(source, false);
-  const std::string to = support::NormalizeDir(target, false);
-  if (!support::DirExists(from)) return false;
-  support::CreateDirectoryPath(support::FolderOfPath(to));
-  if (!platform::MoveFile(from, to)) return false;
-  platform::InheritAccess(to);
+  if (!support::DirExists(source) || !RenameFolder(source, target)) return false;
+  platform::InheritAccess(support::NormalizeDir(target, false));
   return true;
 }
 
@@ -232,14 +234,28 @@ Outcome TFileDeployment::Unpack(const std::string& name, const std::string& dest
   return Outcome::Fatal;
 }
 
+std::vector<std::pair<const char*, const char*>> TFileDeployment::StagedArchives() const {
+  std::vector<std::pair<const char*, const char*>> chosen;
+  for (const auto& [archive, folder] : kStagedArchives)
+    // setupav.dat is not even opened when anti-virus is not chosen.
+    if (archive != std::string("setupav.dat") || AntivirusChosen())
+      chosen.emplace_back(archive, folder);
+  return chosen;
+}
+
 Outcome TFileDeployment::StagePackage() {
-  const std::string& staging = state_.ExtractDir;
   stagedBytes_ = 0;
-  ORVIK_TRY(Unpack(setup::kPackageArchive, staging));
-  ORVIK_TRY(Unpack("setupweb.dat", staging + "webmail\\"));
-  // setupav.dat is not even opened when anti-virus is not chosen.
-  if (AntivirusChosen()) ORVIK_TRY(Unpack("setupav.dat", staging + "avast\\"));
+  for (const auto& [archive, folder] : StagedArchives())
+    ORVIK_TRY(Unpack(archive, state_.ExtractDir + folder));
   return Outcome::Done;
+}
+
+uint64_t TFileDeployment::PackedBytes() const {
+  uint64_t bytes = 0;
+  for (const auto& [archive, folder] : StagedArchives())
+    bytes +=
+        static_cast<uint64_t>(std::max<int64_t>(platform::FileSize(setupFolder_ + archive), 0));
+  return bytes;
 }
 
 Outcome TFileDeployment::DeployFiles() {

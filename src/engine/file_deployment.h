@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/folder_swap.h"
 #include "engine/outcome.h"
@@ -22,13 +24,6 @@ inline constexpr const char* kCoreFiles[] = {
     "smtp.exe", "pop3.exe",     "control.exe", "config.exe",   "dnsquery.exe",
     "tool.exe", "sendmail.exe", "api.dll",     "libeay32.dll", "libssl32.dll",
     "db.dll",   "regex.dll",    "sqlite3.dll"};
-
-// The folders below the installation folder that deployment fills with the
-// server's program and component files; the rest (mail\, logs\, config\,
-// ...) is the server's own data.
-inline constexpr const char* kDeployedFolders[] = {
-    "doc\\",      "modules\\",  "html\\", "wizards\\", "spam\\", "calendar\\", "api\\",
-    "tutorial\\", "examples\\", "xml\\",  "ldap\\",    "php\\",  "webmail\\",  "avast\\"};
 
 // The staging folder below the installation folder: the package is unpacked
 // there before anything changes, and moved into place from there. Setup's own;
@@ -51,6 +46,9 @@ class TFileDeployment {
   // does not decode or cannot be written; what was unpacked stays for the
   // caller to delete.
   Outcome StagePackage();
+  // The packed size of the archives StagePackage unpacks, which their content
+  // needs at least.
+  uint64_t PackedBytes() const;
   // The unpacked size of what StagePackage unpacked.
   uint64_t StagedBytes() const { return stagedBytes_; }
   // Reads the installation's deployed folders and the staging folder, after
@@ -98,12 +96,15 @@ class TFileDeployment {
                         const std::string& targetDir);
   Outcome MoveIfPresent(const std::string& name, const std::string& sourceDir,
                         const std::string& targetDir);
-  // One rename of a whole folder; false when the source is not there or the
-  // rename failed.
+  // One rename of a whole folder, which then takes the access list of its
+  // place; false when the source is not there or the rename failed.
   bool MoveFolder(const std::string& source, const std::string& target);
   Outcome MoveTrees(std::initializer_list<const char*> subs);
   Outcome Unpack(const std::string& archive, const std::string& destination);
   bool AntivirusChosen() const;
+  // The archives StagePackage unpacks, each with its folder below the staging
+  // folder.
+  std::vector<std::pair<const char*, const char*>> StagedArchives() const;
   Outcome InstallAntivirus();
 
   setup::TSetupState& state_;

@@ -25,14 +25,13 @@ std::vector<platform::DirEntry> List(const std::string& folder) {
 // The note of the swaps below the aside folders: "aside<TAB>source<TAB>target" a line.
 constexpr char kSwapNotes[] = "swaps.txt";
 
-// Renames a folder (paths ending in "\"), making the new one's parents.
+}  // namespace
+
 bool RenameFolder(const std::string& from, const std::string& to) {
   const std::string target = support::NormalizeDir(to, false);
   support::CreateDirectoryPath(support::FolderOfPath(target));
   return platform::MoveFile(support::NormalizeDir(from, false), target);
 }
-
-}  // namespace
 
 void TFolderSwap::Survey(const std::string& folder) {
   std::vector<std::string> pending{folder};

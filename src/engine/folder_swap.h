@@ -23,6 +23,10 @@
 
 namespace engine {
 
+// Renames a folder (paths with or without a trailing "\"), making the new
+// one's parents; never replaces.
+bool RenameFolder(const std::string& from, const std::string& to);
+
 class TFolderSwap {
  public:
   // Moves from + name to to + name (a file or a folder, never replacing);

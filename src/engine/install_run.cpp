@@ -159,9 +159,7 @@ Outcome TInstallRun::VerifyPackage(int64_t& unpacked) {
   // into the staging folder; here they count with their packed size, which
   // their content needs at least. The others go straight into the
   // installation: checked here when they are there.
-  for (const char* name : {setup::kPackageArchive, "setupweb.dat", "setupav.dat"})
-    if (name != std::string("setupav.dat") || !state_.Components.NoInstallAV)
-      unpacked += std::max<int64_t>(platform::FileSize(setupFolder_ + name), 0);
+  unpacked += static_cast<int64_t>(deployment_.PackedBytes());
   for (const char* name : {"setupldap.dat", "setupphp.dat", "other.dat", "orvik.mcb"}) {
     std::string path = setupFolder_ + name;
     if (!platform::FileExists(path)) continue;

@@ -1,8 +1,5 @@
 #include "engine/system_registration.h"
 
-#include <vector>
-
-#include "engine/file_deployment.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "product/destination.h"
@@ -119,20 +116,19 @@ void TSystemRegistration::CreateProgramGroup() {
   link(setup::cOrvikWebAdmin, setupCopy, "/WEBADMINLOGON", kWebLogOnIcon);
 }
 
-bool TSystemRegistration::Refused(const support::TAdvancedRegistry& key, const std::string& name) {
-  std::string reason = "cannot write \"" + name + "\" of HKEY_LOCAL_MACHINE" + key.KeyPath();
-  support::SetupLog("Error: " + setup::cRegistryError + reason);
-  ui_.MessageBox(setup::cRegistryError + reason + setup::cErrorText, setup::cError,
-                 ui::kOk | ui::kIconError | ui::kTaskModal);
-  return false;
-}
-
 bool TSystemRegistration::WriteUninstallEntry(uint64_t installedBytes) {
   const std::string& dir = state_.InstallDir;
   support::TAdvancedRegistry entry(support::hkLOCAL_MACHINE, kUninstallKey, kUninstallSection);
   support::TAdvancedRegistry product = setup::ProductRegistry();
   bool failed = false;
   entry.OnError = product.OnError = [&](support::TAdvancedRegistry&) { failed = true; };
+  auto report = [&](const support::TAdvancedRegistry& key, const std::string& name) {
+    std::string reason = "cannot write \"" + name + "\" of HKEY_LOCAL_MACHINE" + key.KeyPath();
+    support::SetupLog("Error: " + setup::cRegistryError + reason);
+    ui_.MessageBox(setup::cRegistryError + reason + setup::cErrorText, setup::cError,
+                   ui::kOk | ui::kIconError | ui::kTaskModal);
+    return false;
+  };
   const std::pair<const char*, std::string> entryValues[] = {
       {"DisplayName", setup::cName + " " + setup::kProductVersion},
       // Quoted: the shell reads it as a command line.
@@ -147,15 +143,15 @@ bool TSystemRegistration::WriteUninstallEntry(uint64_t installedBytes) {
   };
   for (const auto& [name, value] : entryValues) {
     entry.WriteString(name, value);
-    if (failed) return Refused(entry, name);
+    if (failed) return report(entry, name);
   }
   entry.WriteInteger("EstimatedSize", static_cast<int32_t>((installedBytes + 1023) / 1024));
-  if (failed) return Refused(entry, "EstimatedSize");
+  if (failed) return report(entry, "EstimatedSize");
   const std::pair<const char*, std::string> productValues[] = {{"InstallDir", dir},
                                                                {"Version", setup::kProductVersion}};
   for (const auto& [name, value] : productValues) {
     product.WriteString(name, value);
-    if (failed) return Refused(product, name);
+    if (failed) return report(product, name);
   }
   return true;
 }

@@ -9,7 +9,6 @@
 #include "engine/outcome.h"
 #include "product/setup_state.h"
 #include "product/user_interface.h"
-#include "support/advanced_registry.h"
 
 namespace engine {
 
@@ -50,7 +49,6 @@ class TSystemRegistration {
  private:
   void CreateProgramGroup();
   bool WriteUninstallEntry(uint64_t installedBytes);
-  bool Refused(const support::TAdvancedRegistry& key, const std::string& name);
 
   setup::TSetupState& state_;
   ui::UserInterface& ui_;
