@@ -54,15 +54,18 @@ void EnsureDataSource(const registration::AccessDataSource& source, const std::s
   } while (false)
 
 TFileDeployment::TFileDeployment(setup::TSetupState& state, ui::UserInterface& ui,
-                                 std::string setupProgram)
+                                 std::string setupProgram, TInstallJournal& journal)
     : state_(state),
       ui_(ui),
       setupProgram_(std::move(setupProgram)),
       setupFolder_(support::FolderOfPath(setupProgram_)),
-      swap_([this](const std::string& name, const std::string& from, const std::string& to) {
-        // An extra of the installation carried into the staged folder.
-        return Place(name, to + name, [&] { return platform::MoveFile(from + name, to + name); });
-      }) {}
+      journal_(journal),
+      swap_(
+          [this](const std::string& name, const std::string& from, const std::string& to) {
+            // An extra of the installation carried into the staged folder.
+            return Place(name, to + name, [&] { return journal_.Move(from + name, to + name); });
+          },
+          journal) {}
 
 Outcome TFileDeployment::EnsureInstallDir() {
   const std::string& dir = state_.InstallDir;
@@ -83,12 +86,14 @@ Outcome TFileDeployment::EnsureInstallDir() {
 Outcome TFileDeployment::Place(const std::string& name, const std::string& target,
                                const std::function<bool()>& attempt) {
   for (;;) {
-    // A read-only, hidden or system file is not replaced as it stands.
+    // The file replaced waits in the backup folder. Without a journal, a
+    // read-only, hidden or system file is not replaced as it stands.
+    const bool aside = journal_.Replacing(target);
     const uint32_t attributes = platform::GetFileAttributes(target);
-    if (attributes != platform::kInvalidAttributes &&
+    if (aside && attributes != platform::kInvalidAttributes &&
         (attributes & (platform::kAttrReadOnly | platform::kAttrHidden | platform::kAttrSystem)))
       platform::SetFileAttributes(target, platform::kAttrNormal);
-    if (attempt()) return Outcome::Done;
+    if (aside && attempt()) return Outcome::Done;
     std::string reason = platform::SystemErrorText(platform::LastError());
     support::SetupLog("Error: File \"" + target + "\" - " + reason);
     int answer = ui_.MessageBox(support::FillMessage(setup::cErrorFile, {name, reason}),
@@ -136,8 +141,7 @@ Outcome TFileDeployment::MoveTree(const std::string& sourceRoot, const std::stri
   // renames when it can be; otherwise each file moves over its namesake.
   if (support::DirExists(targetRoot + sub) && support::DirExists(sourceRoot + sub)) {
     bool swapped = false;
-    ORVIK_TRY(swap_.Swap(sourceRoot + sub, targetRoot + sub, state_.ExtractDir + kReplacedFolder,
-                         swapped));
+    ORVIK_TRY(swap_.Swap(sourceRoot + sub, targetRoot + sub, swapped));
     if (swapped) return Outcome::Done;
   }
   // Folders still to move; a list, not recursion, whatever the tree's depth.
@@ -160,7 +164,8 @@ Outcome TFileDeployment::MoveTree(const std::string& sourceRoot, const std::stri
         subfolders.push_back(folder + entry.name + "\\");
         continue;
       }
-      if (!made) made = support::CreateDirectoryPath(target);
+      if (!made) MakeFolder(target);
+      made = true;
       ORVIK_TRY(MoveOneFile(entry.name, sourceRoot + folder, target));
     }
     pending.insert(pending.end(), subfolders.rbegin(), subfolders.rend());
@@ -183,9 +188,43 @@ void TFileDeployment::RetireReplaced() {
 }
 
 bool TFileDeployment::MoveFolder(const std::string& source, const std::string& target) {
-  if (!support::DirExists(source) || !RenameFolder(source, target)) return false;
+  if (!support::DirExists(source) || !journal_.Replacing(target) || !journal_.Move(source, target))
+    return false;
   platform::InheritAccess(support::NormalizeDir(target, false));
   return true;
+}
+
+void TFileDeployment::MakeFolder(const std::string& folder) {
+  if (support::DirExists(folder)) return;
+  journal_.Replacing(folder);
+  support::CreateDirectoryPath(folder);
+}
+
+void TFileDeployment::JournalArchive(const std::string& archive, const std::string& destination,
+                                     bool overwrite, const std::string& keepList) {
+  uint32_t version = 0;
+  std::vector<archive::EntryHeader> entries;
+  archive::ExtractEnd end;
+  archive::ListArchive(archive, version, entries, end);
+  const std::string keep = support::LowerCase(keepList);
+  for (const archive::EntryHeader& entry : entries) {
+    std::string name = entry.Name;
+    std::replace(name.begin(), name.end(), '/', '\\');
+    const std::string target = destination + name;
+    const bool kept =
+        !overwrite && platform::FileExists(target) &&
+        (keep.empty() || keep.find(";" + support::LowerCase(name) + ";") != std::string::npos);
+    if (!kept) journal_.Replacing(target);
+  }
+}
+
+void TFileDeployment::UnpackInPlace(const std::string& archive, const std::string& destination,
+                                    bool overwrite, const std::string& keepList) {
+  const std::string path = setupFolder_ + archive;
+  if (!platform::FileExists(path)) return;
+  JournalArchive(path, destination, overwrite, keepList);
+  archive::ArchiveStatus status;
+  archive::ExtractArchive(path, destination, status, overwrite, keepList, "", "");
 }
 
 Outcome TFileDeployment::MoveTrees(std::initializer_list<const char*> subs) {
@@ -194,9 +233,9 @@ Outcome TFileDeployment::MoveTrees(std::initializer_list<const char*> subs) {
 }
 
 void TFileDeployment::WriteWithPaths(const std::string& sourceFile, const std::string& targetDir) {
-  support::CreateDirectoryPath(targetDir);
+  MakeFolder(targetDir);
   std::string tempPath = support::GetWindowsDirectoryPath() + "temp\\";
-  support::CreateDirectoryPath(tempPath + "cache\\");
+  MakeFolder(tempPath + "cache\\");
   std::string source =
       support::IsRootedPath(sourceFile) ? sourceFile : state_.ExtractDir + sourceFile;
   std::string text;
@@ -208,7 +247,9 @@ void TFileDeployment::WriteWithPaths(const std::string& sourceFile, const std::s
     out += line + "\r\n";
   }
   // Written beside the target and renamed over it: never left half written.
-  support::ReplaceFileContent(targetDir + support::NameOfPath(source), out);
+  const std::string target = targetDir + support::NameOfPath(source);
+  journal_.Replacing(target);
+  support::ReplaceFileContent(target, out);
 }
 
 bool TFileDeployment::AntivirusChosen() const {
@@ -263,7 +304,7 @@ Outcome TFileDeployment::DeployFiles() {
   ui_.ShowStatus(setup::cInstallFiles);
   const std::string& dir = state_.InstallDir;
   const std::string& extracted = state_.ExtractDir;
-  for (const char* sub : {"config\\", "xml\\"}) support::CreateDirectoryPath(dir + sub);
+  for (const char* sub : {"config\\", "xml\\"}) MakeFolder(dir + sub);
   ORVIK_TRY(CopyIfPresent("info.xml", setupFolder_, dir + "xml\\"));
   ORVIK_TRY(CopyIfPresent("setup.lng", setupFolder_, dir));
 
@@ -273,13 +314,14 @@ Outcome TFileDeployment::DeployFiles() {
   ORVIK_TRY(MoveIfPresent("cal.exe", extracted, dir));
   // Older versions kept these in the installation folder itself.
   for (const char* name : {"cert.pem", "cert.dat", "default.ini", "db.ini"})
-    if (platform::FileExists(dir + name)) support::MoveFileTo(dir + name, dir + "config\\" + name);
+    if (platform::FileExists(dir + name) && journal_.Replacing(dir + "config\\" + name))
+      journal_.Move(dir + name, dir + "config\\" + name);
   if (!platform::FileExists(dir + "config\\cert.pem"))
     ORVIK_TRY(MoveOneFile("cert.pem", extracted, dir + "config\\"));
 
   ORVIK_TRY(DeployComponentData());
   // The documents beside the setup program are optional.
-  support::CreateDirectoryPath(dir + "doc\\");
+  MakeFolder(dir + "doc\\");
   for (const char* name : {"readme.txt", "releasenotes.txt", "license.txt"})
     ORVIK_TRY(CopyIfPresent(name, setupFolder_, dir + "doc\\"));
   if (!platform::FileExists(dir + "config\\webserver.dat"))
@@ -287,12 +329,9 @@ Outcome TFileDeployment::DeployFiles() {
   // The uninstall runs this copy.
   ORVIK_TRY(CopyOneFile(support::NameOfPath(setupProgram_), setupFolder_, dir));
 
-  archive::ArchiveStatus status;
-  if (platform::FileExists(setupFolder_ + "setupldap.dat"))
-    archive::ExtractArchive(setupFolder_ + "setupldap.dat", dir + "ldap\\", status, false,
-                            kLdapKeepList, "", "");
+  UnpackInPlace("setupldap.dat", dir + "ldap\\", false, kLdapKeepList);
   if (platform::FileExists(setupFolder_ + "setupphp.dat")) {
-    archive::ExtractArchive(setupFolder_ + "setupphp.dat", dir + "php\\", status, true, "", "", "");
+    UnpackInPlace("setupphp.dat", dir + "php\\", true);
     WriteWithPaths(dir + "php\\wmi.ini", support::GetWindowsDirectoryPath());
     platform::DeleteFile(dir + "php\\wmi.ini");
   }
@@ -301,6 +340,7 @@ Outcome TFileDeployment::DeployFiles() {
   state_.WebMailDeployed = true;
   ui_.ShowStatus(setup::cInstallingWeb);
   platform::File local;
+  journal_.Replacing(dir + "control.exe.local");
   local.Open(dir + "control.exe.local", platform::File::Mode::Create);
   local.Close();
 
@@ -310,12 +350,12 @@ Outcome TFileDeployment::DeployFiles() {
   platform::DeleteFile(webmail + "settings.dat");
   ORVIK_TRY(MoveTree(webmail + "html\\", "", dir + "html\\mail\\"));
   archive::DeleteExtracted(webmail + "html\\");
+  journal_.Replacing(dir + "webmail\\projects\\");
   support::DeleteDirectory(dir + "webmail\\projects\\", "", true);
   ORVIK_TRY(MoveTree(extracted, "webmail\\", dir));
   archive::DeleteExtracted(webmail);
 
-  if (platform::FileExists(setupFolder_ + "other.dat"))
-    archive::ExtractArchive(setupFolder_ + "other.dat", dir, status, true, "", "", "");
+  UnpackInPlace("other.dat", dir, true);
   return Outcome::Done;
 }
 
@@ -333,6 +373,12 @@ Outcome TFileDeployment::DeployComponentData() {
     ORVIK_TRY(MoveOneFile("challenge.mdb", extracted + "spam\\", dir + "spam\\"));
   EnsureDataSource(registration::kAccessDataSources[0], dir);
   if (hadSpam && support::DirExists(dir + "spam\\rules\\")) {
+    std::vector<platform::DirEntry> rules;
+    platform::ListDirectory(dir + "spam\\rules\\*.*", rules);
+    for (const platform::DirEntry& rule : rules)
+      if (rule.name[0] >= '1' && rule.name[0] <= '6' &&
+          !(rule.attributes & platform::kAttrDirectory))
+        journal_.Replacing(dir + "spam\\rules\\" + rule.name);
     for (char n = '1'; n <= '6'; ++n)
       support::DeleteDirectory(dir + "spam\\rules\\", std::string(1, n) + "*.*", false);
     platform::DeleteFile(extracted + "spam\\rules\\local.cf");
@@ -360,8 +406,10 @@ Outcome TFileDeployment::InstallAntivirus() {
   const std::string& dir = state_.InstallDir;
   ui_.ShowStatus(setup::cInstallingAV);
   std::string extracted = state_.ExtractDir + "avast\\";
-  if (support::DirExists(dir + "avast") && state_.UpgradeFromPre827)
+  if (support::DirExists(dir + "avast") && state_.UpgradeFromPre827) {
+    journal_.Replacing(dir + "avast\\");
     support::DeleteDirectory(dir + "avast\\", "", true);
+  }
 
   int32_t status = 0;
   std::string installed = dir + "avast\\setup\\";
@@ -442,7 +490,7 @@ void TFileDeployment::RegisterWebFilter() {
       text.insert(lineEnd + 1, hostLine);
   }
   support::ReplaceText(text, "webmail\\web.dll", "php\\php.dll", true, false);
-  if (text != original) support::ReplaceFileContent(file, text);
+  if (text != original && journal_.Replacing(file)) support::ReplaceFileContent(file, text);
 }
 
 #undef ORVIK_TRY

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/folder_swap.h"
+#include "engine/install_journal.h"
 #include "engine/outcome.h"
 #include "product/setup_state.h"
 #include "product/user_interface.h"
@@ -29,14 +30,13 @@ inline constexpr const char* kCoreFiles[] = {
 // there before anything changes, and moved into place from there. Setup's own;
 // deleted at the end of every run.
 inline constexpr char kStagingFolder[] = "~staging\\";
-// Below the staging folder: the folders of the installation replaced by staged
-// ones, until the server runs again.
-inline constexpr char kReplacedFolder[] = "~replaced\\";
 
 class TFileDeployment {
  public:
   // setupProgram is the running setup program; its folder is the setup folder.
-  TFileDeployment(setup::TSetupState& state, ui::UserInterface& ui, std::string setupProgram);
+  // Every change in the installation goes through the journal.
+  TFileDeployment(setup::TSetupState& state, ui::UserInterface& ui, std::string setupProgram,
+                  TInstallJournal& journal);
   TFileDeployment(const TFileDeployment&) = delete;
   TFileDeployment& operator=(const TFileDeployment&) = delete;
 
@@ -88,8 +88,8 @@ class TFileDeployment {
   Outcome DeployComponentData();
 
  private:
-  // Puts a file in place by attempt(), after clearing a read-only, hidden or
-  // system target; on failure asks Retry or Cancel.
+  // Puts a file in place by attempt(), once the journal has moved the target
+  // aside; on failure asks Retry or Cancel.
   Outcome Place(const std::string& name, const std::string& target,
                 const std::function<bool()>& attempt);
   Outcome CopyIfPresent(const std::string& name, const std::string& sourceDir,
@@ -99,6 +99,15 @@ class TFileDeployment {
   // One rename of a whole folder, which then takes the access list of its
   // place; false when the source is not there or the rename failed.
   bool MoveFolder(const std::string& source, const std::string& target);
+  // Creates a folder the installation lacks, noted in the journal.
+  void MakeFolder(const std::string& folder);
+  // Before an archive is unpacked straight into destination: each file it will
+  // write over is moved aside, each it adds is noted.
+  void JournalArchive(const std::string& archive, const std::string& destination, bool overwrite,
+                      const std::string& keepList);
+  // Unpacks one of the archives that go straight into the installation.
+  void UnpackInPlace(const std::string& archive, const std::string& destination, bool overwrite,
+                     const std::string& keepList = "");
   Outcome MoveTrees(std::initializer_list<const char*> subs);
   Outcome Unpack(const std::string& archive, const std::string& destination);
   bool AntivirusChosen() const;
@@ -111,6 +120,7 @@ class TFileDeployment {
   ui::UserInterface& ui_;
   std::string setupProgram_;
   std::string setupFolder_;  // with a trailing "\"
+  TInstallJournal& journal_;
   TFolderSwap swap_;
   uint64_t stagedBytes_ = 0;
 };

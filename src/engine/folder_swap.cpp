@@ -22,16 +22,7 @@ std::vector<platform::DirEntry> List(const std::string& folder) {
   return kept;
 }
 
-// The note of the swaps below the aside folders: "aside<TAB>source<TAB>target" a line.
-constexpr char kSwapNotes[] = "swaps.txt";
-
 }  // namespace
-
-bool RenameFolder(const std::string& from, const std::string& to) {
-  const std::string target = support::NormalizeDir(to, false);
-  support::CreateDirectoryPath(support::FolderOfPath(target));
-  return platform::MoveFile(support::NormalizeDir(from, false), target);
-}
 
 void TFolderSwap::Survey(const std::string& folder) {
   std::vector<std::string> pending{folder};
@@ -81,22 +72,17 @@ Outcome TFolderSwap::CarryExtras(const std::string& source, const std::string& t
   return Outcome::Done;
 }
 
-Outcome TFolderSwap::Swap(const std::string& source, const std::string& target,
-                          const std::string& asideRoot, bool& swapped) {
+Outcome TFolderSwap::Swap(const std::string& source, const std::string& target, bool& swapped) {
   swapped = false;
-  const std::string aside = asideRoot + std::to_string(attempts_++) + "\\";
-  // Noted before anything moves; without the note nothing does.
-  if (!support::SaveStringToFile(aside + "\t" + source + "\t" + target + "\r\n",
-                                 asideRoot + kSwapNotes, false, true))
-    return Outcome::Done;
   bool consistent = true;
   Outcome carried = CarryExtras(source, target, true, consistent);
   if (carried != Outcome::Done || !consistent) return carried;
-  if (!RenameFolder(target, aside)) return Outcome::Done;
-  if (!RenameFolder(source, target)) {
+  const std::string aside = journal_.NextBackup() + "\\";
+  if (!journal_.Move(target, aside)) return Outcome::Done;
+  if (!journal_.Move(source, target)) {
     // Put back; when even that fails, the caller moves the staged files into
     // a new folder and the replaced one is retired into it.
-    if (!RenameFolder(aside, target)) replaced_.emplace_back(aside, target);
+    if (!journal_.Move(aside, target)) replaced_.emplace_back(aside, target);
     return Outcome::Done;
   }
   replaced_.emplace_back(aside, target);
@@ -118,25 +104,6 @@ void TFolderSwap::RetireInto(const std::string& aside, const std::string& target
     }
   }
   platform::RemoveDirectory(support::NormalizeDir(aside, false));
-}
-
-void TFolderSwap::Recover(const std::string& asideRoot) {
-  std::string notes;
-  if (!support::ReadWholeFile(asideRoot + kSwapNotes, notes)) return;
-  for (const std::string& line : support::SplitLines(notes)) {
-    std::vector<std::string> fields;
-    support::SplitToList(line, '\t', fields);
-    if (fields.size() != 3) continue;
-    const std::string &aside = fields[0], &source = fields[1], &target = fields[2];
-    if (support::DirExists(aside)) {
-      if (support::DirExists(target))
-        RetireInto(aside, target);
-      else
-        RenameFolder(aside, target);
-    }
-    // Stopped before the staged folder took the place: what was carried goes back.
-    if (support::DirExists(source) && support::DirExists(target)) RetireInto(source, target);
-  }
 }
 
 void TFolderSwap::Retire() {

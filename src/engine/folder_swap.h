@@ -5,11 +5,11 @@
 // over into the staged folder first, so the result is that of moving each
 // staged file over its namesake. The folders are read before the server is
 // stopped (Survey); below their top level those readings stand in for reading
-// them again while it is down. What arrived in an installed folder after it was
-// read is carried into the new one when the replaced folders are retired,
-// after the server runs again. Each swap is noted in a file below the aside
-// folders before it begins, so that the next run can put together what a run
-// killed in the middle of one left apart (Recover).
+// them again while it is down. The replaced folder waits in the journal's
+// backup folder; what arrived in it after it was read is carried into the new
+// one when the replaced folders are retired, after the server runs again.
+// Every rename goes through the journal, so that a rollback puts each folder
+// back as it was.
 #pragma once
 
 #include <functional>
@@ -18,14 +18,11 @@
 #include <utility>
 #include <vector>
 
+#include "engine/install_journal.h"
 #include "engine/outcome.h"
 #include "platform/files.h"
 
 namespace engine {
-
-// Renames a folder (paths with or without a trailing "\"), making the new
-// one's parents; never replaces.
-bool RenameFolder(const std::string& from, const std::string& to);
 
 class TFolderSwap {
  public:
@@ -34,25 +31,20 @@ class TFolderSwap {
   using Carry = std::function<Outcome(const std::string& name, const std::string& from,
                                       const std::string& to)>;
 
-  explicit TFolderSwap(Carry carry) : carry_(std::move(carry)) {}
+  TFolderSwap(Carry carry, TInstallJournal& journal)
+      : carry_(std::move(carry)), journal_(journal) {}
 
   // Reads the listings of folder (ending in "\") and of everything below it.
   void Survey(const std::string& folder);
   // Replaces target by source (both existing, ending in "\"); the replaced
-  // folder waits below asideRoot until Retire. swapped is false when it could
-  // not be done (a rename failed, or an entry is a file on one side and a
+  // folder waits in the backup folder until Retire. swapped is false when it
+  // could not be done (a rename failed, or an entry is a file on one side and a
   // folder on the other): what was carried then lies in source.
-  Outcome Swap(const std::string& source, const std::string& target, const std::string& asideRoot,
-               bool& swapped);
+  Outcome Swap(const std::string& source, const std::string& target, bool& swapped);
   // Gives each swapped-in folder the access list of its place, carries what
   // each replaced folder holds and its successor lacks into the successor,
   // then deletes the replaced folders.
   void Retire();
-  // After a run that ended while swaps were under way (asideRoot as that run
-  // passed it): each noted installed folder gets back what its replaced folder
-  // and its staged folder hold and it lacks (the whole replaced folder when it
-  // is missing itself).
-  static void Recover(const std::string& asideRoot);
 
  private:
   // The entries of folder but "." and ".."; from the survey when surveyed is
@@ -65,7 +57,7 @@ class TFolderSwap {
   static void RetireInto(const std::string& aside, const std::string& target);
 
   Carry carry_;
-  unsigned attempts_ = 0;  // swaps begun: each has an aside folder of its own
+  TInstallJournal& journal_;
   std::unordered_map<std::string, std::vector<platform::DirEntry>> survey_;  // by lower-case path
   std::vector<std::pair<std::string, std::string>> replaced_;  // aside folder, its successor
 };

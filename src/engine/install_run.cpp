@@ -7,7 +7,7 @@
 #include "archive/extract.h"
 #include "engine/antivirus_setup.h"
 #include "engine/file_deployment.h"
-#include "engine/folder_swap.h"
+#include "engine/rollback.h"
 #include "engine/system_registration.h"
 #include "engine/uninstall.h"
 #include "net/smtp_client.h"
@@ -80,8 +80,9 @@ TInstallRun::TInstallRun(setup::TSetupState& state, ui::UserInterface& ui,
       config_(config),
       setupProgram_(std::move(setupProgram)),
       setupFolder_(support::FolderOfPath(setupProgram_)),
-      services_(state, ui),
-      deployment_(state, ui, setupProgram_) {}
+      journal_(TInstallJournal::DefaultPath()),
+      services_(state, ui, &journal_),
+      deployment_(state, ui, setupProgram_, journal_) {}
 
 Outcome TInstallRun::Run(const std::string& destination) {
   // Stored as Windows spells it, so that later runs compare it with their own folder.
@@ -178,21 +179,23 @@ Outcome TInstallRun::VerifyPackage(int64_t& unpacked) {
   return Outcome::Done;
 }
 
-// The package is unpacked into the staging folder before anything changes:
-// unpacking checks every entry, and a failure leaves the installation as it
-// was. Deployment then renames the files into place, on the same volume.
+// The journal begins here. The package is unpacked into the staging folder
+// before the installation changes: unpacking checks every entry. Deployment
+// then renames the files into place, on the same volume.
 Outcome TInstallRun::Stage() {
   const std::string staging = support::ShortString(state_.InstallDir + kStagingFolder);
   Outcome made = deployment_.EnsureInstallDir();
   if (made != Outcome::Done) return made;
   state_.ExtractDir = staging;
   extracting_ = true;
-  // What an interrupted run left there must not be deployed; what its folder
-  // swaps had moved aside goes back first.
-  if (support::DirExists(staging)) {
-    TFolderSwap::Recover(staging + kReplacedFolder);
-    archive::DeleteExtracted(staging);
-  }
+  // Setup's own, left by a run that ended past its point of no return or
+  // before it had a journal.
+  for (const std::string& leftover : {staging, state_.InstallDir + kBackupFolder})
+    if (support::DirExists(leftover)) archive::DeleteExtracted(leftover);
+  if (!journal_.Begin(state_.InstallDir))
+    return Refuse("Setup cannot write its journal \"" + journal_.Path() +
+                  "\": " + platform::SystemErrorText(platform::LastError()));
+  journal_.Replacing(staging);
   if (!support::CreateDirectoryPath(staging))
     return Refuse(setup::cErrorDir + platform::SystemErrorText(platform::LastError()));
   platform::SetFileAttributes(staging, platform::kAttrHidden);
@@ -221,6 +224,7 @@ Outcome TInstallRun::Steps() {
   // installed folders read: the server is down for the renames, not for the
   // unpacking.
   deployment_.Survey();
+  JournalServices();
   if (state_.IsUpgrade && support::ServiceMode) SaveStartTypes();
   support::SetupLog("Checking running services");
   ui_.StepProgress();
@@ -242,6 +246,8 @@ Outcome TInstallRun::Steps() {
 
   if (!state_.IsUpgrade) PrepareNewServer();
   ui_.StepProgress();
+  for (const char* file : {"settings.cfg", "domains.cfg"})
+    journal_.Preserving(dir + "config\\" + file);
   SetInterfaceMode();
   ui_.StepProgress();
   if (state_.IsUpgrade && !previous.empty() &&
@@ -250,14 +256,18 @@ Outcome TInstallRun::Steps() {
   ui_.StepProgress();
   const uint64_t installed = packageBytes_ + deployment_.StagedBytes() +
                              std::max<int64_t>(platform::FileSize(setupProgram_), 0);
-  if (TSystemRegistration(state_, ui_, setupProgram_).RegisterSystem(installed) != Outcome::Done)
+  if (TSystemRegistration(state_, ui_, setupProgram_, journal_).RegisterSystem(installed) !=
+      Outcome::Done)
     return Abort(Outcome::Fatal);
-  RemoveDeselected();
 
   support::SetupLog("Installing services");
   services_.InstallServices();
+  // The point of no return: the new modules have been started.
+  journal_.Finish();
   ui_.StepProgress();
+  RemoveDeselected();
   deployment_.RetireReplaced();
+  journal_.RemoveBackups();
   archive::DeleteExtracted(state_.ExtractDir);
   extracting_ = false;
   support::SetupLog("Extracted data deleted \"" + state_.ExtractDir + "\"");
@@ -286,9 +296,16 @@ Outcome TInstallRun::Steps() {
   return allUp ? Outcome::Done : Outcome::ModulesDown;
 }
 
-// The modules are not started again over files that may be half replaced:
-// running setup again completes the installation.
+// Before the new modules were started, everything the run changed goes back
+// and the modules that ran start again. Past that point the modules are not
+// started again over files that may be half converted: running setup again
+// completes the installation.
 Outcome TInstallRun::Abort(Outcome outcome) {
+  if (journal_.Active()) {
+    RestorePreviousInstallation(journal_, services_, state_, ui_);
+    extracting_ = false;
+    return outcome;
+  }
   if (state_.IsUpgrade && support::ServiceMode) RestoreStartTypes();
   if (support::ServiceMode) services_.RestoreFailureActions();
   if (extracting_ && !state_.ExtractDir.empty()) {
@@ -297,6 +314,20 @@ Outcome TInstallRun::Abort(Outcome outcome) {
   }
   extracting_ = false;
   return outcome;
+}
+
+// What the run may change of the services, and which modules run, before
+// anything is stopped.
+void TInstallRun::JournalServices() {
+  std::vector<int> running;
+  for (int index = 0; index < support::kModuleCount; ++index) {
+    if (support::ServiceMode) journal_.SavingService(support::kServerModules[index].ServiceName);
+    uint32_t state = 0;
+    if (services_.QueryServerState(index, state) &&
+        (!support::ServiceMode || state == platform::kServiceRunning))
+      running.push_back(index);
+  }
+  journal_.Running(running);
 }
 
 void TInstallRun::SaveStartTypes() {

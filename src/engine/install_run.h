@@ -1,15 +1,17 @@
 // The install run: turns the choices of the wizard (or of the command line)
 // into an installed or upgraded server. It checks the package and the
-// destination and unpacks the package into a staging folder before it changes
-// anything, then stops the modules, moves the package into place, prepares a
-// new server's configuration and demo data, registers the installation,
-// installs and starts the services and runs the upgrade procedures. Every line
-// it writes goes to the setup log.
+// destination, then journals every change it makes until the new modules have
+// started: it unpacks the package into a staging folder, stops the modules,
+// moves the package into place, prepares a new server's configuration and
+// demo data, registers the installation and installs and starts the services.
+// A run that ends before that puts the previous installation back. The upgrade
+// procedures follow. Every line it writes goes to the setup log.
 #pragma once
 
 #include <string>
 
 #include "engine/file_deployment.h"
+#include "engine/install_journal.h"
 #include "engine/outcome.h"
 #include "engine/service_control.h"
 #include "product/setup_state.h"
@@ -35,7 +37,8 @@ class TInstallRun {
 
   // The whole run into destination. Done, or ModulesDown when a selected
   // module is not running at the end; Fatal or Cancelled when it ended early,
-  // with the start types put back and the staging folder gone.
+  // with the previous installation put back when it ended before the new
+  // modules were started.
   Outcome Run(const std::string& destination);
 
   // Where the demonstration message is delivered: the server just installed.
@@ -48,6 +51,7 @@ class TInstallRun {
   Outcome Steps();
   Outcome Abort(Outcome outcome);
   Outcome Refuse(const std::string& text);
+  void JournalServices();
   void SaveStartTypes();
   void RestoreStartTypes();
   void LoadConfiguration();
@@ -63,6 +67,7 @@ class TInstallRun {
   serverconfig::TConfigStore& config_;
   std::string setupProgram_;
   std::string setupFolder_;  // with a trailing "\"
+  TInstallJournal journal_;
   TServiceControl services_;
   TFileDeployment deployment_;
   bool demoCreated_ = false;

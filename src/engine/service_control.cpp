@@ -326,7 +326,8 @@ bool TServiceControl::StopRunningServices() {
                       !support::VersionAtLeast(state_.PreviousVersion, kGroupWareBefore);
   if ((!Selected(support::kModuleGroupWare) || oldGroupWare) && ExistsStopped(groupWare)) {
     RemoveService(groupWare);
-    if (oldGroupWare) platform::DeleteFile(state_.InstallDir + "calendar.exe");
+    if (oldGroupWare && (!journal_ || journal_->Replacing(state_.InstallDir + "calendar.exe")))
+      platform::DeleteFile(state_.InstallDir + "calendar.exe");
   }
   // Services of another folder are made anew for this one, once per run.
   if (!state_.PreviousInstallDir.empty() &&
@@ -354,8 +355,10 @@ void TServiceControl::InstallServices() {
     for (int index = 0; index < support::kModuleCount; ++index)
       if (state_.MustCreate[index] && Selected(index)) InstallService(index);
   }
-  for (const char* library : registration::kComServerLibraries)
+  for (const char* library : registration::kComServerLibraries) {
+    if (journal_) journal_->RegisteringComServer(state_.InstallDir + library, state_.IsUpgrade);
     registration::RegisterComServer(state_.InstallDir + library);
+  }
   ui_.ShowStatus(setup::cStarting);
   for (int index : {support::kModuleSMTP, support::kModulePOP3, support::kModuleIM,
                     support::kModuleGroupWare, support::kModuleControl})

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/install_journal.h"
 #include "platform/services.h"
 #include "product/setup_state.h"
 #include "product/user_interface.h"
@@ -21,7 +22,11 @@ inline constexpr char kHeldFailureActionsKey[] = "HeldFailureActions";
 
 class TServiceControl {
  public:
-  TServiceControl(setup::TSetupState& state, ui::UserInterface& ui) : state_(state), ui_(ui) {}
+  // During an install run, the journal notes what is changed outside the
+  // service manager.
+  TServiceControl(setup::TSetupState& state, ui::UserInterface& ui,
+                  TInstallJournal* journal = nullptr)
+      : state_(state), ui_(ui), journal_(journal) {}
 
   // Services: true when the state was read. Desktop: true when the module's
   // window exists; state is then not written.
@@ -74,6 +79,7 @@ class TServiceControl {
 
   setup::TSetupState& state_;
   ui::UserInterface& ui_;
+  TInstallJournal* journal_;
 };
 
 }  // namespace engine

@@ -77,19 +77,21 @@ std::string GetQuickLaunchFolder() {
 }
 
 TSystemRegistration::TSystemRegistration(setup::TSetupState& state, ui::UserInterface& ui,
-                                         std::string setupProgram)
-    : state_(state), ui_(ui), setupFile_(support::NameOfPath(setupProgram)) {}
+                                         std::string setupProgram, TInstallJournal& journal)
+    : state_(state), ui_(ui), setupFile_(support::NameOfPath(setupProgram)), journal_(journal) {}
 
 void TSystemRegistration::CreateProgramGroup() {
   const std::string name = ProgramGroupName();
   support::TAdvancedRegistry shellFolders(support::hkCURRENT_USER, kExplorerKey, "Shell Folders");
   std::string programs = shellFolders.ReadString("Programs");
-  if (!programs.empty())  // an older per-user group
+  if (!programs.empty() &&
+      journal_.Replacing(programs + "\\" + name + "\\"))  // an older per-user group
     DeleteProgramGroup(programs, programs + "\\" + name + "\\");
 
   const std::string common = CommonProgramsFolder();
   if (common.empty()) return;
   const std::string group = common + "\\" + name + "\\";
+  journal_.Replacing(group);
   DeleteProgramGroup(common, group);  // one group, whatever earlier runs left
   support::CreateDirectoryPath(group);
 
@@ -162,14 +164,12 @@ Outcome TSystemRegistration::RegisterSystem(uint64_t installedBytes) {
   const std::string& dir = state_.InstallDir;
   const std::string firstLink = setup::SafeFileName(LinkDescLine(0));
   if (!firstLink.empty()) {
-    if (state_.AddDesktop) {
-      std::string desktop = GetDesktopFolder();
-      if (!desktop.empty())
-        platform::CreateShellLink(dir + "config.exe", desktop + firstLink + ".lnk", "", 0);
-    }
-    if (state_.AddQuickLaunch)
-      platform::CreateShellLink(dir + "config.exe", GetQuickLaunchFolder() + firstLink + ".lnk", "",
-                                0);
+    auto link = [&](const std::string& folder) {
+      journal_.Replacing(folder + firstLink + ".lnk");
+      platform::CreateShellLink(dir + "config.exe", folder + firstLink + ".lnk", "", 0);
+    };
+    if (state_.AddDesktop && !GetDesktopFolder().empty()) link(GetDesktopFolder());
+    if (state_.AddQuickLaunch) link(GetQuickLaunchFolder());
   }
   return WriteUninstallEntry(installedBytes) ? Outcome::Done : Outcome::Fatal;
 }

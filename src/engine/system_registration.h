@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/install_journal.h"
 #include "engine/outcome.h"
 #include "product/setup_state.h"
 #include "product/user_interface.h"
@@ -38,7 +39,9 @@ class TSystemRegistration {
  public:
   // setupProgram is the running setup program; the shortcuts point at its copy
   // in the installation folder.
-  TSystemRegistration(setup::TSetupState& state, ui::UserInterface& ui, std::string setupProgram);
+  // The shortcuts and the program group it replaces go through the journal.
+  TSystemRegistration(setup::TSetupState& state, ui::UserInterface& ui, std::string setupProgram,
+                      TInstallJournal& journal);
 
   // installedBytes, what the package installs, becomes the entry's
   // EstimatedSize (in KiB). Fatal when the uninstall entry or the product key
@@ -53,6 +56,7 @@ class TSystemRegistration {
   setup::TSetupState& state_;
   ui::UserInterface& ui_;
   std::string setupFile_;  // the setup program's file name
+  TInstallJournal& journal_;
 };
 
 }  // namespace engine

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -30,6 +31,15 @@ struct RegValue {
   std::string data;  // string contents without terminator, or the raw bytes
   uint32_t dword = 0;
 };
+
+// Told of every change before it is made (a key opened for creation, a value
+// written or deleted, a tree deleted), with the key's path as the caller wrote
+// it; the install run journals what the key held. One watcher at a time; an
+// empty one ends the watching. Reads are not told.
+using RegistryWatcher = std::function<void(RegRoot root, const std::string& path)>;
+void SetRegistryWatcher(RegistryWatcher watcher);
+// For the registry's implementations: tells the watcher, if any.
+void TellRegistryWatcher(RegRoot root, const std::string& path);
 
 bool RegKeyExists(RegRoot root, const std::string& path);
 // Deletes the key with all its subkeys.
@@ -60,6 +70,9 @@ class RegKey {
   bool SubKeyNames(std::vector<std::string>& names) const;
 
  private:
+  // Tells the registry watcher that this key is about to change.
+  void Tell() const;
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

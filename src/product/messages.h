@@ -102,7 +102,14 @@
   X(WWizardComplete, "Wizard Complete")                                                            \
   X(cFinishedNotRunning,                                                                           \
     "The installation has finished, but some of the server's modules are not running (see the "    \
-    "setup log). You may run the installed program now.")
+    "setup log). You may run the installed program now.")                                          \
+  X(cRestoring, "Restoring the previous installation...")                                          \
+  X(cRestored,                                                                                     \
+    "Setup did not finish its last run. What that run had changed has been undone and the "        \
+    "previous installation restored.")                                                             \
+  X(cNotRestored,                                                                                  \
+    "Setup could not undo everything that its last run had changed; the setup log names what "     \
+    "is left. Close the programs that hold those files and run setup again.")
 
 namespace setup {
 

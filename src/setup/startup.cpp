@@ -1,6 +1,7 @@
 #include "setup/startup.h"
 
 #include "engine/install_run.h"
+#include "engine/rollback.h"
 #include "engine/uninstall.h"
 #include "platform/files.h"
 #include "platform/shell.h"
@@ -37,6 +38,13 @@ std::optional<int> TStartup::Run(const CommandLine& commandLine) {
   ReadProductDescription();
   state_.UpgradeFromPre827 = state_.OldWebMailFound = false;
   state_.IsUpgrade = state_.WebMailDeployed = false;
+  // A run that was killed, crashed or lost power is undone before anything is
+  // read; opening a web page, which may happen beside a running setup, leaves
+  // its journal alone.
+  const RunMode mode = commandLine.Mode;
+  if (mode != RunMode::WebMailLogOn && mode != RunMode::WebAdminLogOn &&
+      !engine::RecoverInterruptedRun(state_, ui_))
+    return engine::ExitCodeOf(engine::Outcome::Fatal);
   registration::MigrateRegistry(false);
 
   if (auto end = RunSpecialMode(commandLine)) return end;

@@ -95,6 +95,8 @@ bool Store(Key& key, const std::string& name, uint32_t type, const std::string& 
 
 struct RegKey::Impl {
   std::shared_ptr<Key> key;
+  RegRoot root = RegRoot::CurrentUser;
+  std::string path;
 };
 
 RegKey::RegKey() = default;
@@ -103,15 +105,22 @@ RegKey::~RegKey() = default;
 bool RegKey::Open(RegRoot root, const std::string& path, bool create) {
   std::lock_guard<std::recursive_mutex> lock(treeMutex);
   Close();
+  if (create) TellRegistryWatcher(root, path);
   std::shared_ptr<Key> key = Find(tree, root, path, create);
   if (!key) return false;
   impl_ = std::make_unique<Impl>();
   impl_->key = key;
+  impl_->root = root;
+  impl_->path = path;
   return true;
 }
 
 void RegKey::Close() {
   impl_.reset();
+}
+
+void RegKey::Tell() const {
+  if (impl_) TellRegistryWatcher(impl_->root, impl_->path);
 }
 
 bool RegKey::IsOpen() const {
@@ -152,24 +161,29 @@ bool RegKey::ReadValue(const std::string& name, RegValue& value) const {
 }
 
 bool RegKey::WriteString(const std::string& name, const std::string& text) {
+  Tell();
   return impl_ && Store(*impl_->key, name, kSz, text);
 }
 
 bool RegKey::WriteExpandString(const std::string& name, const std::string& text) {
+  Tell();
   return impl_ && Store(*impl_->key, name, kExpandSz, text);
 }
 
 bool RegKey::WriteDWord(const std::string& name, uint32_t value) {
+  Tell();
   std::string bytes(4, '\0');
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
   return impl_ && Store(*impl_->key, name, kDword, bytes);
 }
 
 bool RegKey::WriteBinary(const std::string& name, const std::string& bytes) {
+  Tell();
   return impl_ && Store(*impl_->key, name, kBinary, bytes);
 }
 
 bool RegKey::DeleteValue(const std::string& name) {
+  Tell();
   std::lock_guard<std::recursive_mutex> lock(treeMutex);
   if (!impl_ || impl_->key->deleted) return false;
   return impl_->key->values.erase(name) > 0;
@@ -197,6 +211,7 @@ bool RegKeyExists(RegRoot root, const std::string& path) {
 }
 
 bool RegDeleteKeyTree(RegRoot root, const std::string& path) {
+  TellRegistryWatcher(root, path);
   std::lock_guard<std::recursive_mutex> lock(treeMutex);
   std::vector<std::string> parts = SplitPath(path);
   if (parts.empty()) return false;  // a root key cannot be deleted

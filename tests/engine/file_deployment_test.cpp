@@ -83,7 +83,7 @@ class FileDeploymentTest : public testing::Test {
   void TearDown() override { support::InitLog("", nullptr, 0, 0); }
 
   engine::TFileDeployment Deployment(ui::UserInterface& ui) {
-    return engine::TFileDeployment(state_, ui, setupFolder_ + "setup.exe");
+    return engine::TFileDeployment(state_, ui, setupFolder_ + "setup.exe", journal_);
   }
   // Stages the package, then deploys it, as the install run does.
   engine::Outcome Deploy(ui::UserInterface& ui) {
@@ -95,6 +95,7 @@ class FileDeploymentTest : public testing::Test {
 
   testing_support::ScratchDir scratch_;
   setup::TSetupState state_;
+  engine::TInstallJournal journal_{scratch_.Path() + "journal"};  // not begun: nothing journaled
   std::string setupFolder_;
   std::string log_;
   ui::HeadlessUI ui_;
@@ -234,7 +235,7 @@ TEST_F(FileDeploymentTest, OptionalPartsAreNeitherRequiredNorOpenedWhenNotChosen
   Write(state_.InstallDir, {{"setup.exe", "MZ installed setup"},
                             {"setup.Dat", ReadFile(setupFolder_ + "setup.Dat")},
                             {"setupweb.dat", ReadFile(setupFolder_ + "setupweb.dat")}});
-  engine::TFileDeployment deployment(state_, ui_, state_.InstallDir + "setup.exe");
+  engine::TFileDeployment deployment(state_, ui_, state_.InstallDir + "setup.exe", journal_);
   EXPECT_EQ(deployment.StagePackage(), engine::Outcome::Done);
   EXPECT_EQ(deployment.DeployFiles(), engine::Outcome::Done);
   EXPECT_TRUE(ui_.Boxes().empty());

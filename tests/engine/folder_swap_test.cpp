@@ -1,10 +1,12 @@
 // Folder swaps on the real file layer: what the installed folder holds beside
-// the staged files is kept, also what changed after the survey.
+// the staged files is kept, also what changed after the survey; a rollback of
+// the journal puts the installed folder back as it was.
 #include "engine/folder_swap.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 
 #include "common/scratch_dir.h"
@@ -25,17 +27,24 @@ class FolderSwapTest : public testing::Test {
     }
   }
 
+  // A carry that moves through the journal and ends the run after `carries` moves.
+  engine::TFolderSwap::Carry Carrying(size_t carries = SIZE_MAX) {
+    return
+        [this, carries](const std::string& name, const std::string& from, const std::string& to) {
+          carried_.push_back(name);
+          return journal_.Move(from + name, to + name) && carried_.size() < carries
+                     ? engine::Outcome::Done
+                     : engine::Outcome::Cancelled;
+        };
+  }
+
   testing_support::ScratchDir scratch_;
-  const std::string installed_ = scratch_.Path() + "Orvik\\doc\\";
-  const std::string staged_ = scratch_.Path() + "Orvik\\~staging\\doc\\";
-  const std::string aside_ = scratch_.Path() + "Orvik\\~staging\\~replaced\\";
+  const std::string root_ = scratch_.Path() + "Orvik\\";
+  const std::string installed_ = root_ + "doc\\";
+  const std::string staged_ = root_ + "~staging\\doc\\";
   std::vector<std::string> carried_;
-  engine::TFolderSwap swap_{
-      [this](const std::string& name, const std::string& from, const std::string& to) {
-        carried_.push_back(name);
-        return platform::MoveFile(from + name, to + name) ? engine::Outcome::Done
-                                                          : engine::Outcome::Cancelled;
-      }};
+  engine::TInstallJournal journal_{scratch_.Path() + "journal"};
+  engine::TFolderSwap swap_{Carrying(), journal_};
 };
 
 TEST_F(FolderSwapTest, TheInstallationsOwnFilesStayAlsoThoseThatChangedAfterTheSurvey) {
@@ -45,13 +54,14 @@ TEST_F(FolderSwapTest, TheInstallationsOwnFilesStayAlsoThoseThatChangedAfterTheS
                      {"sub\\gone.txt", "deleted after the survey"},
                      {"own\\x.txt", "own folder"}});
   Write(staged_, {{"a.txt", "new a"}, {"sub\\b.txt", "new b"}});
+  ASSERT_TRUE(journal_.Begin(root_));
   swap_.Survey(installed_);
   swap_.Survey(staged_);
   ASSERT_TRUE(platform::DeleteFile(installed_ + "sub\\gone.txt"));
   Write(installed_, {{"sub\\late.txt", "arrived after the survey"}});
 
   bool swapped = false;
-  ASSERT_EQ(swap_.Swap(staged_, installed_, aside_, swapped), engine::Outcome::Done);
+  ASSERT_EQ(swap_.Swap(staged_, installed_, swapped), engine::Outcome::Done);
   EXPECT_TRUE(swapped);
   std::sort(carried_.begin(), carried_.end());
   EXPECT_EQ(carried_, (std::vector<std::string>{"mine.txt", "own"}));  // not what went meanwhile
@@ -64,45 +74,42 @@ TEST_F(FolderSwapTest, TheInstallationsOwnFilesStayAlsoThoseThatChangedAfterTheS
 
   swap_.Retire();
   EXPECT_EQ(ReadFile(installed_ + "sub\\late.txt"), "arrived after the survey");
-  EXPECT_FALSE(platform::DirectoryExists(aside_ + "0"));
+  EXPECT_FALSE(platform::DirectoryExists(root_ + engine::kBackupFolder + "1"));
 }
 
 TEST_F(FolderSwapTest, AFileFacingAFolderLeavesTheInstalledFolderInPlace) {
   Write(installed_, {{"x\\y.txt", "a folder here"}});
   Write(staged_, {{"x", "a file there"}});
   bool swapped = true;
-  ASSERT_EQ(swap_.Swap(staged_, installed_, aside_, swapped), engine::Outcome::Done);
+  ASSERT_EQ(swap_.Swap(staged_, installed_, swapped), engine::Outcome::Done);
   EXPECT_FALSE(swapped);
   EXPECT_EQ(ReadFile(installed_ + "x\\y.txt"), "a folder here");
   EXPECT_EQ(ReadFile(staged_ + "x"), "a file there");
 }
 
-// A run that ended in the middle: the next one puts together what it left apart.
-TEST_F(FolderSwapTest, ARunThatEndedMidwayIsPutTogetherByTheNext) {
-  for (bool swappedBeforeTheEnd : {false, true}) {
-    SCOPED_TRACE(swappedBeforeTheEnd ? "ended before retiring" : "ended while carrying");
-    support::DeleteDirectory(scratch_.Path() + "Orvik\\", "", true);
-    Write(installed_, {{"a.txt", "old a"}, {"mine.txt", "mine"}});
+// A swap undone by the journal, whether it ended while carrying or after the
+// renames: the installed folder is as it was, the staged one too.
+TEST_F(FolderSwapTest, ASwapRolledBackLeavesBothFoldersAsTheyWere) {
+  for (size_t carries : {size_t{1}, SIZE_MAX}) {
+    SCOPED_TRACE(carries == 1 ? "ended while carrying" : "ended after the swap");
+    support::DeleteDirectory(root_, "", true);
+    carried_.clear();
+    Write(installed_, {{"a.txt", "old a"}, {"mine.txt", "mine"}, {"own\\x.txt", "own"}});
     Write(staged_, {{"a.txt", "new a"}, {"b.txt", "new b"}});
-    engine::TFolderSwap swap(
-        [&](const std::string& name, const std::string& from, const std::string& to) {
-          platform::MoveFile(from + name, to + name);
-          return swappedBeforeTheEnd ? engine::Outcome::Done : engine::Outcome::Cancelled;
-        });
+    ASSERT_TRUE(journal_.Begin(root_));
+    engine::TFolderSwap swap(Carrying(carries), journal_);
     swap.Survey(installed_);
     bool swapped = false;
-    swap.Swap(staged_, installed_, aside_, swapped);
-    ASSERT_EQ(swapped, swappedBeforeTheEnd);
-    if (swapped) Write(aside_ + "0\\", {{"late.txt", "arrived after the survey"}});
+    swap.Swap(staged_, installed_, swapped);
+    ASSERT_EQ(swapped, carries == SIZE_MAX);
 
-    engine::TFolderSwap::Recover(aside_);
+    EXPECT_EQ(journal_.RollBack().failed, 0u);
+    EXPECT_EQ(ReadFile(installed_ + "a.txt"), "old a");
     EXPECT_EQ(ReadFile(installed_ + "mine.txt"), "mine");
-    EXPECT_EQ(ReadFile(installed_ + "a.txt"), swapped ? "new a" : "old a");
-    EXPECT_EQ(ReadFile(installed_ + "b.txt"), "new b");
-    if (swapped) {
-      EXPECT_EQ(ReadFile(installed_ + "late.txt"), "arrived after the survey");
-    }
-    EXPECT_FALSE(platform::DirectoryExists(aside_ + "0"));
+    EXPECT_EQ(ReadFile(installed_ + "own\\x.txt"), "own");
+    EXPECT_FALSE(platform::FileExists(installed_ + "b.txt"));
+    EXPECT_EQ(ReadFile(staged_ + "b.txt"), "new b");
+    EXPECT_FALSE(platform::DirectoryExists(root_ + engine::kBackupFolder));
   }
 }
 

@@ -99,8 +99,10 @@ class InstallRunTest : public testing::Test {
     root_ = scratch_.Path() + folder + "\\";
     package_ = root_ + "package\\";
     dir_ = root_ + "Orvik\\";
-    simulator::SetSystemDirectories(root_ + "Temp\\", "C:\\Windows", "C:\\Windows\\System32");
-    ASSERT_TRUE(support::CreateDirectoryPath(root_ + "Temp\\"));
+    // The journal lies in the Windows folder.
+    simulator::SetSystemDirectories(root_ + "Temp\\", root_ + "Windows", "C:\\Windows\\System32");
+    for (const char* folder : {"Temp\\", "Windows\\"})
+      ASSERT_TRUE(support::CreateDirectoryPath(root_ + folder));
     MakePackage();
   }
   void TearDown() override {
@@ -269,8 +271,8 @@ TEST_F(InstallRunTest, ProceduresRunOnlyOverAnExistingConfiguration) {
   for (const std::string& line : Log()) EXPECT_EQ(line.find("Running upgrade"), std::string::npos);
 }
 
-// Each way the run can end early: its exit, what stays as it was, and what
-// the next run needs.
+// Each way the run can end early: its exit, and the server as it was, its
+// modules running again.
 TEST_F(InstallRunTest, AnEndBeforeTheFinishLeavesTheServerAsItWas) {
   struct Case {
     const char* what;
@@ -295,8 +297,10 @@ TEST_F(InstallRunTest, AnEndBeforeTheFinishLeavesTheServerAsItWas) {
        {ui::kIdNo},
        engine::Outcome::Fatal,
        false},
+      // The program file replaced cannot be moved aside: a file holds the
+      // backup folder's name.
       {"copy error cancelled",
-       [this] { support::CreateDirectoryPath(dir_ + "db.dll\\x\\"); },
+       [this] { WriteFile(dir_ + std::string(engine::kBackupFolder, 7), "in the way"); },
        {ui::kIdCancel},
        engine::Outcome::Cancelled,
        true},
@@ -305,6 +309,7 @@ TEST_F(InstallRunTest, AnEndBeforeTheFinishLeavesTheServerAsItWas) {
     SCOPED_TRACE(c.what);
     Reset(c.what);
     Installed("8.5.3", platform::kStartDisabled);
+    WriteFile(dir_ + "db.dll", "old db");
     c.arrange();
     simulator::ClearServiceCallLog();
     ui::HeadlessUI ui;
@@ -312,17 +317,30 @@ TEST_F(InstallRunTest, AnEndBeforeTheFinishLeavesTheServerAsItWas) {
     EXPECT_EQ(Run(ui), c.outcome) << Said(ui);
     EXPECT_EQ(StartType(support::kModuleIM), platform::kStartDisabled);
     EXPECT_FALSE(platform::DirectoryExists(dir_ + engine::kStagingFolder));
+    EXPECT_EQ(ReadFile(dir_ + "db.dll"), "old db");
     bool stopped = false;
-    for (const std::string& call : simulator::ServiceCallLog()) {
+    for (const std::string& call : simulator::ServiceCallLog())
       stopped |= call.rfind("Stop", 0) == 0;
-      EXPECT_NE(call.rfind("Start ", 0), 0u) << call;  // nothing restarted over mixed files
-    }
     EXPECT_EQ(stopped, c.touched);
+    for (int module = 0; module < support::kModuleCount; ++module) {
+      simulator::StandinService service;
+      ASSERT_TRUE(simulator::FindService(support::kServerModules[module].ServiceName, service));
+      EXPECT_EQ(service.State, module == support::kModuleIM ? platform::kServiceStopped
+                                                            : platform::kServiceRunning)
+          << service.Name;
+    }
     EXPECT_EQ(RegistryValue("Version"), "8.5.3");
-    EXPECT_EQ(RegistryValue(engine::kUpgradeFromValue), c.touched ? "8.5.3" : "");
-    std::vector<std::string> log = Log();
-    ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log[log.size() - 2].rfind("Error: Setup aborted", 0), 0u) << log[log.size() - 2];
+    EXPECT_EQ(RegistryValue(engine::kUpgradeFromValue), "");
+    const std::vector<std::string> log = Log();
+    EXPECT_NE(std::find_if(log.begin(), log.end(),
+                           [](const std::string& line) {
+                             return line.rfind("Error: Setup aborted", 0) == 0;
+                           }),
+              log.end());
+    if (c.touched) {
+      ASSERT_FALSE(log.empty());
+      EXPECT_EQ(log.back().rfind("Previous installation restored", 0), 0u) << log.back();
+    }
   }
 }
 

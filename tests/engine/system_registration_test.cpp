@@ -53,7 +53,8 @@ class SystemRegistrationTest : public testing::Test {
     ASSERT_TRUE(key.WriteString(name, value));
   }
   engine::Outcome Register(uint64_t installedBytes = 0) {
-    return engine::TSystemRegistration(state_, ui_, root_ + "package\\setup.exe")
+    engine::TInstallJournal journal("");  // not begun: nothing journaled
+    return engine::TSystemRegistration(state_, ui_, root_ + "package\\setup.exe", journal)
         .RegisterSystem(installedBytes);
   }
   // The links of a folder, sorted.

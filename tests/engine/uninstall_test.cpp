@@ -55,8 +55,10 @@ class UninstallTest : public testing::Test {
       simulator::AddService(service);
     }
     state_.AddDesktop = true;
-    ASSERT_EQ(engine::TSystemRegistration(state_, ui_, dir_ + "setup.exe").RegisterSystem(0),
-              engine::Outcome::Done);
+    engine::TInstallJournal journal("");  // not begun: nothing journaled
+    ASSERT_EQ(
+        engine::TSystemRegistration(state_, ui_, dir_ + "setup.exe", journal).RegisterSystem(0),
+        engine::Outcome::Done);
   }
   void TearDown() override {
     support::InitLog("", nullptr, 0, 0);  // the uninstall's log lies in the scratch folder

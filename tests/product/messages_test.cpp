@@ -17,7 +17,7 @@ class SetupMessagesTest : public testing::Test {
 
 TEST_F(SetupMessagesTest, RegisteredInListOrder) {
   RegisterSetupMessages(&table);
-  ASSERT_EQ(table.Count(), 72);
+  ASSERT_EQ(table.Count(), 75);
   EXPECT_EQ(table.Entries[0].Identifier, "cname");
   EXPECT_EQ(table.Entries[0].Variable, &cName);
   EXPECT_EQ(table.Entries[1].Identifier, "cdoyouexit");

@@ -65,7 +65,7 @@ TEST_F(LanguageStepTest, ExistingFileIsApplied) {
                         "<ITEM ID=\"cDoYouExit\" VALUE=\"Installation abbrechen?\"/>"
                         "</STRING></STRINGS></APPLICATION>"));
   EXPECT_FALSE(RunLanguageStep({}, program, Forms()));
-  EXPECT_EQ(support::DefaultMessageTable().Count(), 72);
+  EXPECT_EQ(support::DefaultMessageTable().Count(), 75);
   EXPECT_EQ(main->Caption(), "Einrichtung");
   EXPECT_EQ(main->Get("NextButton").Caption(), "&Weiter >");
   EXPECT_EQ(cDoYouExit, "Installation abbrechen?");
@@ -105,7 +105,7 @@ TEST_F(LanguageStepTest, ExportMergesAnExistingTranslation) {
   EXPECT_NE(text.find("<ITEM ID=\"cdoyouexit\" VALUE=\"Do you wish to cancel this "
                       "installation?\"/>"),
             std::string::npos);
-  EXPECT_EQ(support::DefaultMessageTable().Count(), 72);
+  EXPECT_EQ(support::DefaultMessageTable().Count(), 75);
 }
 
 TEST(SetupApplicationFormsTest, CreatedInOrderAndWalkedInIt) {

@@ -45,6 +45,8 @@ bool SetValue(HKEY key, const std::string& name, DWORD type, const void* data, s
 
 struct RegKey::Impl {
   HKEY key = nullptr;
+  RegRoot root = RegRoot::CurrentUser;
+  std::string path;
 };
 
 RegKey::RegKey() = default;
@@ -58,6 +60,7 @@ bool RegKey::Open(RegRoot root, const std::string& path, bool create) {
   HKEY key = nullptr;
   LONG result;
   if (create) {
+    TellRegistryWatcher(root, path);
     result = RegCreateKeyExA(RootKey(root), sub.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                              KEY_READ | KEY_WRITE | kView, nullptr, &key, nullptr);
   } else {
@@ -70,12 +73,18 @@ bool RegKey::Open(RegRoot root, const std::string& path, bool create) {
   if (result != ERROR_SUCCESS) return false;
   impl_ = std::make_unique<Impl>();
   impl_->key = key;
+  impl_->root = root;
+  impl_->path = path;
   return true;
 }
 
 void RegKey::Close() {
   if (impl_ && impl_->key) RegCloseKey(impl_->key);
   impl_.reset();
+}
+
+void RegKey::Tell() const {
+  if (impl_) TellRegistryWatcher(impl_->root, impl_->path);
 }
 
 bool RegKey::IsOpen() const {
@@ -128,23 +137,28 @@ bool RegKey::ReadValue(const std::string& name, RegValue& value) const {
 }
 
 bool RegKey::WriteString(const std::string& name, const std::string& text) {
+  Tell();
   return impl_ && SetValue(impl_->key, name, REG_SZ, text.c_str(), text.size() + 1);
 }
 
 bool RegKey::WriteExpandString(const std::string& name, const std::string& text) {
+  Tell();
   return impl_ && SetValue(impl_->key, name, REG_EXPAND_SZ, text.c_str(), text.size() + 1);
 }
 
 bool RegKey::WriteDWord(const std::string& name, uint32_t value) {
+  Tell();
   DWORD data = value;
   return impl_ && SetValue(impl_->key, name, REG_DWORD, &data, sizeof data);
 }
 
 bool RegKey::WriteBinary(const std::string& name, const std::string& bytes) {
+  Tell();
   return impl_ && SetValue(impl_->key, name, REG_BINARY, bytes.data(), bytes.size());
 }
 
 bool RegKey::DeleteValue(const std::string& name) {
+  Tell();
   return impl_ && RegDeleteValueA(impl_->key, name.c_str()) == ERROR_SUCCESS;
 }
 
@@ -186,6 +200,7 @@ bool RegKeyExists(RegRoot root, const std::string& path) {
 }
 
 bool RegDeleteKeyTree(RegRoot root, const std::string& path) {
+  TellRegistryWatcher(root, path);
   std::string sub = KeyPath(path);
   if (sub.empty()) return false;  // never the contents of a whole root key
   HKEY key;

@@ -61,7 +61,8 @@ class DemoPackageTest : public testing::Test {
   }
   // Stages the package, then deploys it, as the install run does.
   engine::Outcome Deploy(ui::UserInterface& ui) {
-    engine::TFileDeployment deployment(state_, ui, DemoFolder() + "setup.exe");
+    engine::TInstallJournal journal("");  // not begun: nothing journaled
+    engine::TFileDeployment deployment(state_, ui, DemoFolder() + "setup.exe", journal);
     engine::Outcome staged = deployment.StagePackage();
     return staged == engine::Outcome::Done ? deployment.DeployFiles() : staged;
   }

@@ -1,0 +1,58 @@
+#include "engine/rollback.h"
+
+#include "product/messages.h"
+#include "product/product.h"
+#include "product/server_modules.h"
+#include "support/log_writer.h"
+#include "support/system_utils.h"
+
+namespace engine {
+
+bool RestorePreviousInstallation(TInstallJournal& journal, TServiceControl& services,
+                                 setup::TSetupState& state, ui::UserInterface& ui) {
+  ui.ShowStatus(setup::cRestoring);
+  support::SetupLog("Restoring the previous installation");
+  // What the stops took from the services is kept under the product key: it
+  // goes back before the key itself does.
+  if (support::ServiceMode) services.RestoreFailureActions();
+  const RollbackResult result = journal.RollBack();
+  if (!result.installDir.empty()) state.InstallDir = result.installDir;
+  for (int module : result.running)
+    if (module >= 0 && module < support::kModuleCount) {
+      support::SetupLog(std::string("Rollback: starting ") +
+                        support::kServerModules[module].DisplayName);
+      services.StartServer(module);
+    }
+  ui.ProcessMessages();
+  if (result.failed != 0) {
+    support::SetupLog("Error: Rollback incomplete - " + std::to_string(result.failed) +
+                      " changes could not be undone");
+    return false;
+  }
+  support::SetupLog("Previous installation restored: " + std::to_string(result.undone) +
+                    " changes undone");
+  return true;
+}
+
+bool RecoverInterruptedRun(setup::TSetupState& state, ui::UserInterface& ui) {
+  TInstallJournal journal(TInstallJournal::DefaultPath());
+  if (!TInstallJournal::Unfinished(journal.Path())) {
+    // Finished, or torn before its first note: only its leftovers go.
+    TInstallJournal::RollBackFile(journal.Path());
+    return true;
+  }
+  const std::vector<JournalRecord> records = ReadJournal(journal.Path());
+  if (!records.empty() && !records.front().fields.empty())
+    support::InitLog(records.front().fields[0] + setup::kSetupLogFile, nullptr,
+                     support::lfTimeStamp, 4);
+  support::SetupLog("Setup found the journal of a run that did not finish: \"" + journal.Path() +
+                    "\"");
+  TServiceControl services(state, ui);
+  const bool restored = RestorePreviousInstallation(journal, services, state, ui);
+  ui.MessageBox(restored ? setup::cRestored : setup::cNotRestored,
+                restored ? setup::cInformation : setup::cError,
+                ui::kOk | (restored ? ui::kIconInformation : ui::kIconError) | ui::kTaskModal);
+  return restored;
+}
+
+}  // namespace engine
