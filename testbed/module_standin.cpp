@@ -36,6 +36,8 @@
 // (the window's thread stops answering once the window exists); web-admin
 // (serves HTTP on a free loopback port as the web administration does, and
 // answers every request with 200); no-smtp (port 25 is left alone).
+// "/hold <file>" opens the file without sharing, logs "holding <file>" and
+// keeps it open until it is ended: a file that no other program may rename.
 // It never runs longer than ten minutes on its own.
 #include <windows.h>
 #include <winsock2.h>
@@ -491,6 +493,15 @@ int RunDesktop() {
 
 }  // namespace
 
+int Hold(const char* file) {
+  HANDLE held = CreateFileA(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (held == INVALID_HANDLE_VALUE) return 1;
+  Log(std::string("holding ") + file);
+  Sleep(600000);
+  CloseHandle(held);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   char path[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
@@ -507,6 +518,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (argc > 1 && lstrcmpiA(argv[1], "/desktop") == 0) return RunDesktop();
+  if (argc > 2 && lstrcmpiA(argv[1], "/hold") == 0) return Hold(argv[2]);
 
   stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::string name = identity.ServiceName;

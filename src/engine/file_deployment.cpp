@@ -211,9 +211,10 @@ void TFileDeployment::JournalArchive(const std::string& archive, const std::stri
     std::string name = entry.Name;
     std::replace(name.begin(), name.end(), '/', '\\');
     const std::string target = destination + name;
-    const bool kept =
-        !overwrite && platform::FileExists(target) &&
-        (keep.empty() || keep.find(";" + support::LowerCase(name) + ";") != std::string::npos);
+    std::string listed = ";";
+    listed.append(support::LowerCase(name)).push_back(';');
+    const bool kept = !overwrite && platform::FileExists(target) &&
+                      (keep.empty() || keep.find(listed) != std::string::npos);
     if (!kept) journal_.Replacing(target);
   }
 }

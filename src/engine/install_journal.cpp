@@ -322,7 +322,7 @@ bool Undo(const JournalRecord& record) {
 
 std::string EncodeRecord(const JournalRecord& record) {
   std::string line = Escape(record.kind);
-  for (const std::string& field : record.fields) line += "\t" + Escape(field);
+  for (const std::string& field : record.fields) line.append(1, '\t').append(Escape(field));
   char check[16];
   std::snprintf(check, sizeof check, "\t%08x", static_cast<unsigned>(archive::StringCRC32(line)));
   return line + check + "\r\n";
@@ -521,6 +521,12 @@ RollbackResult TInstallJournal::RollBack() {
   return RollBackFile(path_);
 }
 
+bool TInstallJournal::StoppedModules() const {
+  for (const JournalRecord& record : ReadJournal(path_))
+    if (record.kind == kRunning) return true;
+  return false;
+}
+
 bool TInstallJournal::Unfinished(const std::string& path) {
   const std::vector<JournalRecord> records = ReadJournal(path);
   return !records.empty() && records.back().kind != kDone;
@@ -559,6 +565,10 @@ RollbackResult TInstallJournal::RollBackFile(const std::string& path) {
     if (undone.count(i) || records[i].kind == kUndone) continue;
     if (!Undo(records[i])) {
       ++result.failed;
+      const std::vector<std::string>& f = records[i].fields;
+      support::SetupLog("Error: Rollback: cannot undo " + records[i].kind +
+                        (f.empty() ? "" : " \"" + f[0] + "\"") + " - " +
+                        platform::SystemErrorText(platform::LastError()));
       continue;
     }
     ++result.undone;

@@ -100,6 +100,8 @@ class TInstallJournal {
   // not finish); see RollBackFile.
   RollbackResult RollBack();
 
+  // Whether the run noted the modules that ran, about to stop them.
+  bool StoppedModules() const;
   // Whether a journal is there that was neither finished nor rolled back.
   static bool Unfinished(const std::string& path);
   // Undoes the notes of the journal file in reverse order, each line of the

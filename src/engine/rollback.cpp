@@ -1,5 +1,6 @@
 #include "engine/rollback.h"
 
+#include "platform/services.h"
 #include "product/messages.h"
 #include "product/product.h"
 #include "product/server_modules.h"
@@ -15,6 +16,15 @@ bool RestorePreviousInstallation(TInstallJournal& journal, TServiceControl& serv
   // What the stops took from the services is kept under the product key: it
   // goes back before the key itself does.
   if (support::ServiceMode) services.RestoreFailureActions();
+  // A run that stopped the modules may have started the new ones already; they
+  // are stopped as they are, their failure actions left alone.
+  const bool stopped = journal.StoppedModules();
+  for (int index = 0; index < support::kModuleCount && stopped; ++index) {
+    uint32_t state = 0;
+    if (services.QueryServerState(index, state) &&
+        (!support::ServiceMode || state != platform::kServiceStopped))
+      services.StopServer(index, support::kServerModules[index].ServiceName);
+  }
   const RollbackResult result = journal.RollBack();
   if (!result.installDir.empty()) state.InstallDir = result.installDir;
   for (int module : result.running)

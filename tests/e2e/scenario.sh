@@ -7,7 +7,7 @@
 # Usage: scenario.sh BUILD NAME
 #   BUILD  the Windows build tree (with demo/ and demo-damaged/ from scripts/build.sh)
 #   NAME   prefix (creates the prefix when missing or older than lib.sh), fresh, upgrade,
-#          interrupted, move, uninstall, command-line, failures, deselect, first-run or gui (the wizard's windows
+#          interrupted, move, uninstall, command-line, failures, rollback, deselect, first-run or gui (the wizard's windows
 #          clicked through; screenshots of its pages in BUILD/e2e/shots/)
 # Exit status 0 when every check passed.
 E2E_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
@@ -683,25 +683,6 @@ scenario_failures() {
     'Running upgrade procedures 8\.5\.3 -> 8\.9\.1' \
     "$(setup_log | tail -n +$((lines + 1)) | grep '^Running upgrade')"
 
-  # A program file in use (a module started from the installation folder as a desktop program)
-  # and Cancel at the copy error: exit 5, the start types of before, no staging folder.
-  age_installation 8.5.3
-  e2e_wine sc stop OrvikIM </dev/null >/dev/null 2>&1
-  e2e_disable_service OrvikIM
-  e2e_wait_state OrvikIM STOPPED 20
-  (cd "$root" && exec timeout 300 wine pop3.exe /desktop </dev/null >/dev/null 2>&1) &
-  locker=$!
-  wait_for_line "$root/pop3.exe.log" "start desktop" 30
-  before=$(service_table | awk '{ print $1, $3 }')
-  install
-  kill "$locker" 2>/dev/null
-  wait "$locker"
-  e2e_expect "exit code at a copy error" 5 "$E2E_EXIT"
-  e2e_expect "start types after the copy error" "$before" "$(service_table | awk '{ print $1, $3 }')"
-  e2e_expect_files "staging folder after the copy error" ABSENT "$root" '~staging' 
-  e2e_expect_match "setup.log of the copy error" 'Error: File ".*pop3\.exe" - .*' \
-    "$(setup_log | grep '^Error: File' | tail -n 1)"
-
   # IIS's SMTP service holds port 25: it is stopped and disabled, Orvik SMTP runs.
   e2e_reset || exit 1
   need_free_port_25
@@ -721,6 +702,128 @@ scenario_failures() {
 
 # The installation and the first-run wizard through the windows, as a user clicks them: the GUI
 # driver works setup.exe's windows and takes a screenshot of every page.
+# --- rollback ---
+
+# Checksums of every file below the installation folder but the logs of setup and the modules.
+installation_sums() {
+  (cd "$(e2e_path "$E2E_INSTALL")" && find . -type f ! -path './logs/*' ! -name '*.exe.log' \
+    ! -name '*.exe.times' ! -name '*.exe.eml' ! -name '*.behaviour' -print | LC_ALL=C sort |
+    tr '\n' '\0' | xargs -0 sha256sum)
+}
+# The keys setup writes and the services' configuration.
+registry_state() {
+  for key in "$E2E_PRODUCT_KEY" "$E2E_UNINSTALL_KEY" 'HKLM\Software\ODBC\ODBC.INI'; do
+    e2e_wine reg query "$key" /s /reg:64 </dev/null 2>/dev/null | tr -d '\r'
+  done
+  for service in $E2E_SERVICES; do
+    e2e_wine sc qc "$service" </dev/null 2>/dev/null | tr -d '\r'
+  done
+}
+# hold FILE: a program keeps FILE open without sharing until it is ended ($holder).
+hold() {
+  holder_log=$E2E_BUILD/testbed/modules/pop3.exe.log
+  holder_lines=$(wc -l <"$holder_log" 2>/dev/null || echo 0)
+  (exec timeout 300 wine "$E2E_BUILD/testbed/modules/pop3.exe" /hold "$1" </dev/null >/dev/null 2>&1) &
+  holder=$!
+  wait_for_line "$holder_log" "holding" 30 "$holder_lines"
+}
+# The modules' programs get a mark of their own, so that the old ones differ from the package's.
+mark_old_modules() {
+  for service in $E2E_SERVICES; do e2e_wine sc stop "$service" </dev/null >/dev/null 2>&1; done
+  for service in $E2E_SERVICES; do e2e_wait_state "$service" STOPPED 20; done
+  for exe in smtp pop3 control im cal; do printf 'old build\r\n' >>"$root/$exe.exe"; done
+  for service in $E2E_SERVICES; do e2e_wine sc start "$service" </dev/null >/dev/null 2>&1; done
+  for service in $E2E_SERVICES; do e2e_wait_state "$service" RUNNING 30; done
+}
+# same_as NAME: files, registry and services as saved under NAME, the modules running.
+same_as() {
+  e2e_expect "$2: files" "" "$(installation_sums | diff "$E2E_DIR/$1.sha256" - 2>&1)"
+  e2e_expect "$2: registry and services" "" "$(registry_state | diff "$E2E_DIR/$1.reg" - 2>&1)"
+  for service in $E2E_SERVICES; do
+    e2e_expect "$2: $service" RUNNING "$(e2e_service_state "$service")"
+  done
+}
+# The seconds between the first line holding $1 and the next holding $2 in the setup log.
+log_seconds() {
+  tr -d '\r' <"$root/logs/setup/setup.log" | awk -v from="$1" -v to="$2" '
+    function t(line) { split(substr(line, 12, 8), p, ":"); return p[1] * 3600 + p[2] * 60 + p[3] }
+    index($0, from) && !a { a = t($0) } index($0, to) && a { print t($0) - a; exit }'
+}
+
+scenario_rollback() {
+  start_installed
+  root=$(e2e_path "$E2E_INSTALL")
+  journal=$E2E_C/windows/OrvikSetup.journal
+  age_installation 8.5.3
+  mark_old_modules
+  installation_sums >"$E2E_DIR/before.sha256"
+  registry_state >"$E2E_DIR/before.reg"
+
+  # A program file held open by another program: Cancel after the retries, everything back.
+  hold "${E2E_INSTALL}sendmail.exe"
+  lines=$(setup_log | wc -l)
+  install
+  kill "$holder" 2>/dev/null
+  wait "$holder"
+  e2e_expect "exit code at a held program file" 5 "$E2E_EXIT"
+  same_as before "after the rolled-back upgrade"
+  setup_log | tail -n +$((lines + 1)) >"$E2E_DIR/rollback-log.txt"
+  e2e_expect_lines "setup.log of the rollback" "$E2E_DIR/rollback-log.txt" \
+    'Restoring the previous installation' 'Rollback: starting Orvik SMTP' \
+    'Previous installation restored: .*'
+  e2e_expect_match "setup.log of the rollback" 'Previous installation restored: [0-9]+ changes undone' \
+    "$(grep '^Previous installation restored' "$E2E_DIR/rollback-log.txt")"
+  e2e_expect_files "journal and backup after the rollback" ABSENT 'C:\windows\' OrvikSetup.journal
+  e2e_expect_files "backup folder after the rollback" ABSENT "$E2E_INSTALL" '~backup'
+  echo "measure: $(log_seconds 'Error: File' 'Previous installation restored')s from the copy error to the old modules started"
+
+  # Killed at notes spread over a whole upgrade, then run again: always the clean upgrade's result.
+  install
+  e2e_expect "exit code of the clean upgrade" 0 "$E2E_EXIT"
+  installation_sums >"$E2E_DIR/upgraded.sha256"
+  registry_state >"$E2E_DIR/upgraded.reg"
+  tried=0 working=0
+  for point in 1 2 4 7 11 16 22 29 37 46 56 67 79 92 106 121 137 154 172 191; do
+    age_installation 8.5.3
+    ORVIK_SETUP_HALT_AT=$point
+    export ORVIK_SETUP_HALT_AT
+    e2e_setup /VERYSILENT
+    unset ORVIK_SETUP_HALT_AT
+    [ "$E2E_EXIT" = 9 ] || break
+    tried=$((tried + 1))
+    # Once, the last note torn as a power cut leaves it.
+    [ "$point" != 22 ] || truncate -s -5 "$journal"
+    failures=$E2E_FAILURES
+    install
+    e2e_expect "killed after note $point, then run again: exit code" 0 "$E2E_EXIT"
+    same_as upgraded "killed after note $point, then run again"
+    [ "$E2E_FAILURES" != "$failures" ] || working=$((working + 1))
+  done
+  echo "measure: $tried kill points tried (the run had $((point - 1)) or more notes), $working ended in a working server"
+  e2e_expect "kill points tried" yes "$([ "$tried" -ge 10 ] && echo yes)"
+
+  # A failed fresh installation leaves nothing but the setup log.
+  e2e_reset || exit 1
+  need_free_port_25
+  hold "${E2E_SETUP_DIR}license.txt"
+  install
+  kill "$holder" 2>/dev/null
+  wait "$holder"
+  e2e_expect "exit code of the fresh installation at a held file" 5 "$E2E_EXIT"
+  e2e_expect "what the failed fresh installation left" "./logs/setup/setup.log" \
+    "$(cd "$root" && find . ! -type d)"
+  e2e_expect "product key after the failed fresh installation" no \
+    "$(e2e_reg_key "$E2E_PRODUCT_KEY" && echo yes || echo no)"
+  e2e_expect "uninstall entry after the failed fresh installation" no \
+    "$(e2e_reg_key "$E2E_UNINSTALL_KEY" && echo yes || echo no)"
+  for service in $E2E_SERVICES; do
+    e2e_expect "$service after the failed fresh installation" MISSING "$(e2e_service_state "$service")"
+  done
+  e2e_expect_files "program group after the failed fresh installation" ABSENT "$(dirname "$E2E_GROUP")/" \
+    "$(basename "$E2E_GROUP")"
+  e2e_expect_files "wmi.ini after the failed fresh installation" ABSENT 'C:\windows\' wmi.ini
+}
+
 scenario_gui() {
   e2e_reset || exit 1
   need_free_port_25
@@ -853,7 +956,9 @@ refused_answers() {
 
 scenario_started=$(date +%s)
 case $SCENARIO in
-prefix | fresh | upgrade | interrupted | move | uninstall | deselect | failures | gui) "scenario_$SCENARIO" ;;
+prefix | fresh | upgrade | interrupted | move | uninstall | deselect | failures | rollback | gui)
+  "scenario_$SCENARIO"
+  ;;
 command-line) scenario_command_line ;;
 first-run) scenario_first_run ;;
 *)

@@ -1,10 +1,15 @@
 // The install journal: its notes, a torn end, and the rollback of files,
 // folders, the registry and services, also after a kill at any point of the run
-// or of the rollback itself.
+// or of the rollback itself. On the stand-in machine: registry and services
+// held in memory.
+#ifndef _WIN32
 #include "engine/install_journal.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,13 +20,6 @@
 #include "platform/services.h"
 #include "simulator/simulator.h"
 #include "support/file_utils.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#endif
 
 namespace {
 
@@ -177,7 +175,6 @@ TEST_F(InstallJournalTest, AFinishedJournalIsNotRolledBack) {
   EXPECT_EQ(Snapshot(), expected);
 }
 
-#ifndef _WIN32
 // A child process does the run and its rollback and ends as if killed right
 // after the given note; the next run's rollback puts everything back.
 TEST_F(InstallJournalTest, AKillAtAnyPointOfTheRunOrOfItsRollbackIsUndoneByTheNextRun) {
@@ -208,6 +205,6 @@ TEST_F(InstallJournalTest, AKillAtAnyPointOfTheRunOrOfItsRollbackIsUndoneByTheNe
     EXPECT_EQ(Snapshot(), before_);
   }
 }
-#endif
 
 }  // namespace
+#endif

@@ -128,7 +128,8 @@ TEST_F(DemoPackageTest, ATargetHeldOpenAsksRetryOrCancel) {
 TEST_F(DemoPackageTest, RegistrationMakesOneGroupOfLinksAndAQuotedUninstallEntry) {
   ASSERT_EQ(Deploy(ui_), engine::Outcome::Done);
   state_.AddDesktop = true;
-  engine::TSystemRegistration registration(state_, ui_, DemoFolder() + "setup.exe");
+  engine::TInstallJournal journal("");  // not begun: nothing journaled
+  engine::TSystemRegistration registration(state_, ui_, DemoFolder() + "setup.exe", journal);
   ASSERT_EQ(registration.RegisterSystem(0), engine::Outcome::Done);
   ASSERT_EQ(registration.RegisterSystem(0), engine::Outcome::Done);  // a second run
 
