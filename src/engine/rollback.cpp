@@ -1,5 +1,6 @@
 #include "engine/rollback.h"
 
+#include "platform/clock.h"
 #include "platform/services.h"
 #include "product/messages.h"
 #include "product/product.h"
@@ -11,6 +12,7 @@ namespace engine {
 
 bool RestorePreviousInstallation(TInstallJournal& journal, TServiceControl& services,
                                  setup::TSetupState& state, ui::UserInterface& ui) {
+  const uint32_t started = platform::Tick();
   ui.ShowStatus(setup::cRestoring);
   support::SetupLog("Restoring the previous installation");
   // What the stops took from the services is kept under the product key: it
@@ -39,8 +41,10 @@ bool RestorePreviousInstallation(TInstallJournal& journal, TServiceControl& serv
                       " changes could not be undone");
     return false;
   }
+  const uint32_t ms = platform::Tick() - started;
   support::SetupLog("Previous installation restored: " + std::to_string(result.undone) +
-                    " changes undone");
+                    " changes undone in " + std::to_string(ms / 1000) + "." +
+                    std::to_string(ms % 1000 / 100) + " s");
   return true;
 }
 
