@@ -17,6 +17,9 @@
 #   BENCH_BUILD native build tree for ilds (default build/bench: Release, no sanitizers;
 #               configured when missing, brought up to date on every run)
 #   CORPUS_MB   corpus size (default 300)      RUNS   rounds (default 3)
+#   BASELINE    another build's setup.exe: every round also runs the demo and large packages and
+#               the upgrade with it (in turns, first or second), and the ratios of ours to it
+#               are printed pair by pair: what a change costs
 # NSIS installers are 32-bit programs: without Wine's 32-bit part (wine32) that row is left out.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -53,6 +56,17 @@ fi
 for f in "$PACKAGE"/*; do
   [ "$(basename "$f")" = setup.Dat ] || cp "$f" large/
 done
+variants=ours
+if [ -n "${BASELINE:-}" ]; then
+  rm -rf base-demo base-large
+  cp -rl "$PACKAGE" base-demo
+  cp -rl large base-large
+  for dir in base-demo base-large; do
+    rm "$dir/setup.exe"
+    cp "$BASELINE" "$dir/setup.exe"
+  done
+  variants="ours base"
+fi
 
 # --- The NSIS installer: the corpus into C:\NsisBench\doc\corpus\, zlib as ours uses.
 if [ ! -f nsis-setup.exe ] || [ corpus.done -nt nsis-setup.exe ]; then
@@ -112,14 +126,21 @@ i=0
 while [ "$i" -lt "$RUNS" ]; do
   i=$((i + 1))
   echo "round $i of $RUNS ..."
-  reset_with "$PACKAGE"
-  timed demo "${E2E_SETUP_DIR}setup.exe" /VERYSILENT
-  reset_with "$WORK/large"
-  timed large "${E2E_SETUP_DIR}setup.exe" /VERYSILENT
-  [ "$(find "$root/doc/corpus" -type f | wc -l)" -eq "$files" ] || { echo "ours lost files"; exit 1; }
-  rm -f "$root"/*.exe.times
-  timed upgrade "${E2E_SETUP_DIR}setup.exe" /VERYSILENT
-  downtime >>downtime.times
+  # With a baseline, each goes first in every other round.
+  order=$variants
+  [ $((i % 2)) -eq 1 ] || order=$(echo "$variants" | awk '{ for (n = NF; n > 0; n--) printf "%s ", $n }')
+  for variant in $order; do
+    prefix= demo=$PACKAGE large=$WORK/large
+    [ "$variant" = ours ] || prefix=base- demo=$WORK/base-demo large=$WORK/base-large
+    reset_with "$demo"
+    timed "${prefix}demo" "${E2E_SETUP_DIR}setup.exe" /VERYSILENT
+    reset_with "$large"
+    timed "${prefix}large" "${E2E_SETUP_DIR}setup.exe" /VERYSILENT
+    [ "$(find "$root/doc/corpus" -type f | wc -l)" -eq "$files" ] || { echo "$variant lost files"; exit 1; }
+    rm -f "$root"/*.exe.times
+    timed "${prefix}upgrade" "${E2E_SETUP_DIR}setup.exe" /VERYSILENT
+    downtime >>"${prefix}downtime.times"
+  done
   if [ -n "$nsis" ]; then
     reset_with "$PACKAGE"
     cp nsis-setup.exe "$E2E_C/e2e/"
@@ -145,5 +166,16 @@ row "downtime of that upgrade" downtime
 if [ -n "$nsis" ]; then
   paste large.times nsis.times | awk '{ print $1 / $2 }' | sort -n |
     awk '{ v[NR] = $1 } END { printf "ours/NSIS, large fresh, median of pairs: %.2fx\n", v[int((NR + 1) / 2)] }'
+fi
+if [ -n "${BASELINE:-}" ]; then
+  echo "baseline: $BASELINE"
+  for name in demo large upgrade downtime; do
+    row "baseline, $name" "base-$name"
+  done
+  for name in demo large upgrade; do
+    paste "$name.times" "base-$name.times" | awk '{ print $1 / $2 }' | sort -n |
+      awk -v n="$name" '{ v[NR] = $1 }
+        END { printf "ours/baseline, %s, median of pairs: %.3fx (%.3f-%.3f)\n", n, v[int((NR + 1) / 2)], v[1], v[NR] }'
+  done
 fi
 echo "goals: large fresh <= 0.7x NSIS; downtime <= 3 s; demo fresh <= 3 s"

@@ -86,8 +86,10 @@ TEST_F(LanguageStepTest, ExportWritesEveryFormAndMessage) {
   // Ours, after the original list: a translator sees it too.
   const size_t finished =
       text.find("<ITEM ID=\"cfinishednotrunning\" VALUE=\"The installation has");
+  const size_t last = text.find("<ITEM ID=\"cnotrestored\" VALUE=\"Setup could not undo");
   EXPECT_LT(text.find("wwizardcomplete"), finished);
-  EXPECT_EQ(text.find("/>\r\n", finished), text.find("</STRING>") - 4);
+  EXPECT_LT(finished, last);
+  EXPECT_EQ(text.find("/>\r\n", last), text.find("</STRING>") - 4);
 }
 
 TEST_F(LanguageStepTest, ExportMergesAnExistingTranslation) {
