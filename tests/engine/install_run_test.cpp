@@ -14,6 +14,7 @@
 #include "common/peers.h"
 #include "common/scratch_dir.h"
 #include "engine/file_deployment.h"
+#include "engine/rollback.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -393,6 +394,31 @@ TEST_F(InstallRunTest, ADeselectedComponentGoesButTheAntispamDataStays) {
   EXPECT_FALSE(platform::FileExists(dir_ + "spam\\rules\\10.cf"));
   EXPECT_FALSE(platform::FileExists(dir_ + "im.exe"));
   EXPECT_TRUE(platform::FileExists(dir_ + "cal.exe"));
+}
+
+// A setup that finds the journal of a run that was killed rolls it back
+// before anything else and says so in one box; without one it says nothing.
+TEST_F(InstallRunTest, TheNextSetupRollsBackARunThatWasKilled) {
+  Installed("8.5.3", platform::kStartAutomatic);
+  WriteFile(dir_ + "db.dll", "old db");
+  ui::HeadlessUI quiet;
+  EXPECT_TRUE(engine::RecoverInterruptedRun(state_, quiet));
+  EXPECT_TRUE(quiet.Boxes().empty());
+  {
+    engine::TInstallJournal killed(engine::TInstallJournal::DefaultPath());
+    ASSERT_TRUE(killed.Begin(dir_));
+    platform::RegKey key;
+    ASSERT_TRUE(key.Open(platform::RegRoot::LocalMachine, kProductKey, true));
+    key.WriteString("Version", "8.9.1");
+    ASSERT_TRUE(killed.Replacing(dir_ + "db.dll"));
+    WriteFile(dir_ + "db.dll", "new db");
+  }  // no Finish: as a kill leaves it
+  EXPECT_TRUE(engine::RecoverInterruptedRun(state_, ui_));
+  ASSERT_EQ(ui_.Boxes().size(), 1u);
+  EXPECT_EQ(ui_.Boxes()[0].text, setup::cRestored);
+  EXPECT_EQ(RegistryValue("Version"), "8.5.3");
+  EXPECT_EQ(ReadFile(dir_ + "db.dll"), "old db");
+  EXPECT_FALSE(platform::FileExists(engine::TInstallJournal::DefaultPath()));
 }
 
 }  // namespace
