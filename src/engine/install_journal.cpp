@@ -384,8 +384,12 @@ bool TInstallJournal::Begin(const std::string& installDir) {
   JournalRecord begin{kBegin, {installDir_}};
   std::vector<platform::DirEntry> entries;
   platform::ListDirectory(installDir_ + "*.*", entries);
-  for (const platform::DirEntry& entry : entries)
-    if (entry.name != "." && entry.name != "..") begin.fields.push_back(entry.name);
+  topLevel_.clear();
+  for (const platform::DirEntry& entry : entries) {
+    if (entry.name == "." || entry.name == "..") continue;
+    begin.fields.push_back(entry.name);
+    topLevel_.insert(support::LowerCase(entry.name));
+  }
   if (!Append(begin)) return false;
   platform::SetRegistryWatcher(
       [this](platform::RegRoot root, const std::string& key) { SaveKey(root, key); });
@@ -404,6 +408,12 @@ bool TInstallJournal::Inside(const std::string& path) const {
 }
 
 bool TInstallJournal::NoteCreated(const std::string& path) {
+  // What lies below a top-level entry the installation folder did not have
+  // goes with it: the first note says which it had.
+  if (Inside(path)) {
+    const std::string below = path.substr(installDir_.size());
+    if (!topLevel_.count(support::LowerCase(below.substr(0, below.find('\\'))))) return true;
+  }
   std::string outermost = support::NormalizeDir(path, false);
   for (std::string parent = Parent(outermost);
        !parent.empty() && parent.size() < outermost.size() && !Exists(parent);
@@ -507,6 +517,8 @@ void TInstallJournal::Finish() {
   platform::SetRegistryWatcher(nullptr);
   Append({kDone, {}});
   file_.Close();
+  support::SetupLog("Point of no return: " + std::to_string(records_ - 2) +
+                    " changes were journaled");
 }
 
 void TInstallJournal::RemoveBackups() {

@@ -123,8 +123,9 @@ class TInstallJournal {
   platform::File file_;
   std::string installDir_, backupDir_;
   unsigned records_ = 0, backups_ = 0;
-  std::set<std::string> created_;  // lower case, folders ending in "\"
-  std::set<std::string> keys_;     // "root:path", lower case
+  std::set<std::string> topLevel_;  // what the installation folder held at Begin, lower case
+  std::set<std::string> created_;   // lower case
+  std::set<std::string> keys_;      // "root:path", lower case
   std::set<std::string> services_;
 };
 
