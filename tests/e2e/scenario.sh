@@ -799,6 +799,21 @@ scenario_rollback() {
   echo "measure: $tried kill points tried (the run had $((point - 1)) or more notes), $working ended in a working server"
   e2e_expect "kill points tried" yes "$([ "$tried" -ge 10 ] && echo yes)"
 
+  # Killed once more, then uninstalled: the uninstall rolls the killed run back first.
+  ORVIK_SETUP_HALT_AT=11
+  export ORVIK_SETUP_HALT_AT
+  e2e_setup /VERYSILENT
+  unset ORVIK_SETUP_HALT_AT
+  e2e_expect "exit code of the run ended before the uninstall" 9 "$E2E_EXIT"
+  lines=$(setup_log | wc -l)
+  e2e_run "${E2E_INSTALL}setup.exe" /UNINSTALL /VERYSILENT
+  e2e_expect "exit code of the uninstall after a killed run" 0 "$E2E_EXIT"
+  e2e_expect_match "the uninstall rolled the killed run back first" \
+    'Setup found the journal of a run that did not finish: .*' \
+    "$(setup_log | tail -n +$((lines + 1)) | head -n 1)"
+  e2e_expect_files "journal after the uninstall" ABSENT 'C:\windows\' OrvikSetup.journal
+  e2e_expect_files "program files after the uninstall" ABSENT "$E2E_INSTALL" $PROGRAM_FILES
+
   # A failed fresh installation leaves nothing but the setup log.
   e2e_reset || exit 1
   need_free_port_25
