@@ -26,11 +26,6 @@ inline constexpr const char* kCoreFiles[] = {
     "tool.exe", "sendmail.exe", "api.dll",     "libeay32.dll", "libssl32.dll",
     "db.dll",   "regex.dll",    "sqlite3.dll"};
 
-// The staging folder below the installation folder: the package is unpacked
-// there before anything changes, and moved into place from there. Setup's own;
-// deleted at the end of every run.
-inline constexpr char kStagingFolder[] = "~staging\\";
-
 class TFileDeployment {
  public:
   // setupProgram is the running setup program; its folder is the setup folder.

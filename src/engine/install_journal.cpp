@@ -252,11 +252,12 @@ std::string LogFolderName() {
 }
 
 // Deletes what the top level of the installation folder holds now and did not
-// hold when the run began, but the setup log's folder.
+// hold when the run began, but the setup log's folder and setup's own.
 bool RestoreTopLevel(const JournalRecord& record, std::vector<std::string>& removed) {
   const std::string& dir = record.fields[0];
-  std::set<std::string> kept{LogFolderName(),
-                             support::LowerCase(support::NormalizeDir(kBackupFolder, false))};
+  std::set<std::string> kept{LogFolderName()};
+  for (const char* own : {kBackupFolder, kStagingFolder})
+    kept.insert(support::LowerCase(support::NormalizeDir(own, false)));
   for (size_t i = 1; i < record.fields.size(); ++i)
     kept.insert(support::LowerCase(record.fields[i]));
   std::vector<platform::DirEntry> entries;

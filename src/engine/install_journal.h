@@ -20,9 +20,13 @@
 
 namespace engine {
 
-// Below the installation folder, beside the staging folder: what the run
-// replaced or deleted there, until it is past its point of no return or rolled
-// back. Hidden; one per run.
+// The staging folder below the installation folder: the package is unpacked
+// there before the installation changes, and moved into place from there.
+// Setup's own; deleted at the end of every run, after a rollback too, once the
+// modules run again.
+inline constexpr char kStagingFolder[] = "~staging\\";
+// Beside it: what the run replaced or deleted in the installation folder,
+// until it is past its point of no return or rolled back. Hidden; one per run.
 inline constexpr char kBackupFolder[] = "~backup\\";
 
 // One note: its kind and its fields.
@@ -106,8 +110,8 @@ class TInstallJournal {
   static bool Unfinished(const std::string& path);
   // Undoes the notes of the journal file in reverse order, each line of the
   // setup log saying what was put back, then deletes the backup folder and the
-  // journal. Each undone note is noted in turn, so that a rollback that is
-  // itself interrupted is resumed by the next one. A finished journal is only
+  // journal; the staging folder is left to the caller. Each undone note is noted in turn, so that a
+  // rollback that is itself interrupted is resumed by the next one. A finished journal is only
   // deleted, with its backup folder.
   static RollbackResult RollBackFile(const std::string& path);
 

@@ -1,5 +1,6 @@
 #include "engine/rollback.h"
 
+#include "archive/extract.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 #include "product/messages.h"
@@ -36,15 +37,18 @@ bool RestorePreviousInstallation(TInstallJournal& journal, TServiceControl& serv
       services.StartServer(module);
     }
   ui.ProcessMessages();
+  const uint32_t ms = platform::Tick() - started;
+  // Setup's own unpacked package goes once the modules run again: on a large
+  // package that takes a while.
+  if (!result.installDir.empty()) archive::DeleteExtracted(result.installDir + kStagingFolder);
   if (result.failed != 0) {
     support::SetupLog("Error: Rollback incomplete - " + std::to_string(result.failed) +
                       " changes could not be undone");
     return false;
   }
-  const uint32_t ms = platform::Tick() - started;
-  support::SetupLog("Previous installation restored: " + std::to_string(result.undone) +
-                    " changes undone in " + std::to_string(ms / 1000) + "." +
-                    std::to_string(ms % 1000 / 100) + " s");
+  support::SetupLog("Previous installation restored in " + std::to_string(ms / 1000) + "." +
+                    std::to_string(ms % 1000 / 100) + " s: " + std::to_string(result.undone) +
+                    " changes undone");
   return true;
 }
 

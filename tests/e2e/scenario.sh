@@ -765,7 +765,7 @@ scenario_rollback() {
   e2e_expect_lines "setup.log of the rollback" "$E2E_DIR/rollback-log.txt" \
     'Restoring the previous installation' 'Rollback: starting Orvik SMTP'
   e2e_expect_match "setup.log of the rollback" \
-    'Previous installation restored: [0-9]+ changes undone in [0-9]+\.[0-9] s' \
+    'Previous installation restored in [0-9]+\.[0-9] s: [0-9]+ changes undone' \
     "$(grep '^Previous installation restored' "$E2E_DIR/rollback-log.txt")"
   e2e_expect_files "journal and backup after the rollback" ABSENT 'C:\windows\' OrvikSetup.journal
   e2e_expect_files "backup folder after the rollback" ABSENT "$E2E_INSTALL" '~backup'
