@@ -40,9 +40,19 @@ std::optional<ComponentFlags> Components(const std::string& list) {
   return flags;
 }
 
+// Switches that deployment tools pass beside /VERYSILENT, each asking for what
+// this setup does anyway: unattended, its boxes take their default answers
+// (/SUPPRESSMSGBOXES) and it shows no "This will install" box (/SP-); it
+// never restarts the machine (/NORESTART); it stops the server's modules
+// itself (/CLOSEAPPLICATIONS).
+constexpr const char* kDeploymentSwitches[] = {"/SUPPRESSMSGBOXES", "/NORESTART", "/SP-",
+                                               "/CLOSEAPPLICATIONS"};
+
 // Takes an unattended switch into the options; false when arg is none.
 bool TakeUnattended(const std::string& arg, CommandLine& line) {
   UnattendedOptions& o = line.Unattended;
+  for (const char* accepted : kDeploymentSwitches)
+    if (support::SameText(arg, accepted)) return true;
   if (support::SameText(arg, "/VERYSILENT")) {
     o.VerySilent = true;
   } else if (support::SameText(arg, "/NOICONS")) {
@@ -71,10 +81,15 @@ const char kCommandLineHelp[] =
     "setup.exe [/SILENT | /UNINSTALL | /WEBMAILLOGON | /WEBADMINLOGON] [/VERYSILENT]\r\n"
     "          [/DIR=\"folder\"] [/COMPONENTS=mail,control,antispam,antivirus,groupware,im]\r\n"
     "          [/NOICONS] [/LOG=\"file\"] [/CONFIG=\"answers.ini\"]\r\n"
+    "          [/SUPPRESSMSGBOXES] [/NORESTART] [/SP-] [/CLOSEAPPLICATIONS]\r\n"
     "\r\n"
     "/VERYSILENT installs (or with /UNINSTALL uninstalls) without any window or question.\r\n"
     "/CONFIG (with /VERYSILENT) then sets the host name, the primary domain and its\r\n"
     "administrator from the [FirstRun] section: HostName, Domain, Administrator, Password.\r\n"
+    "/SUPPRESSMSGBOXES, /NORESTART, /SP- and /CLOSEAPPLICATIONS, which deployment tools\r\n"
+    "pass, change nothing: without questions every box takes its default answer and is\r\n"
+    "logged, setup never restarts the machine, shows no starting question, and stops\r\n"
+    "the server's modules itself.\r\n"
     "\r\n"
     "Exit codes: 0 done (also when the install, uninstall or cancel question was\r\n"
     "answered No); 2 a bad command line; 4 a fatal error (package missing or damaged,\r\n"

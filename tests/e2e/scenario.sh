@@ -354,7 +354,8 @@ scenario_command_line() {
   E2E_TIMEOUT=60 e2e_setup '/?' /VERYSILENT
   e2e_expect "exit code of /? /VERYSILENT" 0 "$E2E_EXIT"
   e2e_expect "switches missing in the text of /?" "" "$(for word in /VERYSILENT /DIR= \
-    /COMPONENTS= /NOICONS /LOG= /UNINSTALL /WEBMAILLOGON /WEBADMINLOGON; do
+    /COMPONENTS= /NOICONS /LOG= /UNINSTALL /WEBMAILLOGON /WEBADMINLOGON /SUPPRESSMSGBOXES \
+    /NORESTART /SP- /CLOSEAPPLICATIONS; do
     grep -qF -- "$word" "$E2E_OUTPUT" || printf ' %s' "$word"
   done)"
   # A first argument that is no mode ends at once; an unattended line that cannot be followed
@@ -397,8 +398,10 @@ EOF
   printf '<APPLICATION><STRINGS><STRING ID="TStrings"><ITEM ID="cName" VALUE="."/></STRING></STRINGS></APPLICATION>' \
     >"$(e2e_path "${E2E_SETUP_DIR}setup.lng")"
   need_free_port_25
-  install '/DIR=C:\OrvikMoved' /NOICONS /COMPONENTS=mail,control,antispam,antivirus,groupware,im
-  e2e_expect "exit code of /DIR= /NOICONS" 0 "$E2E_EXIT"
+  # With the switches deployment tools add.
+  install '/DIR=C:\OrvikMoved' /NOICONS /COMPONENTS=mail,control,antispam,antivirus,groupware,im \
+    /SUPPRESSMSGBOXES /NORESTART /SP- /CLOSEAPPLICATIONS
+  e2e_expect "exit code of /DIR= /NOICONS and the deployment tools' switches" 0 "$E2E_EXIT"
   e2e_expect_files "Programs folder after a group named \".\"" PRESENT "$programs" keep.txt
   e2e_expect_match "setup.log of a group named \".\"" '.*"\." cannot name a folder.*' \
     "$(e2e_log_lines "$(e2e_path "${MOVED}logs\\setup\\setup.log")" | grep -m 1 'cannot name a folder')"

@@ -37,6 +37,11 @@ TEST(CommandLineTest, TheFirstArgumentThatIsNoUnattendedSwitchSelectsTheMode) {
       {{"/CONFIG=C:\\a.ini"}, RunMode::BadCommandLine},  // only without questions
       {{"/VERYSILENT", "/CONFIG="}, RunMode::BadCommandLine},
       {{"/UNINSTALL", "/VERYSILENT", "/CONFIG=C:\\a.ini"}, RunMode::BadCommandLine},
+      // What deployment tools pass beside /VERYSILENT is understood.
+      {{"/VERYSILENT", "/SUPPRESSMSGBOXES", "/norestart", "/SP-", "/CLOSEAPPLICATIONS"},
+       RunMode::Wizard},
+      {{"/UNINSTALL", "/VERYSILENT", "/SUPPRESSMSGBOXES", "/NORESTART"}, RunMode::Uninstall},
+      {{"/VERYSILENT", "/SP"}, RunMode::BadCommandLine},
   };
   for (const Case& c : cases) {
     setup::CommandLine line = setup::ParseCommandLine(c.args);
