@@ -1,6 +1,5 @@
 #include "engine/install_journal.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -12,6 +11,7 @@
 #include "registration/com_registration.h"
 #include "support/file_utils.h"
 #include "support/log_writer.h"
+#include "support/numbers.h"
 #include "support/text_fields.h"
 
 namespace engine {
@@ -80,20 +80,12 @@ std::string Unescape(const std::string& text) {
   return out;
 }
 
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
+// The bytes of support::BytesToHex's digits.
 std::string Unhex(const std::string& text) {
   std::string out;
   for (size_t i = 0; i + 1 < text.size(); i += 2)
-    out += static_cast<char>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16));
+    out += static_cast<char>(support::HexDigitValue(text[i]) * 16 +
+                             support::HexDigitValue(text[i + 1]));
   return out;
 }
 
@@ -179,8 +171,8 @@ void ImageOf(platform::RegRoot root, const std::string& path, const std::string&
   for (const std::string& name : names) {
     platform::RegValue value;
     if (!key.ReadValue(name, value)) continue;
-    std::string data =
-        value.type == platform::RegType::DWord ? std::to_string(value.dword) : Hex(value.data);
+    std::string data = value.type == platform::RegType::DWord ? std::to_string(value.dword)
+                                                              : support::BytesToHex(value.data);
     fields.insert(fields.end(), {sub, name, std::to_string(static_cast<int>(value.type)), data});
   }
   key.SubKeyNames(names);
@@ -351,17 +343,28 @@ bool DecodeRecord(const std::string& line, JournalRecord& record) {
   return true;
 }
 
-std::vector<JournalRecord> ReadJournal(const std::string& path) {
+namespace {
+
+// The notes of a journal's text up to the first torn or damaged one; valid is
+// the length of the text they take.
+std::vector<JournalRecord> ParseJournal(const std::string& text, size_t& valid) {
   std::vector<JournalRecord> records;
-  std::string text;
-  if (!support::ReadWholeFile(path, text)) return records;
-  size_t start = 0;
-  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+  valid = 0;
+  for (size_t end; (end = text.find("\r\n", valid)) != std::string::npos; valid = end + 2) {
     JournalRecord record;
-    if (!DecodeRecord(text.substr(start, end - start), record)) break;
+    if (!DecodeRecord(text.substr(valid, end - valid), record)) break;
     records.push_back(std::move(record));
   }
   return records;
+}
+
+}  // namespace
+
+std::vector<JournalRecord> ReadJournal(const std::string& path) {
+  std::string text;
+  size_t valid = 0;
+  support::ReadWholeFile(path, text);
+  return ParseJournal(text, valid);
 }
 
 TInstallJournal::TInstallJournal(std::string path) : path_(std::move(path)) {}
@@ -488,7 +491,15 @@ void TInstallJournal::RegisteringComServer(const std::string& library, bool regi
   if (Active()) Append({kComServer, {library, registeredBefore ? "1" : "0"}});
 }
 
+bool TInstallJournal::Saved(const std::string& name) const {
+  for (const std::string& saved : keys_)
+    if (name == saved || name.rfind(saved + "\\", 0) == 0) return true;
+  return false;
+}
+
 void TInstallJournal::SaveKey(platform::RegRoot root, const std::string& path) {
+  // Every write is told: one below a saved key costs no reading.
+  if (Saved(KeyName(root, path))) return;
   std::string key = path;
   while (!key.empty() && key.back() == '\\') key.pop_back();
   // A key that does not exist yet is the run's from its outermost missing parent on.
@@ -500,8 +511,7 @@ void TInstallJournal::SaveKey(platform::RegRoot root, const std::string& path) {
     while (!key.empty() && key.back() == '\\') key.pop_back();
   }
   const std::string name = KeyName(root, key);
-  for (const std::string& saved : keys_)
-    if (name == saved || name.rfind(saved + "\\", 0) == 0) return;
+  if (Saved(name)) return;
   keys_.insert(name);
   JournalRecord record{kKey, {std::to_string(static_cast<int>(root)), key}};
   if (!platform::RegKeyExists(root, key)) {
@@ -547,18 +557,20 @@ bool TInstallJournal::Unfinished(const std::string& path) {
 
 RollbackResult TInstallJournal::RollBackFile(const std::string& path) {
   RollbackResult result;
-  std::vector<JournalRecord> records = ReadJournal(path);
+  std::string text;
+  size_t valid = 0;
+  support::ReadWholeFile(path, text);
+  const std::vector<JournalRecord> records = ParseJournal(text, valid);
   if (records.empty() || records.front().kind != kBegin || records.front().fields.empty()) {
     platform::DeleteFile(path);
     return result;
   }
   result.found = true;
   result.installDir = records.front().fields[0];
-  const bool done = std::find_if(records.begin(), records.end(), [](const JournalRecord& r) {
-                      return r.kind == kDone;
-                    }) != records.end();
+  bool done = false;
   std::set<size_t> undone;
   for (const JournalRecord& record : records) {
+    done |= record.kind == kDone;
     if (record.kind == kUndone && !record.fields.empty())
       undone.insert(static_cast<size_t>(std::atol(record.fields[0].c_str())));
     if (record.kind == kRunning)
@@ -567,10 +579,6 @@ RollbackResult TInstallJournal::RollBackFile(const std::string& path) {
   }
   if (done) result.running.clear();
   // Undone notes follow the valid ones: a torn end is cut off first.
-  std::string text;
-  support::ReadWholeFile(path, text);
-  size_t valid = 0;
-  for (size_t i = 0; i < records.size(); ++i) valid = text.find("\r\n", valid) + 2;
   if (valid < text.size()) support::ReplaceFileContent(path, text.substr(0, valid));
   platform::File file;
   bool noting = file.Open(path, platform::File::Mode::ReadWrite) && file.SeekToEnd();

@@ -121,6 +121,8 @@ class TInstallJournal {
   // folder on its way, once.
   bool NoteCreated(const std::string& path);
   bool Inside(const std::string& path) const;
+  // Whether the key ("root:path", lower case) lies at or below one already saved.
+  bool Saved(const std::string& name) const;
   void SaveKey(platform::RegRoot root, const std::string& path);
 
   std::string path_;
