@@ -146,6 +146,7 @@ Outcome TFileDeployment::MoveTree(const std::string& sourceRoot, const std::stri
   }
   // Folders still to move; a list, not recursion, whatever the tree's depth.
   std::vector<std::string> pending{sub};
+  ui::TMessagePump pump(ui_);
   while (!pending.empty()) {
     std::string folder = pending.back();
     pending.pop_back();
@@ -166,6 +167,7 @@ Outcome TFileDeployment::MoveTree(const std::string& sourceRoot, const std::stri
       }
       if (!made) MakeFolder(target);
       made = true;
+      pump(target, 0, 0);
       ORVIK_TRY(MoveOneFile(entry.name, sourceRoot + folder, target));
     }
     pending.insert(pending.end(), subfolders.rbegin(), subfolders.rend());
@@ -257,9 +259,11 @@ bool TFileDeployment::AntivirusChosen() const {
   return platform::FileExists(setupFolder_ + "setupav.dat") && !state_.Components.NoInstallAV;
 }
 
-Outcome TFileDeployment::Unpack(const std::string& name, const std::string& destination) {
+Outcome TFileDeployment::Unpack(const std::string& name, const std::string& destination,
+                                const std::function<void(uint64_t)>& progress) {
   archive::ExtractOptions options;
   options.AllOrNothing = true;
+  options.Progress = [&progress](uint64_t done, uint64_t) { progress(done); };
   const archive::ExtractResult result = archive::Extract(
       support::ShortString(setupFolder_ + name), support::ShortString(destination), options);
   stagedBytes_ += result.BytesDecoded;
@@ -287,8 +291,16 @@ std::vector<std::pair<const char*, const char*>> TFileDeployment::StagedArchives
 
 Outcome TFileDeployment::StagePackage() {
   stagedBytes_ = 0;
-  for (const auto& [archive, folder] : StagedArchives())
-    ORVIK_TRY(Unpack(archive, state_.ExtractDir + folder));
+  // The bar moves with the bytes read of all the archives together.
+  ui::TStepsProgress progress(ui_, kStagingSteps, PackedBytes());
+  uint64_t before = 0;
+  for (const auto& [archive, folder] : StagedArchives()) {
+    const std::string name = archive;
+    ORVIK_TRY(Unpack(archive, state_.ExtractDir + folder,
+                     [&](uint64_t done) { progress(name, before + done); }));
+    before += static_cast<uint64_t>(std::max<int64_t>(platform::FileSize(setupFolder_ + name), 0));
+  }
+  progress.Finish();
   return Outcome::Done;
 }
 

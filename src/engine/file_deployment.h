@@ -35,6 +35,9 @@ class TFileDeployment {
   TFileDeployment(const TFileDeployment&) = delete;
   TFileDeployment& operator=(const TFileDeployment&) = delete;
 
+  // The steps of the progress bar that StagePackage takes: unpacking is most
+  // of the run's time on a large package.
+  static constexpr int kStagingSteps = 12;
   // Unpacks setup.Dat, setupweb.dat (into webmail\) and, when anti-virus is
   // chosen, setupav.dat (into avast\) into ExtractDir, the staging folder,
   // checking every entry. Fatal, after the box and the log line, when an entry
@@ -104,7 +107,9 @@ class TFileDeployment {
   void UnpackInPlace(const std::string& archive, const std::string& destination, bool overwrite,
                      const std::string& keepList = "");
   Outcome MoveTrees(std::initializer_list<const char*> subs);
-  Outcome Unpack(const std::string& archive, const std::string& destination);
+  // progress: the archive bytes read so far.
+  Outcome Unpack(const std::string& archive, const std::string& destination,
+                 const std::function<void(uint64_t)>& progress);
   bool AntivirusChosen() const;
   // The archives StagePackage unpacks, each with its folder below the staging
   // folder.

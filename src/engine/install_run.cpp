@@ -223,7 +223,7 @@ Outcome TInstallRun::Steps() {
   // The modules are stopped only now that the package is unpacked and the
   // installed folders read: the server is down for the renames, not for the
   // unpacking.
-  deployment_.Survey();
+  ui::RunPumping(ui_, [this] { deployment_.Survey(); });
   JournalServices();
   if (state_.IsUpgrade && support::ServiceMode) SaveStartTypes();
   support::SetupLog("Checking running services");
@@ -266,9 +266,13 @@ Outcome TInstallRun::Steps() {
   journal_.Finish();
   ui_.StepProgress();
   RemoveDeselected();
-  deployment_.RetireReplaced();
-  journal_.RemoveBackups();
-  archive::DeleteExtracted(state_.ExtractDir);
+  // The replaced folders and the backups can be large: they are deleted while
+  // the window keeps answering.
+  ui::RunPumping(ui_, [this] {
+    deployment_.RetireReplaced();
+    journal_.RemoveBackups();
+    archive::DeleteExtracted(state_.ExtractDir);
+  });
   extracting_ = false;
   support::SetupLog("Extracted data deleted \"" + state_.ExtractDir + "\"");
   ui_.ProcessMessages();
@@ -284,8 +288,12 @@ Outcome TInstallRun::Steps() {
   // already in the current form.
   if (state_.IsUpgrade && !previous.empty()) {
     support::SetupLog("Running upgrade procedures " + previous + " -> " + setup::kProductVersion);
-    upgrade::RunUpgradeTasks(config_, previous, dir, [&product](const std::string& threshold) {
-      product.WriteString(kUpgradeFromValue, threshold);
+    // Conversions of large data and the control module's answers take their
+    // time: the window keeps answering.
+    ui::RunPumping(ui_, [&] {
+      upgrade::RunUpgradeTasks(config_, previous, dir, [&product](const std::string& threshold) {
+        product.WriteString(kUpgradeFromValue, threshold);
+      });
     });
   }
   ForgetUpgradeFrom();
@@ -455,7 +463,9 @@ void TInstallRun::SendDemoMessage() {
                         "\r\nFrom: " + sender + "\r\nReply-To: " + sender + "\r\nTo: " + recipient +
                         "\r\n\r\n" + setup::DemoMsg + "\r\n\r\n";
   std::string error;
-  support::SendMail(error, MailServer, message, "", "", "", recipient, sender);
+  // The window keeps answering while the message goes out.
+  ui::RunPumping(
+      ui_, [&] { support::SendMail(error, MailServer, message, "", "", "", recipient, sender); });
 }
 
 }  // namespace engine

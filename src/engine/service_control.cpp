@@ -33,12 +33,12 @@ constexpr char kGroupWareBefore[] = "8.1.7";
 
 // Polls every 10 ms until done() or the deadline; the last answer of done().
 template <typename Done>
-bool PollUntil(Done done, uint32_t deadlineMs = kStopDeadlineMs) {
+bool PollUntil(ui::UserInterface& ui, Done done, uint32_t deadlineMs = kStopDeadlineMs) {
   support::Deadline deadline = support::SetDeadline(deadlineMs);
   for (;;) {
     if (done()) return true;
     if (support::DeadlineReached(deadline)) return false;
-    platform::Sleep(kPollMs);
+    ui::PumpingSleep(ui, kPollMs);
   }
 }
 
@@ -149,7 +149,10 @@ int TServiceControl::ServiceStartType(const std::string& name, bool change, int 
 void TServiceControl::StartServer(int index) {
   const support::ServerModule& module = kServerModules[index];
   if (support::ServiceMode) {
-    uint32_t error = platform::StartService(module.ServiceName);
+    // The manager answers once the module has told it that it runs, which a slow
+    // module may take seconds to do: the window keeps answering meanwhile.
+    uint32_t error = 0;
+    ui::RunPumping(ui_, [&] { error = platform::StartService(module.ServiceName); });
     if (error != 0) setup::ShowServiceWarning(ui_, error);
     return;
   }
@@ -208,7 +211,7 @@ bool TServiceControl::StopServer(int index, const std::string& name) {
     platform::WindowHandle window = support::FindModuleWindow(index);
     if (window == 0) return false;
     platform::PostWindowMessage(window, platform::kCloseMessage, 0, 0);
-    return PollUntil([&] { return !platform::WindowExists(window); });
+    return PollUntil(ui_, [&] { return !platform::WindowExists(window); });
   }
   bool own = name.empty();
   std::string service = own ? kServerModules[index].ServiceName : name;
@@ -221,7 +224,7 @@ bool TServiceControl::StopServer(int index, const std::string& name) {
     return false;
   }
   platform::ServiceStatus status;
-  bool stopped = PollUntil([&] {
+  bool stopped = PollUntil(ui_, [&] {
     uint32_t e = platform::QueryServiceStatus(service, status);
     return e == platform::kErrorServiceDoesNotExist ||
            (e == 0 && status.State == platform::kServiceStopped);
@@ -230,7 +233,7 @@ bool TServiceControl::StopServer(int index, const std::string& name) {
   // Another product's service is never ended by force.
   if (!own) return false;
   EndModuleProcess(index, status.ProcessId);
-  platform::Sleep(kAfterTerminateMs);
+  ui::PumpingSleep(ui_, kAfterTerminateMs);
   return false;
 }
 
@@ -266,7 +269,7 @@ void TServiceControl::RemoveService(const std::string& name) {
   }
   // The manager removes the name once every handle to it is closed; a service
   // created under it before then would fail.
-  PollUntil([&] { return ServiceGone(name); });
+  PollUntil(ui_, [&] { return ServiceGone(name); });
 }
 
 void TServiceControl::DisableService(const std::string& name) {
@@ -314,7 +317,7 @@ bool TServiceControl::StopRunningServices() {
     anyRan |= ran;
   }
   ui_.ProcessMessages();
-  if (anyRan) platform::Sleep(kSettleMs);
+  if (anyRan) ui::PumpingSleep(ui_, kSettleMs);
   if (!support::ServiceMode) return result;
 
   for (int index = 0; index < support::kModuleGroupWare; ++index) {
@@ -353,11 +356,15 @@ void TServiceControl::InstallServices() {
   if (support::ServiceMode) {
     ui_.ShowStatus(setup::cInstalling);
     for (int index = 0; index < support::kModuleCount; ++index)
-      if (state_.MustCreate[index] && Selected(index)) InstallService(index);
+      if (state_.MustCreate[index] && Selected(index)) {
+        InstallService(index);
+        ui_.ProcessMessages();
+      }
   }
   for (const char* library : registration::kComServerLibraries) {
     if (journal_) journal_->RegisteringComServer(state_.InstallDir + library, state_.IsUpgrade);
     registration::RegisterComServer(state_.InstallDir + library);
+    ui_.ProcessMessages();
   }
   ui_.ShowStatus(setup::cStarting);
   for (int index : {support::kModuleSMTP, support::kModulePOP3, support::kModuleIM,
@@ -380,15 +387,16 @@ bool TServiceControl::AnyStarting() {
 
 // A module still starting is not judged yet.
 void TServiceControl::WaitWhileStarting() {
-  PollUntil([&] { return !AnyStarting(); });
+  PollUntil(ui_, [&] { return !AnyStarting(); });
 }
 
 void TServiceControl::SettleAfterStart(uint32_t ms) {
   if (!support::ServiceMode) {
-    platform::Sleep(ms);
+    ui::PumpingSleep(ui_, ms);
     return;
   }
-  PollUntil([&] { return !AnyStarting(); }, ms);
+  PollUntil(
+      ui_, [&] { return !AnyStarting(); }, ms);
 }
 
 bool TServiceControl::CheckStartedServices() {
@@ -403,7 +411,7 @@ bool TServiceControl::CheckStartedServices() {
       StopServer(support::kModuleSMTP, kIISSMTPService);
       DisableService(kIISSMTPService);
       StartServer(support::kModuleSMTP);
-      platform::Sleep(kSettleMs);
+      ui::PumpingSleep(ui_, kSettleMs);
       WaitWhileStarting();
     }
   }

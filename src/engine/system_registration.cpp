@@ -100,7 +100,9 @@ void TSystemRegistration::CreateProgramGroup() {
   auto link = [&](const std::string& text, const std::string& target,
                   const std::string& arguments = "", int icon = 0) {
     const std::string file = setup::SafeFileName(text);
-    if (!file.empty()) platform::CreateShellLink(target, group + file + ".lnk", arguments, icon);
+    if (file.empty()) return;
+    platform::CreateShellLink(target, group + file + ".lnk", arguments, icon);
+    ui_.ProcessMessages();  // the shell can take its time over each link
   };
   const char* const linkTargets[] = {"config.exe", "doc\\readme.txt", "doc\\manual.chm",
                                      "dnsquery.exe", "tutorial\\index.html"};
@@ -167,6 +169,7 @@ Outcome TSystemRegistration::RegisterSystem(uint64_t installedBytes) {
     auto link = [&](const std::string& folder) {
       journal_.Replacing(folder + firstLink + ".lnk");
       platform::CreateShellLink(dir + "config.exe", folder + firstLink + ".lnk", "", 0);
+      ui_.ProcessMessages();
     };
     if (state_.AddDesktop && !GetDesktopFolder().empty()) link(GetDesktopFolder());
     if (state_.AddQuickLaunch) link(GetQuickLaunchFolder());

@@ -112,7 +112,7 @@ void TUninstall::StopModules() {
     if (!support::ServiceMode || state == platform::kServiceRunning) control.StopServer(index);
   }
   ui_.ProcessMessages();
-  platform::Sleep(kSettleMs);
+  ui::PumpingSleep(ui_, kSettleMs);
   for (int index = 0; index < support::kModuleCount; ++index) {
     const support::ServerModule& module = support::kServerModules[index];
     if (!support::ServiceMode) {

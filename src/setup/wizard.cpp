@@ -189,7 +189,7 @@ void TSetupWizard::ShowPage() {
 void TSetupWizard::Navigate(int step) {
   const int page = state_.CurrentPage;
   // The finishing page never returns; nothing moves while the run works.
-  if (installing_ || page == kFinishingPage) return;
+  if (installing_ || checking_ || page == kFinishingPage) return;
   if (page == kDestinationPage && step > 0 && !AcceptDestination()) return;
   state_.CurrentPage =
       std::clamp(page + step, static_cast<int>(kWelcomePage), static_cast<int>(kFinishingPage));
@@ -280,8 +280,14 @@ void TSetupWizard::AskCancel() {
 void TSetupWizard::CheckNewVersion() {
   if (!form_.Get("CheckLatest").Checked()) return;
   form_.SetCursor(ui::Cursor::HourGlass);
-  auto release = NewerRelease(state_.ProductsXmlAddress);
+  // The window answers while the request waits; the pages do not move.
+  std::optional<ProductRelease> release;
+  checking_ = true;
+  ui::RunPumping(ui_, [&] { release = NewerRelease(state_.ProductsXmlAddress); });
+  checking_ = false;
   form_.SetCursor(ui::Cursor::Default);
+  // The user may have left setup meanwhile.
+  if (form_.ModalResult() != ui::kMrNone) return;
   if (!release ||
       ui_.MessageBox(support::FillMessage(cNewerVersion, {kProductName, release->Version}),
                      cQuestion,

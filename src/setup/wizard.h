@@ -78,7 +78,8 @@ class TSetupWizard {
   ui::TForm& firstRunWizard_;
   std::string setupProgram_;
   bool installing_ = false;
-  int exitCode_ = 0;  // the end of the run after the installation, 0 before
+  bool checking_ = false;  // the new-version check waits for its answer
+  int exitCode_ = 0;       // the end of the run after the installation, 0 before
 };
 
 }  // namespace setup

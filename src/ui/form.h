@@ -37,6 +37,7 @@ enum ComponentStyle : unsigned {
   kWhiteBackground = 0x20,  // the title bands
   kWordWrap = 0x40,         // label of several lines
   kVerticalScroll = 0x80,   // memo with a scroll bar
+  kPathEllipsis = 0x100,    // label of one line that shortens a long path in its middle
 };
 
 // Modal results of a form, with the Windows values.

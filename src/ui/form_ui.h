@@ -1,6 +1,7 @@
-// The user interface of the wizard window: the status line and the progress
-// bar are the installing page's controls in the form model, message boxes and
-// pending messages are the renderer's.
+// The user interface of the wizard window: the status line, the line below it
+// and the progress bar are the installing page's controls in the form model,
+// message boxes and pending messages are the renderer's. The bar's steps are
+// Step apart; the work of a step moves it between them.
 #pragma once
 
 #include "product/user_interface.h"
@@ -18,6 +19,7 @@ class TFormUI : public UserInterface {
   }
   void ShowStatus(const std::string& text) override;
   void StepProgress() override;
+  void ShowWork(const std::string& item, uint64_t done, uint64_t total) override;
   void ProcessMessages() override { renderer_.ProcessMessages(); }
 
  private:

@@ -31,6 +31,10 @@ void HeadlessUI::StepProgress() {
   if (progress_ < kProgressMax) ++progress_;
 }
 
+void HeadlessUI::ShowWork(const std::string& item, uint64_t done, uint64_t total) {
+  work_.push_back({item, done, total});
+}
+
 void HeadlessUI::ScriptAnswers(std::vector<int> answers) {
   script_.assign(answers.begin(), answers.end());
 }

@@ -27,6 +27,7 @@ class HeadlessUI : public UserInterface {
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
   void ShowStatus(const std::string& text) override;
   void StepProgress() override;
+  void ShowWork(const std::string& item, uint64_t done, uint64_t total) override;
   void ProcessMessages() override {}
 
   // The next message boxes take these answers, in order.
@@ -35,9 +36,14 @@ class HeadlessUI : public UserInterface {
   const std::string& Status() const { return status_; }
   const std::vector<std::string>& StatusHistory() const { return statusHistory_; }
   int Progress() const { return progress_; }
+  struct Work {
+    std::string Item;
+    uint64_t Done, Total;
+  };
+  const std::vector<Work>& WorkShown() const { return work_; }
 
-  // The progress bar of the installing page: 0 to 12, step 1.
-  static constexpr int kProgressMax = 12;
+  // The progress bar of the installing page in steps: 0 to 24, step 1.
+  static constexpr int kProgressMax = 24;
 
  private:
   std::deque<int> script_;
@@ -45,6 +51,7 @@ class HeadlessUI : public UserInterface {
   std::string status_;
   std::vector<std::string> statusHistory_;
   int progress_ = 0;
+  std::vector<Work> work_;
 };
 
 // Stands where a window renderer would: records every change of the forms

@@ -154,12 +154,19 @@ const TComponentDesc kMainForm[] = {
      .Name = "InstallPanelText",
      .Parent = "InstallingPanel",
      .Bounds = {16, 80, 423, 16}},
+    // 24 steps: 12 while the package is unpacked, 12 for the rest of the run.
     {.ClassName = "TProgressBar",
      .Name = "ProgressBar",
      .Parent = "InstallingPanel",
      .Bounds = {16, 104, 423, 17},
-     .Max = 12,
-     .Step = 1},
+     .Max = 2400,
+     .Step = 100},
+    // The file or folder the step works on.
+    {.ClassName = "TLabel",
+     .Name = "InstallPanelWork",
+     .Parent = "InstallingPanel",
+     .Bounds = {16, 128, 423, 16},
+     .Style = kPathEllipsis},
 
     // Finished.
     {.ClassName = "TPanel", .Name = "FinishedPanel", .Bounds = kPage},

@@ -19,6 +19,7 @@ class UnattendedUI : public UserInterface {
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
   void ShowStatus(const std::string&) override {}
   void StepProgress() override {}
+  void ShowWork(const std::string&, uint64_t, uint64_t) override {}
   void ProcessMessages() override {}
 
  private:

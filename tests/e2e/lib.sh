@@ -88,11 +88,12 @@ e2e_stop_server() {
   timeout 60 wineserver -w 2>/dev/null || true
 }
 
-# Back to the prefix as created, with the package (default BUILD/demo) in C:\OrvikSetup\.
+# Back to the prefix as created, with the package (default E2E_PACKAGE, else BUILD/demo) in
+# C:\OrvikSetup\.
 # Every installation folder a scenario used is listed in E2E_FOLDERS (Windows paths).
 e2e_reset() {
   e2e_clear "$E2E_DIR/snapshot"
-  e2e_copy_package "${1:-$E2E_BUILD/demo}" || return 1
+  e2e_copy_package "${1:-${E2E_PACKAGE:-$E2E_BUILD/demo}}" || return 1
   e2e_start_server
 }
 

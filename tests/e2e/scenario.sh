@@ -9,6 +9,8 @@
 #   NAME   prefix (creates the prefix when missing or older than lib.sh), fresh, upgrade,
 #          interrupted, move, uninstall, command-line, failures, rollback, deselect, first-run or gui (the wizard's windows
 #          clicked through; screenshots of its pages in BUILD/e2e/shots/)
+#   E2E_PACKAGE  another package to install than BUILD/demo (the large package of
+#          bench/install_bench.sh, for the wizard's figures with many files)
 # Exit status 0 when every check passed.
 E2E_LIB=$(cd "$(dirname "$0")" && pwd)/lib.sh
 . "$E2E_LIB"

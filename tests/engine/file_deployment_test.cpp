@@ -123,10 +123,18 @@ TEST_F(FileDeploymentTest, AFreshInstallationGetsEveryPartInItsPlace) {
   EXPECT_EQ(Installed("spam\\rules\\local.cf"), "package local");
   EXPECT_EQ(Installed("spam\\rules\\1base.cf"), "package rules");
   EXPECT_EQ(Installed("calendar\\holidays\\h.txt"), "holidays");
-  EXPECT_EQ(ui_.Progress(), 2);
+  EXPECT_EQ(ui_.Progress(), engine::TFileDeployment::kStagingSteps + 2);
   EXPECT_TRUE(state_.WebMailDeployed);
   EXPECT_EQ(ui_.StatusHistory(),
             (std::vector<std::string>{setup::cInstallFiles, setup::cInstallingWeb}));
+  // Unpacking shows its archive, and its bytes out of those of every staged archive.
+  ASSERT_FALSE(ui_.WorkShown().empty());
+  EXPECT_EQ(ui_.WorkShown()[0].Item, "setup.Dat");
+  for (const ui::HeadlessUI::Work& work : ui_.WorkShown())
+    if (work.Total != 0) {
+      EXPECT_EQ(work.Total, Deployment(ui_).PackedBytes());
+      EXPECT_LE(work.Done, work.Total);
+    }
 }
 
 TEST_F(FileDeploymentTest, AnUpgradeKeepsWhatTheInstallationOwns) {

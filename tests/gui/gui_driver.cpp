@@ -18,15 +18,27 @@
 //   answer BUTTON CAPTION           clicks BUTTON ("&" ignored) of the message box
 //                                   with that caption; prints the box's text
 //   shot FORM FILE.png
+//   probe FORM PROGRESS FILE.png CONTROL TEXT
+//                                   until CONTROL's text reads TEXT: every 50 ms a
+//                                   harmless message (WM_NULL) to the form, timing how
+//                                   long it waits for an answer, and the progress bar
+//                                   PROGRESS's position; a screenshot once the bar has
+//                                   moved; prints the longest wait and the number of
+//                                   positions seen, and fails when a wait reaches 5 s,
+//                                   when Windows calls a window hung
 // Every step waits at most SECONDS (default 30) for what it needs. The first step
 // that fails ends the driver with exit code 1 and a message saying why.
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <commctrl.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -37,6 +49,10 @@
 namespace {
 
 constexpr DWORD kSendTimeoutMs = 5000;
+// Windows marks a window "Not Responding" after this long without an answer.
+constexpr DWORD kHungMs = 5000;
+// A wait worth a line of its own: the longest the window should ever take.
+constexpr DWORD kSlowMs = 250;
 
 std::string NameOf(HWND window) {
   char name[256] = "";
@@ -242,6 +258,7 @@ class Driver {
       return false;
     }
     if (verb == "answer" && need(3)) return Answer(words[2], words[1]);
+    if (verb == "probe" && need(6)) return Probe(words);
     if (verb == "shot" && need(3)) {
       if (!Until([&] { return Form(words[1]) != nullptr; })) return false;
       HWND form = Form(words[1]);
@@ -257,14 +274,18 @@ class Driver {
   const std::string& Error() const { return error_; }
 
  private:
-  bool Until(const std::function<bool()>& done) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_);
-    while (!done()) {
+  // Asks done() every periodMs, counted from the start of one question to the
+  // next, until it says yes or the driver's time-out has passed.
+  bool Until(const std::function<bool()>& done, int periodMs = 100) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + std::chrono::seconds(timeout_);
+    for (auto next = start; !done();) {
       if (std::chrono::steady_clock::now() > end) {
         error_ = "timed out after " + std::to_string(timeout_) + " s";
         return false;
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      next += std::chrono::milliseconds(periodMs);
+      std::this_thread::sleep_until(next);
     }
     return true;
   }
@@ -314,6 +335,53 @@ class Driver {
     return true;
   }
 
+  bool Probe(const std::vector<std::string>& words) {
+    DWORD longest = 0;
+    std::set<LRESULT> positions;
+    std::string found;
+    bool shot = false;
+    int samples = 0;
+    // Found once: looking windows up costs more than a sample itself.
+    HWND form = nullptr, bar = nullptr, control = nullptr;
+    const bool done = Until(
+        [&] {
+          if (!IsWindow(form) || !IsWindow(bar) || !IsWindow(control)) {
+            form = Form(words[1]);
+            bar = Control(words[1], words[2]);
+            control = Control(words[1], words[4]);
+            if (!form || !bar || !control) return false;
+          }
+          ++samples;
+          const ULONGLONG start = GetTickCount64();
+          DWORD_PTR result = 0;
+          SendMessageTimeoutA(form, WM_NULL, 0, 0, SMTO_NORMAL, 2 * kHungMs, &result);
+          const DWORD wait = static_cast<DWORD>(GetTickCount64() - start);
+          longest = std::max(longest, wait);
+          const LRESULT position = Query(bar, PBM_GETPOS);
+          positions.insert(position);
+          if (wait >= kSlowMs)
+            std::printf("probe: waited %lu ms, then at position %ld\n",
+                        static_cast<unsigned long>(wait), static_cast<long>(position));
+          if (!shot && position > 0) shot = SavePng(form, words[3], error_);
+          // Every message waits for the form's next turn: the text, which ends
+          // the probe, is read every fifth sample only.
+          return samples % 5 == 0 && (found = TextOf(control)) == words[5];
+        },
+        50);
+    std::printf("probe: longest wait %lu ms, %zu progress positions in %d samples\n",
+                static_cast<unsigned long>(longest), positions.size(), samples);
+    if (!done) {
+      error_ += ": text is '" + found + "', not '" + words[5] + "'";
+      return false;
+    }
+    if (longest >= kHungMs) {
+      error_ = "the window did not answer for " + std::to_string(longest) + " ms";
+      return false;
+    }
+    if (!shot) error_ = "no screenshot: the progress bar never moved, or " + error_;
+    return shot;
+  }
+
   int timeout_;
   std::string error_;
 };
@@ -321,7 +389,7 @@ class Driver {
 // Splits a step into words; the last word the step takes runs to its end.
 std::vector<std::string> Words(const std::string& step) {
   static const std::vector<std::pair<std::string, size_t>> counts = {
-      {"text", 4}, {"expect", 5}, {"answer", 3}, {"shot", 3}};
+      {"text", 4}, {"expect", 5}, {"answer", 3}, {"shot", 3}, {"probe", 6}};
   std::istringstream in(step);
   std::vector<std::string> words;
   std::string word;

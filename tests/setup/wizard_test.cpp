@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "common/peers.h"
 #include "common/scratch_dir.h"
@@ -33,6 +34,18 @@ class ScriptedWizard : public TSetupWizard {
 
  protected:
   engine::Outcome RunInstallation() override { return Installation(); }
+};
+
+// The window while setup waits: what the user does then runs when pending
+// messages are processed.
+class WaitingUI : public ui::TFormUI {
+ public:
+  using ui::TFormUI::TFormUI;
+  std::function<void()> WhileWaiting;
+  void ProcessMessages() override {
+    if (auto action = std::exchange(WhileWaiting, nullptr)) action();
+    ui::TFormUI::ProcessMessages();
+  }
 };
 
 class WizardTest : public testing::Test {
@@ -69,7 +82,7 @@ class WizardTest : public testing::Test {
   std::unique_ptr<ui::TForm> browse_ = ui::CreateBrowseFolderForm();
   std::unique_ptr<ui::TForm> firstRun_ = ui::CreateWizardForm();
   ui::HeadlessRenderer renderer_;
-  ui::TFormUI ui_{*main_, renderer_};
+  WaitingUI ui_{*main_, renderer_};
   TSetupState state_;
   serverconfig::TConfigStore config_;
   ScriptedWizard wizard_{
@@ -398,6 +411,19 @@ TEST_F(NewVersionTest, OnlyANewerReleaseWithAWebAddressIsOffered) {
     EXPECT_EQ(Boxes() - before, c.offered ? 1u : 0u);
   }
   EXPECT_EQ(FindRelease(List("9.1", "https://x/"), kProductCode)->Date, "2026-12-01");
+}
+
+// The check waits beside the window: Back pressed meanwhile moves no page.
+TEST_F(NewVersionTest, PagesStayWhileTheCheckWaits) {
+  Serve(List("9.0", "https://get.example/orvik.exe"));
+  Answer({ui::kIdNo});
+  Run([&] {
+    ui_.WhileWaiting = [&] { Click("BackButton"); };
+    Click("NextButton");
+    EXPECT_EQ(ui_.WhileWaiting, nullptr);  // the user acted while it waited
+    EXPECT_EQ(state_.CurrentPage, kLicencePage);
+  });
+  EXPECT_EQ(Boxes(), 1u);
 }
 
 TEST_F(NewVersionTest, YesOpensTheDownloadAndEndsBackRepeatsTheCheck) {

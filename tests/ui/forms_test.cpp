@@ -6,6 +6,9 @@
 
 #include <set>
 
+#include "ui/form_ui.h"
+#include "ui/headless.h"
+
 namespace ui {
 namespace {
 
@@ -143,9 +146,39 @@ TEST(MainFormTest, InitialChoices) {
   EXPECT_TRUE(form->Get("RunTutorial").Checked());
   EXPECT_TRUE(form->Get("ShowTutorial").Checked());
   const TComponent& progress = form->Get("ProgressBar");
-  EXPECT_EQ(progress.Max(), 12);
-  EXPECT_EQ(progress.Step(), 1);
+  EXPECT_EQ(progress.Max(), 2400);
+  EXPECT_EQ(progress.Step(), 100);
   EXPECT_EQ(progress.Position(), 0);
+}
+
+// The run's steps stay the bar's milestones; the work of a step moves it
+// between them, never onto the next, and the line below the status names it.
+TEST(MainFormTest, WorkMovesTheBarBetweenItsSteps) {
+  auto form = CreateMainForm();
+  HeadlessRenderer renderer;
+  TFormUI ui(*form, renderer);
+  const TComponent& bar = form->Get("ProgressBar");
+  const TComponent& work = form->Get("InstallPanelWork");
+  EXPECT_TRUE(work.Style() & kPathEllipsis);
+  struct Row {
+    int steps;  // StepProgress calls first
+    std::string item;
+    uint64_t done, total;
+    int position;
+  };
+  const Row rows[] = {{0, "setup.Dat", 50, 200, 24},   {0, "setup.Dat", 200, 200, 99},
+                      {0, "setup.Dat", 900, 200, 99},  {0, "C:\\Orvik\\doc\\", 0, 0, 99},
+                      {1, "setupweb.dat", 0, 10, 100}, {0, "setupweb.dat", 5, 10, 149},
+                      {11, "other.dat", 10, 10, 1299}, {12, "", 0, 0, 2400}};
+  for (const Row& row : rows) {
+    for (int step = 0; step < row.steps; ++step) ui.StepProgress();
+    ui.ShowWork(row.item, row.done, row.total);
+    EXPECT_EQ(bar.Position(), row.position) << row.item << " " << row.done << "/" << row.total;
+    EXPECT_EQ(work.Caption(), row.item);
+  }
+  ui.ShowStatus("Finished");
+  EXPECT_EQ(work.Caption(), "");
+  EXPECT_EQ(form->Get("InstallPanelText").Caption(), "Finished");
 }
 
 TEST(MainFormTest, ComponentListInFlagOrder) {

@@ -41,7 +41,11 @@ WindowKind KindOf(const TComponent& component) {
   if (name == "TPanel") return {kPanelClass, 0, WS_EX_CONTROLPARENT};
   if (name == "TImage") return {WC_STATICA, SS_ICON, 0};
   if (name == "TLabel")
-    return {WC_STATICA, DWORD((style & kWordWrap) ? SS_LEFT : SS_LEFTNOWORDWRAP), 0};
+    return {WC_STATICA,
+            DWORD((style & kWordWrap)       ? SS_LEFT
+                  : (style & kPathEllipsis) ? SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS
+                                            : SS_LEFTNOWORDWRAP),
+            0};
   if (name == "TBevel") return {WC_STATICA, SS_ETCHEDHORZ, 0};
   if (name == "TCheckBox") return {WC_BUTTONA, BS_CHECKBOX | WS_TABSTOP, 0};
   if (name == "TRadioButton") return {WC_BUTTONA, BS_RADIOBUTTON | WS_TABSTOP, 0};
