@@ -39,7 +39,7 @@ class UserInterface {
   virtual ~UserInterface() = default;
   virtual int MessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
   // Processes pending window messages, shows the text in the status label of the
-  // installing page and repaints it at once.
+  // installing page (clearing the work shown below it) and repaints it at once.
   virtual void ShowStatus(const std::string& text) = 0;
   // Advances the installing page's progress bar to the next of its steps.
   virtual void StepProgress() = 0;

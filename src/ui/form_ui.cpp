@@ -22,8 +22,7 @@ void TFormUI::ShowWork(const std::string& item, uint64_t done, uint64_t total) {
   TComponent& bar = form_.Get("ProgressBar");
   const int step = bar.Step();
   // Short of the next step: only the step itself reaches it.
-  const int within =
-      total == 0 ? 0 : static_cast<int>(std::min<uint64_t>(done, total) * (step - 1) / total);
+  const int within = static_cast<int>(std::min<uint64_t>(done, total) * (step - 1) / total);
   bar.SetPosition(bar.Position() / step * step + within);
 }
 
