@@ -154,6 +154,8 @@ e2e_stop_server
 # median, min and max of a list of numbers (one a line)
 stats() { sort -n | awk '{ v[NR] = $1 } END { printf "%8.2f %8.2f %8.2f", v[int((NR + 1) / 2)], v[1], v[NR] }'; }
 row() { printf '%-44s %s\n' "$1" "$(stats <"$2.times")"; }
+# ratio_row LABEL A B: A's times over B's, pair by pair: median, min and max.
+ratio_row() { printf '%-44s %s\n' "$1" "$(paste "$2.times" "$3.times" | awk '{ print $1 / $2 }' | stats)"; }
 echo
 echo "corpus: $files files, $((bytes / 1048576)) MiB; large setup.Dat $(($(stat -c %s large/setup.Dat) / 1048576)) MiB"
 echo "$RUNS rounds under $(wine --version); $(nproc) processors, load $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -163,19 +165,14 @@ row "ours, large package, fresh" large
 [ -z "$nsis" ] || row "NSIS, corpus only, fresh" nsis
 row "ours, large package, upgrade" upgrade
 row "downtime of that upgrade" downtime
-if [ -n "$nsis" ]; then
-  paste large.times nsis.times | awk '{ print $1 / $2 }' | sort -n |
-    awk '{ v[NR] = $1 } END { printf "ours/NSIS, large fresh, median of pairs: %.2fx\n", v[int((NR + 1) / 2)] }'
-fi
+[ -z "$nsis" ] || ratio_row "ours/NSIS, large fresh, pair by pair" large nsis
 if [ -n "${BASELINE:-}" ]; then
   echo "baseline: $BASELINE"
   for name in demo large upgrade downtime; do
     row "baseline, $name" "base-$name"
   done
   for name in demo large upgrade; do
-    paste "$name.times" "base-$name.times" | awk '{ print $1 / $2 }' | sort -n |
-      awk -v n="$name" '{ v[NR] = $1 }
-        END { printf "ours/baseline, %s, median of pairs: %.3fx (%.3f-%.3f)\n", n, v[int((NR + 1) / 2)], v[1], v[NR] }'
+    ratio_row "ours/baseline, $name, pair by pair" "$name" "base-$name"
   done
 fi
 echo "goals: large fresh <= 0.7x NSIS; downtime <= 3 s; demo fresh <= 3 s"

@@ -260,10 +260,10 @@ bool TFileDeployment::AntivirusChosen() const {
 }
 
 Outcome TFileDeployment::Unpack(const std::string& name, const std::string& destination,
-                                const std::function<void(uint64_t)>& progress) {
+                                const std::function<void(uint64_t, uint64_t)>& progress) {
   archive::ExtractOptions options;
   options.AllOrNothing = true;
-  options.Progress = [&progress](uint64_t done, uint64_t) { progress(done); };
+  options.Progress = progress;
   const archive::ExtractResult result = archive::Extract(
       support::ShortString(setupFolder_ + name), support::ShortString(destination), options);
   stagedBytes_ += result.BytesDecoded;
@@ -293,12 +293,14 @@ Outcome TFileDeployment::StagePackage() {
   stagedBytes_ = 0;
   // The bar moves with the bytes read of all the archives together.
   ui::TStepsProgress progress(ui_, kStagingSteps, PackedBytes());
-  uint64_t before = 0;
+  uint64_t before = 0, size = 0;  // of the archives unpacked, and of this one
   for (const auto& [archive, folder] : StagedArchives()) {
     const std::string name = archive;
-    ORVIK_TRY(Unpack(archive, state_.ExtractDir + folder,
-                     [&](uint64_t done) { progress(name, before + done); }));
-    before += static_cast<uint64_t>(std::max<int64_t>(platform::FileSize(setupFolder_ + name), 0));
+    ORVIK_TRY(Unpack(archive, state_.ExtractDir + folder, [&](uint64_t done, uint64_t total) {
+      size = total;
+      progress(name, before + done);
+    }));
+    before += size;
   }
   progress.Finish();
   return Outcome::Done;

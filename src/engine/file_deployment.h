@@ -107,9 +107,9 @@ class TFileDeployment {
   void UnpackInPlace(const std::string& archive, const std::string& destination, bool overwrite,
                      const std::string& keepList = "");
   Outcome MoveTrees(std::initializer_list<const char*> subs);
-  // progress: the archive bytes read so far.
+  // progress: the archive bytes read so far and the archive's size.
   Outcome Unpack(const std::string& archive, const std::string& destination,
-                 const std::function<void(uint64_t)>& progress);
+                 const std::function<void(uint64_t done, uint64_t size)>& progress);
   bool AntivirusChosen() const;
   // The archives StagePackage unpacks, each with its folder below the staging
   // folder.

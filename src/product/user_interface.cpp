@@ -11,10 +11,11 @@
 
 namespace ui {
 
+TMessagePump::TMessagePump(UserInterface& ui) : ui_(ui), last_(platform::Tick() - kPumpMs) {}
+
 void TMessagePump::operator()(const std::string& item, uint64_t done, uint64_t total) {
   const uint32_t now = platform::Tick();
-  if (pumped_ && now - last_ < kPumpMs) return;
-  pumped_ = true;
+  if (now - last_ < kPumpMs) return;
   last_ = now;
   ui_.ShowWork(item, done, total);
   ui_.ProcessMessages();

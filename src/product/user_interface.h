@@ -60,13 +60,12 @@ inline constexpr uint32_t kPumpMs = 25;
 // loop. The work it is given is shown at the same times.
 class TMessagePump {
  public:
-  explicit TMessagePump(UserInterface& ui) : ui_(ui) {}
+  explicit TMessagePump(UserInterface& ui);
   void operator()(const std::string& item, uint64_t done, uint64_t total);
 
  private:
   UserInterface& ui_;
-  bool pumped_ = false;
-  uint32_t last_ = 0;
+  uint32_t last_;  // kPumpMs before the pump was made: the first call is due
 };
 
 // Work of a known size that spans several steps of the progress bar: each step
