@@ -117,7 +117,10 @@ Outcome TFileDeployment::MoveOneFile(const std::string& name, const std::string&
                                      const std::string& targetDir) {
   std::string source = sourceDir + name, target = targetDir + name;
   return Place(name, target, [&] {
-    if (!platform::ReplaceFile(source, target)) return false;
+    // Without a journal the target was not moved aside.
+    if (!(journal_.Active() ? journal_.Move(source, target)
+                            : platform::ReplaceFile(source, target)))
+      return false;
     platform::InheritAccess(target);
     return true;
   });
@@ -159,9 +162,10 @@ Outcome TFileDeployment::MoveTree(const std::string& sourceRoot, const std::stri
     bool made = false;
     for (const platform::DirEntry& entry : entries) {
       if (entry.name == "." || entry.name == "..") continue;
-      // A link or junction could lead anywhere on the machine: never followed.
-      if (entry.attributes & platform::kAttrReparsePoint) continue;
-      if (entry.attributes & platform::kAttrDirectory) {
+      // A link or junction could lead anywhere on the machine: it moves as
+      // an entry of its own, never followed.
+      if ((entry.attributes & platform::kAttrDirectory) &&
+          !(entry.attributes & platform::kAttrReparsePoint)) {
         subfolders.push_back(folder + entry.name + "\\");
         continue;
       }
@@ -185,8 +189,8 @@ void TFileDeployment::Survey() {
   if (any) swap_.Survey(state_.ExtractDir);
 }
 
-void TFileDeployment::RetireReplaced() {
-  swap_.Retire();
+bool TFileDeployment::RetireReplaced() {
+  return swap_.Retire();
 }
 
 bool TFileDeployment::MoveFolder(const std::string& source, const std::string& target) {
@@ -365,7 +369,7 @@ Outcome TFileDeployment::DeployFiles() {
   platform::DeleteFile(webmail + "settings.dat");
   ORVIK_TRY(MoveTree(webmail + "html\\", "", dir + "html\\mail\\"));
   archive::DeleteExtracted(webmail + "html\\");
-  journal_.Replacing(dir + "webmail\\projects\\");
+  journal_.Removing(dir + "webmail\\projects\\");
   support::DeleteDirectory(dir + "webmail\\projects\\", "", true);
   ORVIK_TRY(MoveTree(extracted, "webmail\\", dir));
   archive::DeleteExtracted(webmail);
@@ -393,7 +397,7 @@ Outcome TFileDeployment::DeployComponentData() {
     for (const platform::DirEntry& rule : rules)
       if (rule.name[0] >= '1' && rule.name[0] <= '6' &&
           !(rule.attributes & platform::kAttrDirectory))
-        journal_.Replacing(dir + "spam\\rules\\" + rule.name);
+        journal_.Removing(dir + "spam\\rules\\" + rule.name);
     for (char n = '1'; n <= '6'; ++n)
       support::DeleteDirectory(dir + "spam\\rules\\", std::string(1, n) + "*.*", false);
     platform::DeleteFile(extracted + "spam\\rules\\local.cf");
@@ -422,7 +426,7 @@ Outcome TFileDeployment::InstallAntivirus() {
   ui_.ShowStatus(setup::cInstallingAV);
   std::string extracted = state_.ExtractDir + "avast\\";
   if (support::DirExists(dir + "avast") && state_.UpgradeFromPre827) {
-    journal_.Replacing(dir + "avast\\");
+    journal_.Removing(dir + "avast\\");
     support::DeleteDirectory(dir + "avast\\", "", true);
   }
 
@@ -505,7 +509,7 @@ void TFileDeployment::RegisterWebFilter() {
       text.insert(lineEnd + 1, hostLine);
   }
   support::ReplaceText(text, "webmail\\web.dll", "php\\php.dll", true, false);
-  if (text != original && journal_.Replacing(file)) support::ReplaceFileContent(file, text);
+  if (text != original && journal_.Preserving(file)) support::ReplaceFileContent(file, text);
 }
 
 #undef ORVIK_TRY

@@ -56,8 +56,9 @@ class TFileDeployment {
   // The whole deployment, after StagePackage.
   Outcome DeployFiles();
   // After the modules run again: what arrived in a replaced folder after the
-  // survey goes into its successor, and the replaced folders are deleted.
-  void RetireReplaced();
+  // survey goes into its successor; the replaced folders go with the backup
+  // folder. False when something could not be moved.
+  bool RetireReplaced();
   // Adds the web filter module to config\webserver.cfg; for upgrades from
   // versions before 7.7.3.
   void RegisterWebFilter();
@@ -68,15 +69,16 @@ class TFileDeployment {
   // on failure asks Retry or Cancel.
   Outcome CopyOneFile(const std::string& name, const std::string& sourceDir,
                       const std::string& targetDir);
-  // As CopyOneFile, but renames the file into place; it then takes the access
-  // list its new folder gives.
+  // As CopyOneFile, but renames the file into place, through the journal, so
+  // that a rollback takes it back to where it came from; it then takes the
+  // access list its new folder gives.
   Outcome MoveOneFile(const std::string& name, const std::string& sourceDir,
                       const std::string& targetDir);
   // Moves sourceRoot + sub (empty or ending in "\") with everything below it
   // to targetRoot + sub: a folder the target does not have arrives whole, in
   // one rename; into one it has, each file is moved over its namesake and the
-  // target's other files stay. Links and junctions in the source are not
-  // followed.
+  // target's other files stay. Links and junctions in the source move as
+  // entries of their own, never followed.
   Outcome MoveTree(const std::string& sourceRoot, const std::string& sub,
                    const std::string& targetRoot);
   // Copies a text file into targetDir line by line, each line's first

@@ -82,39 +82,30 @@ Outcome TFolderSwap::Swap(const std::string& source, const std::string& target, 
   if (!journal_.Move(source, target)) {
     // Put back; when even that fails, the caller moves the staged files into
     // a new folder and the replaced one is retired into it.
-    if (!journal_.Move(aside, target)) replaced_.emplace_back(aside, target);
+    if (!journal_.Move(aside, target)) Replaced(aside, target);
     return Outcome::Done;
   }
-  replaced_.emplace_back(aside, target);
+  Replaced(aside, target);
   swapped = true;
   return Outcome::Done;
 }
 
-void TFolderSwap::RetireInto(const std::string& aside, const std::string& target) {
-  for (const platform::DirEntry& entry : List(aside)) {
-    const std::string from = aside + entry.name, to = target + entry.name;
-    const uint32_t there = platform::GetFileAttributes(to);
-    if (there == platform::kInvalidAttributes) {
-      platform::MoveFile(from, to);  // arrived after the survey
-    } else if (IsFolder(entry.attributes) && IsFolder(there)) {
-      RetireInto(from + "\\", to + "\\");
-    } else if (!IsFolder(entry.attributes)) {
-      platform::SetFileAttributes(from, platform::kAttrNormal);
-      platform::DeleteFile(from);
-    }
-  }
-  platform::RemoveDirectory(support::NormalizeDir(aside, false));
+void TFolderSwap::Replaced(const std::string& aside, const std::string& target) {
+  journal_.Swapped(aside, target);
+  replaced_.emplace_back(aside, target);
 }
 
-void TFolderSwap::Retire() {
+bool TFolderSwap::Retire() {
+  bool retired = true;
   for (const auto& [aside, target] : replaced_) {
     // Windows passes the access list on to everything below the folder, which
     // takes a while on a large one: done here, once the server runs again.
     platform::InheritAccess(support::NormalizeDir(target, false));
-    RetireInto(aside, target);
+    retired &= journal_.Retire(aside, target);
   }
   replaced_.clear();
   survey_.clear();
+  return retired;
 }
 
 }  // namespace engine

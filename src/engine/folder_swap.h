@@ -41,10 +41,12 @@ class TFolderSwap {
   // could not be done (a rename failed, or an entry is a file on one side and a
   // folder on the other): what was carried then lies in source.
   Outcome Swap(const std::string& source, const std::string& target, bool& swapped);
-  // Gives each swapped-in folder the access list of its place, carries what
-  // each replaced folder holds and its successor lacks into the successor,
-  // then deletes the replaced folders.
-  void Retire();
+  // After the point of no return: gives each swapped-in folder the access
+  // list of its place and carries what each replaced folder holds and its
+  // successor lacks into the successor, through the journal; the replaced
+  // folders go with the backup folder. False when something could not be
+  // carried (it stays in the backup folder).
+  bool Retire();
 
  private:
   // The entries of folder but "." and ".."; from the survey when surveyed is
@@ -54,7 +56,8 @@ class TFolderSwap {
   // top level, from the survey. consistent is false at a file facing a folder.
   Outcome CarryExtras(const std::string& source, const std::string& target, bool top,
                       bool& consistent);
-  static void RetireInto(const std::string& aside, const std::string& target);
+  // Notes a replaced folder aside and its successor, for Retire.
+  void Replaced(const std::string& aside, const std::string& target);
 
   Carry carry_;
   TInstallJournal& journal_;

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <set>
 
 #include "archive/crc32.h"
+#include "platform/clock.h"
 #include "platform/services.h"
 #include "platform/system.h"
 #include "product/product.h"
@@ -23,7 +25,7 @@ constexpr char kJournalName[] = "OrvikSetup.journal";
 constexpr char kHaltVariable[] = "ORVIK_SETUP_HALT_AT";
 
 // The kinds of note.
-constexpr char kBegin[] = "begin";      // installation folder, then the names of its top level
+constexpr char kBegin[] = "begin";      // format, folder, run, from, to, then the top level's names
 constexpr char kMove[] = "move";        // from, to
 constexpr char kCreate[] = "create";    // path
 constexpr char kCopy[] = "copy";        // path, its copy in the backup folder
@@ -32,9 +34,12 @@ constexpr char kService[] = "service";  // name, "absent" or its configuration
 constexpr char kRunning[] = "running";  // module indexes
 constexpr char kComServer[] = "com";    // library, "1" when it was registered before
 constexpr char kDone[] = "done";        // the point of no return
+constexpr char kRetire[] = "retire";    // a replaced folder aside, its successor: merged after done
 constexpr char kUndone[] = "undone";    // the number of a note undone by a rollback
 constexpr char kAbsent[] = "absent";
 constexpr char kKeyOnly[] = "key";  // the type of an image entry that stands for a key
+constexpr size_t kHeaderFields = 5;
+constexpr char kValueName[] = "Version";
 
 // Ends the process as a kill would when the journal holds `lines` notes and
 // the tests asked for it.
@@ -141,6 +146,26 @@ bool CopyPath(const std::string& from, const std::string& to) {
   return copied;
 }
 
+// A copy of a file or a folder at to, whole or not at all: made under a
+// temporary name, checked, then renamed. False when it is not whole (a full
+// disk); nothing is at to then, and what was copied waits in the backup
+// folder with the rest.
+bool SaveCopy(const std::string& from, const std::string& to) {
+  const std::string part = support::NormalizeDir(to, false) + ".part";
+  if (!CopyPath(from, part)) return false;
+  if (!IsFolder(from)) {
+    std::string original, copy;
+    if (!support::ReadWholeFile(support::NormalizeDir(from, false), original) ||
+        !support::ReadWholeFile(part, copy) || original != copy)
+      return false;
+  }
+  return Rename(part, to);
+}
+
+bool Inside(const std::string& path, const std::string& folder) {
+  return support::LowerCase(path).rfind(support::LowerCase(folder), 0) == 0;
+}
+
 std::string KeyName(platform::RegRoot root, const std::string& path) {
   size_t begin = path.find_first_not_of('\\');
   std::string bare = begin == std::string::npos ? "" : path.substr(begin);
@@ -237,78 +262,152 @@ bool RestoreService(const std::vector<std::string>& fields) {
   return restored && (error == 0 || error == platform::kErrorCallNotImplemented);
 }
 
-// The folder of the setup log, never deleted by a rollback: the log says what happened.
+// The folder of the setup log, never touched by a rollback: the log says what happened.
 std::string LogFolderName() {
   const std::string log = setup::kSetupLogFile;
   return support::LowerCase(log.substr(0, log.find('\\')));
 }
 
-// Deletes what the top level of the installation folder holds now and did not
-// hold when the run began, but the setup log's folder and setup's own.
-bool RestoreTopLevel(const JournalRecord& record, std::vector<std::string>& removed) {
-  const std::string& dir = record.fields[0];
-  std::set<std::string> kept{LogFolderName()};
-  for (const char* own : {kBackupFolder, kStagingFolder})
-    kept.insert(support::LowerCase(support::NormalizeDir(own, false)));
-  for (size_t i = 1; i < record.fields.size(); ++i)
-    kept.insert(support::LowerCase(record.fields[i]));
+// What the undoing of one journal's notes knows and keeps.
+struct UndoContext {
+  const JournalHeader& header;
+  unsigned kept = 0;  // entries moved into the kept folder
+};
+
+// The top level of the installation folder holds what it held when the run
+// began, but for what the run's own notes name (undone before this one) and
+// what came from elsewhere meanwhile: that stays, and the log says so.
+bool UndoBegin(const UndoContext& context) {
+  const JournalHeader& header = context.header;
+  std::set<std::string> known{LogFolderName()};
+  for (const std::string& own : {header.StagingDir(), header.BackupDir(), header.KeptDir()})
+    known.insert(support::LowerCase(support::NameOfPath(support::NormalizeDir(own, false))));
+  for (const std::string& name : header.topLevel) known.insert(support::LowerCase(name));
   std::vector<platform::DirEntry> entries;
-  platform::ListDirectory(dir + "*.*", entries);
-  bool restored = true;
-  for (const platform::DirEntry& entry : entries) {
-    if (entry.name == "." || entry.name == ".." || kept.count(support::LowerCase(entry.name)))
-      continue;
-    if (RemovePath(dir + entry.name))
-      removed.push_back(dir + entry.name);
-    else
-      restored = false;
-  }
-  return restored;
+  platform::ListDirectory(header.installDir + "*.*", entries);
+  for (const platform::DirEntry& entry : entries)
+    if (entry.name != "." && entry.name != ".." && !known.count(support::LowerCase(entry.name)))
+      support::SetupLog("Rollback: left in place \"" + header.installDir + entry.name +
+                        "\", which the run did not make");
+  return true;
 }
 
-// Undoes one note; true when what it changed is as it was.
-bool Undo(const JournalRecord& record) {
+// What the run made at path goes. A file that cannot be deleted (a program
+// running from it) is renamed into the backup folder instead, which goes with
+// the run's other folders.
+bool UndoCreate(const std::string& path, UndoContext& context) {
+  if (!Exists(path)) return true;
+  support::SetupLog("Rollback: deleted \"" + path + "\"");
+  if (RemovePath(path)) return true;
+  if (IsFolder(path)) return false;
+  const std::string aside =
+      context.header.BackupDir() + "undone-" + support::NameOfPath(path) + "-";
+  for (int n = 1; n < 1000; ++n)
+    if (!Exists(aside + std::to_string(n))) return Rename(path, aside + std::to_string(n));
+  return false;
+}
+
+// What the run moved from from to to goes back. Whatever stands at from now
+// came from elsewhere: it is kept, renamed into the kept folder.
+bool UndoMove(const std::string& from, const std::string& to, UndoContext& context) {
+  if (!Exists(to)) return true;  // not moved, or already back
+  if (Exists(from)) {
+    const std::string kept = context.header.KeptDir() + std::to_string(++context.kept) + "\\" +
+                             support::NameOfPath(support::NormalizeDir(from, false));
+    if (!Rename(from, kept)) return false;
+    support::SetupLog("Rollback: kept \"" + from + "\" as \"" + kept + "\"");
+  }
+  support::SetupLog("Rollback: moved back \"" + from + "\"");
+  return Rename(to, from);
+}
+
+// The copy taken before path changed takes its place: renamed over it in the
+// installation folder (no space needed), else copied beside it first.
+bool UndoCopy(const std::string& path, const std::string& backup, const UndoContext& context) {
+  if (!Exists(backup)) return true;
+  support::SetupLog("Rollback: restored \"" + path + "\"");
+  const std::string target = support::NormalizeDir(path, false);
+  if (IsFolder(backup)) return RemovePath(path) && CopyPath(backup, path) && RemovePath(backup);
+  if (Inside(path, context.header.installDir)) {
+    platform::SetFileAttributes(target, platform::kAttrNormal);
+    return platform::ReplaceFile(backup, target);
+  }
+  const std::string part = target + ".orvik-restore";
+  return CopyPath(backup, part) && platform::ReplaceFile(part, target) && RemovePath(backup);
+}
+
+bool UndoKey(const std::vector<std::string>& f) {
+  const auto root = static_cast<platform::RegRoot>(std::atoi(f[0].c_str()));
+  if (static_cast<int>(root) < 0 || static_cast<int>(root) > 6) return false;
+  support::SetupLog(std::string("Rollback: registry key ") + RootName(root) + "\\" +
+                    support::NormalizeDir(f[1], false) +
+                    (f[2] == kAbsent ? " deleted" : " restored"));
+  if (f[2] == kAbsent)
+    return !platform::RegKeyExists(root, f[1]) || platform::RegDeleteKeyTree(root, f[1]);
+  return (f.size() - 3) % 4 == 0 && RestoreKey(root, f[1], f);
+}
+
+// Whether a note undoes files; once an undo failed, no file is touched.
+bool IsFileNote(const JournalRecord& record) {
+  return record.kind == kBegin || record.kind == kCreate || record.kind == kMove ||
+         record.kind == kCopy;
+}
+
+// Undoes one note; true when what it changed is as it was. A note of a kind
+// this setup does not know, or with fields it does not expect, is never taken
+// as undone.
+bool Undo(const JournalRecord& record, UndoContext& context) {
   const std::vector<std::string>& f = record.fields;
-  if (record.kind == kBegin && !f.empty()) {
-    std::vector<std::string> removed;
-    const bool restored = RestoreTopLevel(record, removed);
-    for (const std::string& path : removed) support::SetupLog("Rollback: deleted \"" + path + "\"");
-    return restored;
-  }
-  if (record.kind == kCreate && f.size() == 1) {
-    if (!Exists(f[0])) return true;
-    support::SetupLog("Rollback: deleted \"" + f[0] + "\"");
-    return RemovePath(f[0]);
-  }
-  if (record.kind == kMove && f.size() == 2) {
-    if (!Exists(f[1])) return true;  // not moved, or already back
-    support::SetupLog("Rollback: moved back \"" + f[0] + "\"");
-    return RemovePath(f[0]) && Rename(f[1], f[0]);
-  }
-  if (record.kind == kCopy && f.size() == 2) {
-    if (!Exists(f[1])) return true;
-    support::SetupLog("Rollback: restored \"" + f[0] + "\"");
-    return RemovePath(f[0]) && CopyPath(f[1], f[0]);
-  }
-  if (record.kind == kKey && f.size() >= 3) {
-    const auto root = static_cast<platform::RegRoot>(std::atoi(f[0].c_str()));
-    support::SetupLog(std::string("Rollback: registry key ") + RootName(root) + "\\" +
-                      support::NormalizeDir(f[1], false) +
-                      (f[2] == kAbsent ? " deleted" : " restored"));
-    if (f[2] == kAbsent)
-      return !platform::RegKeyExists(root, f[1]) || platform::RegDeleteKeyTree(root, f[1]);
-    return RestoreKey(root, f[1], f);
-  }
-  if (record.kind == kService && f.size() >= 2) {
+  const std::string& kind = record.kind;
+  if (kind == kBegin) return UndoBegin(context);
+  if (kind == kCreate && f.size() == 1) return UndoCreate(f[0], context);
+  if (kind == kMove && f.size() == 2) return UndoMove(f[0], f[1], context);
+  if (kind == kCopy && f.size() == 2) return UndoCopy(f[0], f[1], context);
+  if (kind == kKey && f.size() >= 3) return UndoKey(f);
+  if (kind == kService && (f.size() == 2 ? f[1] == kAbsent : f.size() >= 7 && f.size() % 2 == 1)) {
     support::SetupLog("Rollback: service " + f[0] + (f[1] == kAbsent ? " deleted" : " restored"));
     return RestoreService(f);
   }
-  if (record.kind == kComServer && f.size() == 2) {
+  if (kind == kComServer && f.size() == 2) {
     if (f[1] == "1" || !platform::FileExists(f[0])) return true;
     support::SetupLog("Rollback: COM server \"" + f[0] + "\" unregistered");
     return registration::UnregisterComServer(f[0]);
   }
-  return true;  // running, done, undone: nothing to undo
+  return (kind == kRunning) || (kind == kRetire && f.size() == 2);  // nothing to undo
+}
+
+// Moves what the replaced folder aside holds and its successor lacks into the
+// successor: what arrived after the folders were read. What the successor has
+// stays aside, for the backup folder's deletion. A list, not recursion,
+// whatever the tree's depth. Each move is first told to noting, when given.
+// False when something could not be moved.
+bool MergeReplaced(const std::string& aside, const std::string& target,
+                   const std::function<bool(const std::string&, const std::string&)>& noting) {
+  bool merged = true;
+  std::vector<std::pair<std::string, std::string>> pending{{aside, target}};
+  while (!pending.empty()) {
+    const auto [from, to] = pending.back();
+    pending.pop_back();
+    std::vector<platform::DirEntry> entries;
+    platform::ListDirectory(from + "*.*", entries);
+    for (const platform::DirEntry& entry : entries) {
+      if (entry.name == "." || entry.name == "..") continue;
+      const uint32_t there = platform::GetFileAttributes(to + entry.name);
+      const bool folder = (entry.attributes & platform::kAttrDirectory) &&
+                          !(entry.attributes & platform::kAttrReparsePoint);
+      if (there == platform::kInvalidAttributes) {
+        if ((!noting || noting(from + entry.name, to + entry.name)) &&
+            platform::MoveFile(from + entry.name, to + entry.name))
+          continue;
+        merged = false;
+        support::SetupLog("Error: \"" + from + entry.name + "\" could not be moved to \"" + to +
+                          entry.name + "\" - " + platform::SystemErrorText(platform::LastError()));
+      } else if (folder && IsFolder(to + entry.name)) {
+        pending.emplace_back(from + entry.name + "\\", to + entry.name + "\\");
+      }
+    }
+  }
+  return merged;
 }
 
 }  // namespace
@@ -343,10 +442,6 @@ bool DecodeRecord(const std::string& line, JournalRecord& record) {
   return true;
 }
 
-namespace {
-
-// The notes of a journal's text up to the first torn or damaged one; valid is
-// the length of the text they take.
 std::vector<JournalRecord> ParseJournal(const std::string& text, size_t& valid) {
   std::vector<JournalRecord> records;
   valid = 0;
@@ -358,14 +453,97 @@ std::vector<JournalRecord> ParseJournal(const std::string& text, size_t& valid) 
   return records;
 }
 
-}  // namespace
-
 std::vector<JournalRecord> ReadJournal(const std::string& path) {
   std::string text;
   size_t valid = 0;
   support::ReadWholeFile(path, text);
   return ParseJournal(text, valid);
 }
+
+std::string JournalHeader::StagingDir() const {
+  return installDir + "~orvik-staging-" + runId + "\\";
+}
+
+std::string JournalHeader::BackupDir() const {
+  return installDir + "~orvik-backup-" + runId + "\\";
+}
+
+std::string JournalHeader::KeptDir() const {
+  return installDir + "~orvik-kept-" + runId + "\\";
+}
+
+bool ReadHeader(const JournalRecord& begin, JournalHeader& header) {
+  const std::vector<std::string>& f = begin.fields;
+  if (begin.kind != kBegin || f.size() < kHeaderFields || f[0] != kJournalFormat || f[1].empty() ||
+      f[1].back() != '\\' || f[2].empty() ||
+      f[2].find_first_not_of("0123456789abcdef") != std::string::npos)
+    return false;
+  header.installDir = f[1];
+  header.runId = f[2];
+  header.fromVersion = f[3];
+  header.toVersion = f[4];
+  header.topLevel.assign(f.begin() + kHeaderFields, f.end());
+  return true;
+}
+
+namespace {
+
+std::string ProductKey() {
+  return std::string(setup::kProductKeyArea) + "\\" + setup::kProductKeySection;
+}
+
+std::string RegisteredVersion() {
+  platform::RegKey key;
+  platform::RegValue value;
+  if (!key.Open(platform::RegRoot::LocalMachine, ProductKey(), false) ||
+      !key.ReadValue(kValueName, value))
+    return "";
+  return value.data;
+}
+
+// A run's identity: hex digits of the time, different from every run whose
+// folders are in the installation folder.
+std::string NewRunId(const std::string& installDir) {
+  uint32_t seed = static_cast<uint32_t>(platform::Now() * 86400000.0) ^ platform::Tick();
+  for (;; ++seed) {
+    char id[16];
+    std::snprintf(id, sizeof id, "%08x", static_cast<unsigned>(seed));
+    JournalHeader header;
+    header.installDir = installDir;
+    header.runId = id;
+    if (!Exists(header.StagingDir()) && !Exists(header.BackupDir()) && !Exists(header.KeptDir()))
+      return id;
+  }
+}
+
+// Why the journal's undoing may not go ahead on the machine as it is now;
+// "" when it may. Checked only when there is something to undo.
+std::string Misfit(const std::vector<JournalRecord>& records, JournalHeader& header) {
+  if (records.empty() || !ReadHeader(records.front(), header))
+    return "it is not a journal of this setup's format " + std::string(kJournalFormat);
+  if (!support::DirExists(header.installDir))
+    return "its installation folder \"" + header.installDir + "\" is not there";
+  if (records.size() > 1 && !support::DirExists(header.BackupDir()))
+    return "\"" + header.installDir + "\" is not the folder it changed: its backup folder \"" +
+           header.BackupDir() + "\" is not there";
+  const std::string registered = RegisteredVersion();
+  if (registered != header.fromVersion && registered != header.toVersion)
+    return "version " + registered + " was registered since; the run changed version \"" +
+           header.fromVersion + "\" to " + header.toVersion;
+  return "";
+}
+
+// Renames a journal that does not fit aside, beside itself; never deletes it.
+std::string KeepAside(const std::string& path) {
+  for (int n = 1; n < 1000; ++n) {
+    const std::string kept = path + "." + std::to_string(n) + ".kept";
+    if (platform::FileExists(kept)) continue;
+    return platform::MoveFile(path, kept) ? kept : "";
+  }
+  return "";
+}
+
+}  // namespace
 
 TInstallJournal::TInstallJournal(std::string path) : path_(std::move(path)) {}
 
@@ -379,13 +557,19 @@ std::string TInstallJournal::DefaultPath() {
 
 bool TInstallJournal::Begin(const std::string& installDir) {
   installDir_ = support::NormalizeDir(installDir);
-  backupDir_ = installDir_ + kBackupFolder;
   records_ = backups_ = 0;
+  finished_ = false;
   created_.clear();
   keys_.clear();
   services_.clear();
+  header_ = JournalHeader();
+  header_.installDir = installDir_;
+  header_.runId = NewRunId(installDir_);
+  header_.fromVersion = RegisteredVersion();
+  header_.toVersion = setup::kProductVersion;
   if (!file_.Open(path_, platform::File::Mode::Create)) return false;
-  JournalRecord begin{kBegin, {installDir_}};
+  JournalRecord begin{
+      kBegin, {kJournalFormat, installDir_, header_.runId, header_.fromVersion, header_.toVersion}};
   std::vector<platform::DirEntry> entries;
   platform::ListDirectory(installDir_ + "*.*", entries);
   topLevel_.clear();
@@ -394,7 +578,12 @@ bool TInstallJournal::Begin(const std::string& installDir) {
     begin.fields.push_back(entry.name);
     topLevel_.insert(support::LowerCase(entry.name));
   }
-  if (!Append(begin)) return false;
+  header_.topLevel.assign(begin.fields.begin() + kHeaderFields, begin.fields.end());
+  // The backup folder also tells a later setup that the installation folder
+  // is the one this journal changed.
+  const std::string backup = support::NormalizeDir(BackupDir(), false);
+  if (!Append(begin) || !support::CreateDirectoryPath(backup)) return false;
+  platform::SetFileAttributes(backup, platform::kAttrHidden);
   platform::SetRegistryWatcher(
       [this](platform::RegRoot root, const std::string& key) { SaveKey(root, key); });
   return true;
@@ -408,16 +597,12 @@ bool TInstallJournal::Append(const JournalRecord& record) {
 }
 
 bool TInstallJournal::Inside(const std::string& path) const {
-  return support::LowerCase(path).rfind(support::LowerCase(installDir_), 0) == 0;
+  return engine::Inside(path, installDir_);
 }
 
 bool TInstallJournal::NoteCreated(const std::string& path) {
-  // What lies below a top-level entry the installation folder did not have
-  // goes with it: the first note says which it had.
-  if (Inside(path)) {
-    const std::string below = path.substr(installDir_.size());
-    if (!topLevel_.count(support::LowerCase(below.substr(0, below.find('\\'))))) return true;
-  }
+  // The run's own folders go whole: what lies in them needs no note.
+  if (engine::Inside(path, StagingDir()) || engine::Inside(path, BackupDir())) return true;
   std::string outermost = support::NormalizeDir(path, false);
   for (std::string parent = Parent(outermost);
        !parent.empty() && parent.size() < outermost.size() && !Exists(parent);
@@ -431,11 +616,7 @@ bool TInstallJournal::NoteCreated(const std::string& path) {
 }
 
 std::string TInstallJournal::NextBackup() {
-  if (!support::DirExists(backupDir_)) {
-    support::CreateDirectoryPath(backupDir_);
-    platform::SetFileAttributes(support::NormalizeDir(backupDir_, false), platform::kAttrHidden);
-  }
-  return backupDir_ + std::to_string(++backups_);
+  return BackupDir() + std::to_string(++backups_);
 }
 
 bool TInstallJournal::Move(const std::string& from, const std::string& to) {
@@ -449,15 +630,25 @@ bool TInstallJournal::Move(const std::string& from, const std::string& to) {
 bool TInstallJournal::Replacing(const std::string& path) {
   if (!Active()) return true;
   if (!Exists(path)) return NoteCreated(path);
+  if (!Removing(path)) return false;
+  if (!Inside(path)) return true;  // its copy is put back over what the run writes
+  // What the run puts there is its own: it goes before the original comes back.
+  const std::string bare = support::NormalizeDir(path, false);
+  created_.erase(support::LowerCase(bare));
+  return Append({kCreate, {bare}});
+}
+
+bool TInstallJournal::Removing(const std::string& path) {
+  if (!Active() || !Exists(path)) return true;
   const std::string backup = NextBackup();
   if (Inside(path)) return Move(path, backup);
-  return Append({kCopy, {support::NormalizeDir(path, false), backup}}) && CopyPath(path, backup);
+  return Append({kCopy, {support::NormalizeDir(path, false), backup}}) && SaveCopy(path, backup);
 }
 
 bool TInstallJournal::Preserving(const std::string& path) {
-  if (!Active() || !Exists(path) || !Inside(path)) return Replacing(path);
+  if (!Active() || !Exists(path) || IsFolder(path)) return Replacing(path);
   const std::string backup = NextBackup();
-  return Move(path, backup) && platform::CopyFile(backup, path, false);
+  return Append({kCopy, {support::NormalizeDir(path, false), backup}}) && SaveCopy(path, backup);
 }
 
 void TInstallJournal::SavingService(const std::string& name) {
@@ -527,15 +718,25 @@ void TInstallJournal::Finish() {
   if (!Active()) return;
   platform::SetRegistryWatcher(nullptr);
   Append({kDone, {}});
-  file_.Close();
+  finished_ = true;
   support::SetupLog("Point of no return: " + std::to_string(records_ - 2) +
                     " changes were journaled");
 }
 
-void TInstallJournal::RemoveBackups() {
-  if (backupDir_.empty()) return;
-  support::DeleteDirectory(backupDir_, "", true);
-  platform::DeleteFile(path_);
+void TInstallJournal::Swapped(const std::string& aside, const std::string& target) {
+  if (Active()) Append({kRetire, {aside, target}});
+}
+
+bool TInstallJournal::Retire(const std::string& aside, const std::string& target) {
+  if (!file_.IsOpen()) return MergeReplaced(aside, target, nullptr);
+  return MergeReplaced(aside, target, [this](const std::string& from, const std::string& to) {
+    return Append({kMove, {from, to}});
+  });
+}
+
+bool TInstallJournal::CleanUp() {
+  file_.Close();
+  return CleanUpFile(path_);
 }
 
 RollbackResult TInstallJournal::RollBack() {
@@ -550,45 +751,115 @@ bool TInstallJournal::StoppedModules() const {
   return false;
 }
 
+namespace {
+
+// Whether every note of a journal is undone (and so nothing is left to undo).
+bool AllUndone(const std::vector<JournalRecord>& records) {
+  std::set<size_t> undone;
+  size_t notes = 0;
+  for (const JournalRecord& record : records)
+    if (record.kind == kUndone && record.fields.size() == 1)
+      undone.insert(static_cast<size_t>(std::atol(record.fields[0].c_str())));
+    else
+      ++notes;
+  for (size_t i = 0; i < notes; ++i)
+    if (!undone.count(i)) return false;
+  return true;
+}
+
+bool IsDone(const std::vector<JournalRecord>& records) {
+  for (const JournalRecord& record : records)
+    if (record.kind == kDone) return true;
+  return false;
+}
+
+}  // namespace
+
 bool TInstallJournal::Unfinished(const std::string& path) {
+  std::string text;
+  if (!support::ReadWholeFile(path, text) || text.empty()) return false;
+  size_t valid = 0;
+  const std::vector<JournalRecord> records = ParseJournal(text, valid);
+  JournalHeader header;
+  if (records.empty() || !ReadHeader(records.front(), header)) return true;  // not understood
+  return !IsDone(records) && !AllUndone(records);
+}
+
+bool TInstallJournal::CleanUpFile(const std::string& path) {
   const std::vector<JournalRecord> records = ReadJournal(path);
-  return !records.empty() && records.back().kind != kDone;
+  JournalHeader header;
+  if (records.empty() || !ReadHeader(records.front(), header)) return false;
+  bool clean = true;
+  for (const std::string& own : {header.StagingDir(), header.BackupDir()}) {
+    if (!support::DirExists(own)) continue;
+    support::DeleteDirectory(own, "", true);
+    if (!support::DirExists(own)) continue;
+    clean = false;
+    support::SetupLog("Error: Not removed: \"" + own + "\" - the next setup removes it");
+  }
+  return clean && platform::DeleteFile(path);
 }
 
 RollbackResult TInstallJournal::RollBackFile(const std::string& path) {
   RollbackResult result;
   std::string text;
+  if (!support::ReadWholeFile(path, text)) return result;
+  result.found = true;
   size_t valid = 0;
-  support::ReadWholeFile(path, text);
   const std::vector<JournalRecord> records = ParseJournal(text, valid);
-  if (records.empty() || records.front().kind != kBegin || records.front().fields.empty()) {
-    platform::DeleteFile(path);
+  JournalHeader header;
+  const bool understood = !records.empty() && ReadHeader(records.front(), header);
+  result.installDir = header.installDir;
+  if (understood && IsDone(records)) {
+    // Past the point of no return: the run's merging is finished, not undone.
+    for (const JournalRecord& record : records)
+      if (record.kind == kRetire && record.fields.size() == 2 &&
+          !MergeReplaced(record.fields[0], record.fields[1], nullptr))
+        ++result.failed;
+    if (result.failed == 0) CleanUpFile(path);
     return result;
   }
-  result.found = true;
-  result.installDir = records.front().fields[0];
-  bool done = false;
+  if (understood && AllUndone(records)) return result;  // only its cleaning up is left
+  result.refused = text.empty() ? "" : Misfit(records, header);
+  if (text.empty() || !result.refused.empty()) {
+    if (text.empty()) {
+      platform::DeleteFile(path);  // a kill before its first note: nothing was changed
+      result.found = false;
+      return result;
+    }
+    result.keptAs = KeepAside(path);
+    support::SetupLog("Error: Setup did not apply the journal \"" + path + "\" (" + result.refused +
+                      "); nothing was undone; it was kept as \"" + result.keptAs + "\"");
+    return result;
+  }
   std::set<size_t> undone;
   for (const JournalRecord& record : records) {
-    done |= record.kind == kDone;
-    if (record.kind == kUndone && !record.fields.empty())
+    if (record.kind == kUndone && record.fields.size() == 1)
       undone.insert(static_cast<size_t>(std::atol(record.fields[0].c_str())));
     if (record.kind == kRunning)
       for (const std::string& module : record.fields)
         result.running.push_back(std::atoi(module.c_str()));
   }
-  if (done) result.running.clear();
   // Undone notes follow the valid ones: a torn end is cut off first.
   if (valid < text.size()) support::ReplaceFileContent(path, text.substr(0, valid));
   platform::File file;
   bool noting = file.Open(path, platform::File::Mode::ReadWrite) && file.SeekToEnd();
-  for (size_t i = records.size(); !done && i-- > 0;) {
-    if (undone.count(i) || records[i].kind == kUndone) continue;
-    if (!Undo(records[i])) {
+  UndoContext context{header};
+  bool filesHeld = false;  // an undo failed: no file is touched any more
+  for (size_t i = records.size(); i-- > 0;) {
+    const JournalRecord& record = records[i];
+    if (undone.count(i) || record.kind == kUndone) continue;
+    const std::vector<std::string>& f = record.fields;
+    const std::string what = record.kind + (f.empty() ? "" : " \"" + f[0] + "\"");
+    if (filesHeld && IsFileNote(record)) {
       ++result.failed;
-      const std::vector<std::string>& f = records[i].fields;
-      support::SetupLog("Error: Rollback: cannot undo " + records[i].kind +
-                        (f.empty() ? "" : " \"" + f[0] + "\"") + " - " +
+      support::SetupLog("Rollback: not undone, kept for the next setup: " + what);
+      continue;
+    }
+    if (!Undo(record, context)) {
+      ++result.failed;
+      filesHeld = true;
+      support::SetupLog("Error: Rollback: cannot undo " + what + " - " +
                         platform::SystemErrorText(platform::LastError()));
       continue;
     }
@@ -596,11 +867,6 @@ RollbackResult TInstallJournal::RollBackFile(const std::string& path) {
     const std::string line = EncodeRecord({kUndone, {std::to_string(i)}});
     noting = noting && file.Write(line.data(), static_cast<int64_t>(line.size())) && file.Flush();
     HaltForTests(records.size() + result.undone);
-  }
-  file.Close();
-  if (result.failed == 0) {
-    support::DeleteDirectory(result.installDir + kBackupFolder, "", true);
-    platform::DeleteFile(path);
   }
   return result;
 }

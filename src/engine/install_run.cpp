@@ -183,19 +183,16 @@ Outcome TInstallRun::VerifyPackage(int64_t& unpacked) {
 // before the installation changes: unpacking checks every entry. Deployment
 // then renames the files into place, on the same volume.
 Outcome TInstallRun::Stage() {
-  const std::string staging = support::ShortString(state_.InstallDir + kStagingFolder);
   Outcome made = deployment_.EnsureInstallDir();
   if (made != Outcome::Done) return made;
-  state_.ExtractDir = staging;
-  extracting_ = true;
-  // Setup's own, left by a run that ended past its point of no return or
-  // before it had a journal.
-  for (const std::string& leftover : {staging, state_.InstallDir + kBackupFolder})
-    if (support::DirExists(leftover)) archive::DeleteExtracted(leftover);
   if (!journal_.Begin(state_.InstallDir))
     return Refuse("Setup cannot write its journal \"" + journal_.Path() +
                   "\": " + platform::SystemErrorText(platform::LastError()));
-  journal_.Replacing(staging);
+  // The staging folder carries the run's identity: the journal names it, and
+  // nothing else of that name is ever deleted.
+  const std::string staging = support::ShortString(journal_.StagingDir());
+  state_.ExtractDir = staging;
+  extracting_ = true;
   if (!support::CreateDirectoryPath(staging))
     return Refuse(setup::cErrorDir + platform::SystemErrorText(platform::LastError()));
   platform::SetFileAttributes(staging, platform::kAttrHidden);
@@ -246,8 +243,12 @@ Outcome TInstallRun::Steps() {
 
   if (!state_.IsUpgrade) PrepareNewServer();
   ui_.StepProgress();
+  // Changed in place below: a copy of each is kept first, and without a
+  // whole copy nothing is changed.
   for (const char* file : {"settings.cfg", "domains.cfg"})
-    journal_.Preserving(dir + "config\\" + file);
+    if (!journal_.Preserving(dir + "config\\" + file))
+      return Abort(Refuse("Setup cannot keep a copy of \"" + dir + "config\\" + file +
+                          "\": " + platform::SystemErrorText(platform::LastError())));
   SetInterfaceMode();
   ui_.StepProgress();
   if (state_.IsUpgrade && !previous.empty() &&
@@ -267,14 +268,14 @@ Outcome TInstallRun::Steps() {
   ui_.StepProgress();
   RemoveDeselected();
   // The replaced folders and the backups can be large: they are deleted while
-  // the window keeps answering.
+  // the window keeps answering. What could not be merged stays, with the
+  // journal, for the next setup.
   ui::RunPumping(ui_, [this] {
-    deployment_.RetireReplaced();
-    journal_.RemoveBackups();
-    archive::DeleteExtracted(state_.ExtractDir);
+    if (deployment_.RetireReplaced()) journal_.CleanUp();
   });
   extracting_ = false;
-  support::SetupLog("Extracted data deleted \"" + state_.ExtractDir + "\"");
+  if (!support::DirExists(state_.ExtractDir))
+    support::SetupLog("Extracted data deleted \"" + state_.ExtractDir + "\"");
   ui_.ProcessMessages();
   services_.SettleAfterStart(kSettleMs);
   if (demoCreated_) SendDemoMessage();
@@ -310,16 +311,14 @@ Outcome TInstallRun::Steps() {
 // completes the installation.
 Outcome TInstallRun::Abort(Outcome outcome) {
   if (journal_.Active()) {
-    RestorePreviousInstallation(journal_, services_, state_, ui_);
+    const bool restored = RestorePreviousInstallation(journal_, services_, state_, ui_);
     extracting_ = false;
-    return outcome;
+    // What could not be undone stays, with the journal, for the next setup.
+    return restored ? outcome : Outcome::Fatal;
   }
   if (state_.IsUpgrade && support::ServiceMode) RestoreStartTypes();
   if (support::ServiceMode) services_.RestoreFailureActions();
-  if (extracting_ && !state_.ExtractDir.empty()) {
-    deployment_.RetireReplaced();
-    archive::DeleteExtracted(state_.ExtractDir);
-  }
+  if (extracting_ && deployment_.RetireReplaced()) journal_.CleanUp();
   extracting_ = false;
   return outcome;
 }

@@ -1,6 +1,5 @@
 #include "engine/rollback.h"
 
-#include "archive/extract.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 #include "product/messages.h"
@@ -8,11 +7,21 @@
 #include "product/server_modules.h"
 #include "support/log_writer.h"
 #include "support/system_utils.h"
+#include "support/text_fields.h"
+#include "translations/message_table.h"
 
 namespace engine {
+namespace {
+
+constexpr char kJournalRefused[] =
+    "Setup found the journal of a run that did not finish, but it does not fit this "
+    "installation: %s.\r\nNothing was undone. The journal was kept as \"%s\".";
+
+}  // namespace
 
 bool RestorePreviousInstallation(TInstallJournal& journal, TServiceControl& services,
-                                 setup::TSetupState& state, ui::UserInterface& ui) {
+                                 setup::TSetupState& state, ui::UserInterface& ui,
+                                 RollbackResult* outcome) {
   const uint32_t started = platform::Tick();
   ui.ShowStatus(setup::cRestoring);
   support::SetupLog("Restoring the previous installation");
@@ -29,6 +38,7 @@ bool RestorePreviousInstallation(TInstallJournal& journal, TServiceControl& serv
       services.StopServer(index, support::kServerModules[index].ServiceName);
   }
   const RollbackResult result = journal.RollBack();
+  if (outcome) *outcome = result;
   if (!result.installDir.empty()) state.InstallDir = result.installDir;
   for (int module : result.running)
     if (module >= 0 && module < support::kModuleCount) {
@@ -38,14 +48,17 @@ bool RestorePreviousInstallation(TInstallJournal& journal, TServiceControl& serv
     }
   ui.ProcessMessages();
   const uint32_t ms = platform::Tick() - started;
-  // Setup's own unpacked package goes once the modules run again: on a large
-  // package that takes a while.
-  if (!result.installDir.empty()) archive::DeleteExtracted(result.installDir + kStagingFolder);
+  if (!result.refused.empty()) return false;
   if (result.failed != 0) {
+    // The journal, the staging folder and the backups stay for the next setup.
     support::SetupLog("Error: Rollback incomplete - " + std::to_string(result.failed) +
-                      " changes could not be undone");
+                      " changes could not be undone; the journal \"" + journal.Path() +
+                      "\" and the folders it names are kept for the next setup");
     return false;
   }
+  // Setup's own unpacked package goes once the modules run again: on a large
+  // package that takes a while.
+  TInstallJournal::CleanUpFile(journal.Path());
   support::SetupLog("Previous installation restored in " + std::to_string(ms / 1000) + "." +
                     std::to_string(ms % 1000 / 100) + " s: " + std::to_string(result.undone) +
                     " changes undone");
@@ -55,20 +68,25 @@ bool RestorePreviousInstallation(TInstallJournal& journal, TServiceControl& serv
 bool RecoverInterruptedRun(setup::TSetupState& state, ui::UserInterface& ui) {
   TInstallJournal journal(TInstallJournal::DefaultPath());
   if (!TInstallJournal::Unfinished(journal.Path())) {
-    // Finished, or torn before its first note: only its leftovers go.
-    TInstallJournal::RollBackFile(journal.Path());
+    // Finished, rolled back or torn before its first note: what is left of it
+    // is finished or goes.
+    const RollbackResult left = TInstallJournal::RollBackFile(journal.Path());
+    if (left.found && left.failed == 0) TInstallJournal::CleanUpFile(journal.Path());
     return true;
   }
   const std::vector<JournalRecord> records = ReadJournal(journal.Path());
-  if (!records.empty() && !records.front().fields.empty())
-    support::InitLog(records.front().fields[0] + setup::kSetupLogFile, nullptr,
-                     support::lfTimeStamp, 4);
+  JournalHeader header;
+  if (!records.empty() && ReadHeader(records.front(), header))
+    support::InitLog(header.installDir + setup::kSetupLogFile, nullptr, support::lfTimeStamp, 4);
   support::SetupLog("Setup found the journal of a run that did not finish: \"" + journal.Path() +
                     "\"");
   TServiceControl services(state, ui);
-  const bool restored = RestorePreviousInstallation(journal, services, state, ui);
-  ui.MessageBox(restored ? setup::cRestored : setup::cNotRestored,
-                restored ? setup::cInformation : setup::cError,
+  RollbackResult result;
+  const bool restored = RestorePreviousInstallation(journal, services, state, ui, &result);
+  std::string text = restored ? setup::cRestored : setup::cNotRestored;
+  if (!result.refused.empty())
+    text = support::FillMessage(kJournalRefused, {result.refused, result.keptAs});
+  ui.MessageBox(text, restored ? setup::cInformation : setup::cError,
                 ui::kOk | (restored ? ui::kIconInformation : ui::kIconError) | ui::kTaskModal);
   return restored;
 }

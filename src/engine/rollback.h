@@ -11,14 +11,19 @@
 namespace engine {
 
 // Undoes what the journal holds and starts the modules that ran before the
-// run stopped them. Shown on the installing page and logged line by line;
-// true when everything was undone.
+// run stopped them, then deletes the run's folders and the journal. Shown on
+// the installing page and logged line by line; true when everything was
+// undone. Otherwise the journal and the folders it names stay for the next
+// setup. result, when given, receives what the rollback did.
 bool RestorePreviousInstallation(TInstallJournal& journal, TServiceControl& services,
-                                 setup::TSetupState& state, ui::UserInterface& ui);
+                                 setup::TSetupState& state, ui::UserInterface& ui,
+                                 RollbackResult* result = nullptr);
 
 // At start-up, before anything else: rolls back the journal a run left
 // unfinished, says so in one box (logged when unattended), and tells whether
-// setup may go on: false when something could not be undone.
+// setup may go on: false when something could not be undone or the journal
+// does not fit the installation (it is then kept aside, nothing undone). A
+// finished run whose merging was cut short is finished silently.
 bool RecoverInterruptedRun(setup::TSetupState& state, ui::UserInterface& ui);
 
 }  // namespace engine

@@ -25,10 +25,9 @@ namespace {
 
 constexpr uint32_t kSettleMs = 1500;
 constexpr const char* kFurtherFiles[] = {"kestruncom.dll", "cal.exe", "im.exe"};
-// The staging and backup folders are there only when a run ended midway.
-constexpr const char* kProgramFolders[] = {"doc\\",  "wizards\\", "modules\\",    "spam\\",
-                                           "html\\", "api\\",     "tutorial\\",   "examples\\",
-                                           "xml\\",  "php\\",     kStagingFolder, kBackupFolder};
+// Setup's own folders of a run that ended midway are its journal's to remove.
+constexpr const char* kProgramFolders[] = {"doc\\", "wizards\\",  "modules\\",  "spam\\", "html\\",
+                                           "api\\", "tutorial\\", "examples\\", "xml\\",  "php\\"};
 constexpr char kNotThisInstallation[] =
     "%s is not the installation folder of %s.\r\nNothing was removed.";
 

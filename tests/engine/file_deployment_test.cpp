@@ -57,7 +57,7 @@ class FileDeploymentTest : public testing::Test {
  protected:
   void SetUp() override {
     state_.InstallDir = scratch_.Path() + "Program Files\\Orvik\\";
-    state_.ExtractDir = state_.InstallDir + engine::kStagingFolder;
+    state_.ExtractDir = state_.InstallDir + "~orvik-staging-0\\";
     setupFolder_ = scratch_.Path() + "package\\";
     log_ = scratch_.Path() + "setup.log";
     support::InitLog(log_, nullptr, 0, 0);

@@ -72,9 +72,11 @@ TEST_F(FolderSwapTest, TheInstallationsOwnFilesStayAlsoThoseThatChangedAfterTheS
   EXPECT_FALSE(platform::FileExists(installed_ + "sub\\gone.txt"));
   EXPECT_FALSE(platform::DirectoryExists(staged_));
 
-  swap_.Retire();
+  journal_.Finish();
+  EXPECT_TRUE(swap_.Retire());
+  EXPECT_TRUE(journal_.CleanUp());
   EXPECT_EQ(ReadFile(installed_ + "sub\\late.txt"), "arrived after the survey");
-  EXPECT_FALSE(platform::DirectoryExists(root_ + engine::kBackupFolder + "1"));
+  EXPECT_FALSE(platform::DirectoryExists(journal_.BackupDir()));
 }
 
 TEST_F(FolderSwapTest, AFileFacingAFolderLeavesTheInstalledFolderInPlace) {
@@ -104,12 +106,13 @@ TEST_F(FolderSwapTest, ASwapRolledBackLeavesBothFoldersAsTheyWere) {
     ASSERT_EQ(swapped, carries == SIZE_MAX);
 
     EXPECT_EQ(journal_.RollBack().failed, 0u);
+    EXPECT_TRUE(engine::TInstallJournal::CleanUpFile(journal_.Path()));
     EXPECT_EQ(ReadFile(installed_ + "a.txt"), "old a");
     EXPECT_EQ(ReadFile(installed_ + "mine.txt"), "mine");
     EXPECT_EQ(ReadFile(installed_ + "own\\x.txt"), "own");
     EXPECT_FALSE(platform::FileExists(installed_ + "b.txt"));
     EXPECT_EQ(ReadFile(staged_ + "b.txt"), "new b");
-    EXPECT_FALSE(platform::DirectoryExists(root_ + engine::kBackupFolder));
+    EXPECT_FALSE(platform::DirectoryExists(journal_.BackupDir()));
   }
 }
 

@@ -10,10 +10,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "common/file_faults.h"
 #include "common/scratch_dir.h"
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -49,6 +51,7 @@ class InstallJournalTest : public testing::Test {
     Put(dir_ + "a.txt", "old a");
     Put(dir_ + "sub\\b.txt", "old b");
     Put(dir_ + "doc\\d.txt", "old d");
+    Put(dir_ + "doc\\mine.txt", "the administrator's");
     Put(dir_ + "logs\\setup\\setup.log", "the log");
     Put(outside_ + "o.ini", "old o");
     before_ = Snapshot();
@@ -58,40 +61,73 @@ class InstallJournalTest : public testing::Test {
     ASSERT_TRUE(support::CreateFileDirectory(path));
     ASSERT_TRUE(WriteFile(path, content));
   }
-  // The tree but the journal and the staging folder, which a rollback leaves
-  // to the install run.
+  // The tree but the journal.
   Tree Snapshot() {
     Tree tree;
     Collect(scratch_.Path(), "", tree);
     tree.erase("journal");
-    for (auto it = tree.begin(); it != tree.end();)
-      it = it->first.rfind("Orvik\\~staging\\", 0) == 0 ? tree.erase(it) : std::next(it);
     return tree;
   }
-  // What an install run does to the files, each change through the journal.
+  // Undoes what the journal holds as the next setup does; its folders go
+  // when everything was undone.
+  engine::RollbackResult Recover() {
+    const engine::RollbackResult result = engine::TInstallJournal::RollBackFile(journalPath_);
+    if (result.failed == 0 && result.refused.empty())
+      EXPECT_TRUE(engine::TInstallJournal::CleanUpFile(journalPath_));
+    return result;
+  }
+  // What an install run does to the files, each change through the journal:
+  // doc\ is swapped for its staged counterpart, after the administrator's
+  // mine.txt was carried into it.
   void ChangeFiles(engine::TInstallJournal& journal) {
     ASSERT_TRUE(journal.Begin(dir_));
-    journal.Replacing(dir_ + "~staging\\");
-    Put(dir_ + "~staging\\a.txt", "new a");
-    Put(dir_ + "~staging\\doc\\d.txt", "new d");
+    const std::string staging = journal.StagingDir();
+    Put(staging + "a.txt", "new a");
+    Put(staging + "doc\\d.txt", "new d");
     ASSERT_TRUE(journal.Replacing(dir_ + "a.txt"));
-    ASSERT_TRUE(journal.Move(dir_ + "~staging\\a.txt", dir_ + "a.txt"));
-    const std::string aside = journal.NextBackup();
-    ASSERT_TRUE(journal.Move(dir_ + "doc\\", aside));
-    ASSERT_TRUE(journal.Move(dir_ + "~staging\\doc\\", dir_ + "doc\\"));
+    ASSERT_TRUE(journal.Move(staging + "a.txt", dir_ + "a.txt"));
+    ASSERT_TRUE(journal.Move(dir_ + "doc\\mine.txt", staging + "doc\\mine.txt"));
+    aside_ = journal.NextBackup() + "\\";
+    ASSERT_TRUE(journal.Move(dir_ + "doc\\", aside_));
+    ASSERT_TRUE(journal.Move(staging + "doc\\", dir_ + "doc\\"));
+    journal.Swapped(aside_, dir_ + "doc\\");
     ASSERT_TRUE(journal.Replacing(dir_ + "sub\\new.txt"));
     Put(dir_ + "sub\\new.txt", "new file");
     ASSERT_TRUE(journal.Preserving(dir_ + "sub\\b.txt"));
     Put(dir_ + "sub\\b.txt", "b changed in place");
     ASSERT_TRUE(journal.Replacing(outside_ + "o.ini"));
     Put(outside_ + "o.ini", "new o");
+    ASSERT_TRUE(journal.Replacing(dir_ + "config\\settings.cfg"));
     Put(dir_ + "config\\settings.cfg", "a folder the run added");
+  }
+
+  // Runs work in a child process, ended as if killed after the note haltAt
+  // (0: never); its exit status.
+  static int Child(size_t haltAt, const std::function<void()>& work) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (haltAt != 0) setenv("ORVIK_SETUP_HALT_AT", std::to_string(haltAt).c_str(), 1);
+      work();
+      std::_Exit(testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  // The installation as SetUp made it.
+  void Reset() {
+    support::DeleteDirectory(dir_, "", true);
+    support::DeleteDirectory(outside_, "", true);
+    platform::DeleteFile(journalPath_);
+    for (const auto& [path, content] : before_)
+      if (content != "<dir>") Put(scratch_.Path() + path, content);
   }
 
   testing_support::ScratchDir scratch_;
   const std::string dir_ = scratch_.Path() + "Orvik\\";
   const std::string outside_ = scratch_.Path() + "Windows\\";
   const std::string journalPath_ = scratch_.Path() + "journal";
+  std::string aside_;  // where ChangeFiles put the replaced doc folder
   Tree before_;
 };
 
@@ -143,6 +179,7 @@ TEST_F(InstallJournalTest, ARollbackPutsBackFilesRegistryAndServices) {
 
   const engine::RollbackResult result = journal.RollBack();
   EXPECT_EQ(result.failed, 0u);
+  EXPECT_TRUE(engine::TInstallJournal::CleanUpFile(journalPath_));
   EXPECT_EQ(result.running, (std::vector<int>{0, 3}));
   EXPECT_EQ(result.installDir, dir_);
   EXPECT_EQ(Snapshot(), before_);
@@ -163,37 +200,36 @@ TEST_F(InstallJournalTest, ARollbackPutsBackFilesRegistryAndServices) {
   EXPECT_FALSE(simulator::FindService("OrvikIM", service));
 }
 
-TEST_F(InstallJournalTest, AFinishedJournalIsNotRolledBack) {
+TEST_F(InstallJournalTest, AFinishedJournalIsNotRolledBackButItsMergingIsFinished) {
   engine::TInstallJournal journal(journalPath_);
   ChangeFiles(journal);
   journal.Running({1});
   journal.Finish();
-  const Tree after = Snapshot();
+  // Arrived in the replaced doc folder after it was read; the run ends before
+  // its merging.
+  Put(aside_ + "late.txt", "late");
+  Tree expected = Snapshot();
+  for (auto it = expected.begin(); it != expected.end();)
+    it = it->first.find("~orvik-") != std::string::npos ? expected.erase(it) : std::next(it);
+  expected["Orvik\\doc\\late.txt"] = "late";
   EXPECT_FALSE(engine::TInstallJournal::Unfinished(journalPath_));
   const engine::RollbackResult result = engine::TInstallJournal::RollBackFile(journalPath_);
   EXPECT_EQ(result.undone, 0u);
   EXPECT_TRUE(result.running.empty());
-  Tree expected = after;
-  for (auto it = expected.begin(); it != expected.end();)
-    it = it->first.rfind("Orvik\\~backup\\", 0) == 0 ? expected.erase(it) : std::next(it);
   EXPECT_EQ(Snapshot(), expected);
+  EXPECT_FALSE(platform::FileExists(journalPath_));
 }
 
 // A child process does the run and its rollback and ends as if killed right
 // after the given note; the next run's rollback puts everything back.
 TEST_F(InstallJournalTest, AKillAtAnyPointOfTheRunOrOfItsRollbackIsUndoneByTheNextRun) {
   auto child = [this](size_t haltAt) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      setenv("ORVIK_SETUP_HALT_AT", std::to_string(haltAt).c_str(), 1);
+    return Child(haltAt, [this] {
       engine::TInstallJournal journal(journalPath_);
       ChangeFiles(journal);
       journal.RollBack();
-      std::_Exit(0);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      engine::TInstallJournal::CleanUpFile(journalPath_);
+    });
   };
   ASSERT_EQ(child(0), 0);  // the whole run and rollback: how many notes they write
   ASSERT_EQ(Snapshot(), before_);
@@ -201,12 +237,196 @@ TEST_F(InstallJournalTest, AKillAtAnyPointOfTheRunOrOfItsRollbackIsUndoneByTheNe
   ChangeFiles(counter);
   const size_t runNotes = engine::ReadJournal(journalPath_).size();
   counter.RollBack();
+  engine::TInstallJournal::CleanUpFile(journalPath_);
   for (size_t haltAt = 1; haltAt < 2 * runNotes; ++haltAt) {
     SCOPED_TRACE("killed after note " + std::to_string(haltAt));
     ASSERT_EQ(child(haltAt), 9);
     EXPECT_TRUE(engine::TInstallJournal::Unfinished(journalPath_));
-    EXPECT_EQ(engine::TInstallJournal::RollBackFile(journalPath_).failed, 0u);
+    EXPECT_EQ(Recover().failed, 0u);
     EXPECT_EQ(Snapshot(), before_);
+  }
+}
+
+// Past the point of no return the journal goes on with the merging of the
+// replaced folders: a kill at any of its notes is finished by the next setup,
+// and what arrived in a replaced folder after it was read is never lost.
+TEST_F(InstallJournalTest, AKillWhileTheReplacedFoldersAreMergedIsFinishedByTheNextRun) {
+  auto run = [this] {
+    engine::TInstallJournal journal(journalPath_);
+    ChangeFiles(journal);
+    Put(aside_ + "late.txt", "late");
+    Put(aside_ + "later\\x.txt", "later");
+    journal.Finish();
+    ASSERT_TRUE(journal.Retire(aside_, dir_ + "doc\\"));
+    ASSERT_TRUE(journal.CleanUp());
+  };
+  ASSERT_EQ(Child(0, run), 0);
+  const Tree finished = Snapshot();
+  EXPECT_EQ(finished.at("Orvik\\doc\\late.txt"), "late");
+  EXPECT_EQ(finished.at("Orvik\\doc\\later\\x.txt"), "later");
+  EXPECT_EQ(finished.at("Orvik\\doc\\mine.txt"), "the administrator's");
+  const size_t notes = engine::ReadJournal(journalPath_).size();  // none: deleted
+  EXPECT_EQ(notes, 0u);
+  // The notes of a finished run: those of the changes, done, and one per merge move.
+  Reset();
+  engine::TInstallJournal counter(journalPath_);
+  ChangeFiles(counter);
+  const size_t done = engine::ReadJournal(journalPath_).size() + 1;
+  counter.RollBack();
+  engine::TInstallJournal::CleanUpFile(journalPath_);
+  for (size_t haltAt = done; haltAt <= done + 2; ++haltAt) {
+    SCOPED_TRACE("killed after note " + std::to_string(haltAt));
+    Reset();
+    ASSERT_EQ(Child(haltAt, run), 9);
+    EXPECT_FALSE(engine::TInstallJournal::Unfinished(journalPath_));
+    EXPECT_EQ(engine::TInstallJournal::RollBackFile(journalPath_).failed, 0u);
+    EXPECT_EQ(Snapshot(), finished);
+  }
+  // A move of the merge that fails keeps the backup folder and the journal.
+  Reset();
+  {
+    testing_support::FileFaults faults;
+    engine::TInstallJournal journal(journalPath_);
+    ChangeFiles(journal);
+    Put(aside_ + "late.txt", "late");
+    faults.Hold(aside_ + "late.txt");
+    journal.Finish();
+    EXPECT_FALSE(journal.Retire(aside_, dir_ + "doc\\"));
+    EXPECT_EQ(ReadFile(aside_ + "late.txt"), "late");
+    EXPECT_TRUE(platform::FileExists(journalPath_));
+  }
+  EXPECT_EQ(engine::TInstallJournal::RollBackFile(journalPath_).failed, 0u);
+  EXPECT_EQ(ReadFile(dir_ + "doc\\late.txt"), "late");
+  EXPECT_FALSE(platform::FileExists(journalPath_));
+}
+
+// What the rollback finds that the run did not make stays: a top-level folder
+// made after the run began, and a file put where the run had deleted one,
+// which goes into the kept folder.
+TEST_F(InstallJournalTest, ARollbackKeepsWhatTheRunDidNotMake) {
+  Put(dir_ + "old.txt", "old");
+  before_ = Snapshot();
+  engine::TInstallJournal journal(journalPath_);
+  ChangeFiles(journal);
+  ASSERT_TRUE(journal.Removing(dir_ + "old.txt"));
+  const std::string kept = dir_ + "~orvik-kept-" + journal.StagingDir().substr(dir_.size() + 15);
+  // Between a kill and the next setup.
+  Put(dir_ + "archive\\2026\\mail.eml", "a message");
+  Put(dir_ + "old.txt", "written since");
+  EXPECT_EQ(Recover().failed, 0u);
+  Tree expected = before_;
+  expected["Orvik\\archive\\"] = expected["Orvik\\archive\\2026\\"] = "<dir>";
+  expected["Orvik\\archive\\2026\\mail.eml"] = "a message";
+  const std::string keptName = kept.substr(scratch_.Path().size());
+  expected[keptName] = expected[keptName + "1\\"] = "<dir>";
+  expected[keptName + "1\\old.txt"] = "written since";
+  EXPECT_EQ(Snapshot(), expected);
+}
+
+// One undo of a file that fails (a program holds a file in the swapped-in
+// folder) stops every later undo of a file: nothing is deleted, the journal
+// and the run's folders stay, and the next setup completes the rollback.
+TEST_F(InstallJournalTest, ARefusedUndoTouchesNoFileAfterItAndTheNextRunCompletesIt) {
+  engine::TInstallJournal journal(journalPath_);
+  ChangeFiles(journal);
+  const std::string staging = journal.StagingDir(), backup = journal.BackupDir();
+  {
+    testing_support::FileFaults faults;
+    faults.Hold(dir_ + "doc\\d.txt");
+    const engine::RollbackResult result = journal.RollBack();
+    EXPECT_GT(result.failed, 0u);
+  }
+  EXPECT_EQ(ReadFile(dir_ + "doc\\mine.txt"), "the administrator's");
+  EXPECT_TRUE(engine::TInstallJournal::Unfinished(journalPath_));
+  EXPECT_TRUE(platform::DirectoryExists(staging));
+  EXPECT_TRUE(platform::DirectoryExists(backup));
+  EXPECT_EQ(Recover().failed, 0u);
+  EXPECT_EQ(Snapshot(), before_);
+}
+
+// A journal that does not fit what it finds is applied in no part: renamed
+// aside, never deleted.
+TEST_F(InstallJournalTest, AJournalThatDoesNotFitIsKeptAsideAndNothingIsUndone) {
+  platform::RegKey key;
+  const std::string product = "\\Software\\Kestrun\\Orvik Mail Server";
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& journal)> arrange;
+  };
+  const Case cases[] = {
+      {"another format",
+       [](const std::string& path) {
+         std::vector<engine::JournalRecord> records = engine::ReadJournal(path);
+         records[0].fields[0] = "3";
+         std::string rewritten;
+         for (const engine::JournalRecord& record : records)
+           rewritten += engine::EncodeRecord(record);
+         ASSERT_TRUE(WriteFile(path, rewritten));
+       }},
+      {"installation folder moved",
+       [this](const std::string&) {
+         ASSERT_TRUE(
+             platform::MoveFile(support::NormalizeDir(dir_, false), scratch_.Path() + "Moved"));
+       }},
+      {"another installation in its place",
+       [](const std::string& path) {
+         const std::vector<engine::JournalRecord> records = engine::ReadJournal(path);
+         engine::JournalHeader header;
+         ASSERT_TRUE(engine::ReadHeader(records[0], header));
+         support::DeleteDirectory(header.BackupDir(), "", true);
+       }},
+      {"another version registered since",
+       [&](const std::string&) {
+         ASSERT_TRUE(key.Open(platform::RegRoot::LocalMachine, product, true));
+         ASSERT_TRUE(key.WriteString("Version", "9.0.0"));
+         key.Close();
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Reset();
+    simulator::ClearRegistry();
+    {
+      engine::TInstallJournal journal(journalPath_);
+      ChangeFiles(journal);
+    }  // killed
+    c.arrange(journalPath_);
+    const std::string text = ReadFile(journalPath_);
+    const Tree changed = Snapshot();
+    EXPECT_TRUE(engine::TInstallJournal::Unfinished(journalPath_));
+    const engine::RollbackResult result = engine::TInstallJournal::RollBackFile(journalPath_);
+    EXPECT_FALSE(result.refused.empty());
+    EXPECT_EQ(result.undone, 0u);
+    EXPECT_EQ(result.keptAs, journalPath_ + ".1.kept");
+    EXPECT_EQ(ReadFile(result.keptAs), text);
+    Tree after = Snapshot();
+    after.erase("journal.1.kept");
+    EXPECT_EQ(after, changed);
+    EXPECT_FALSE(platform::FileExists(journalPath_));
+    platform::DeleteFile(result.keptAs);
+    support::DeleteDirectory(scratch_.Path() + "Moved\\", "", true);
+  }
+}
+
+// A note this setup does not understand is never counted as undone: a newer
+// setup's kind, or the wrong number of fields.
+TEST_F(InstallJournalTest, ANoteThatIsNotUnderstoodIsNeverTakenAsUndone) {
+  for (const engine::JournalRecord& odd :
+       {engine::JournalRecord{"rename", {dir_ + "a.txt", dir_ + "b.txt"}},
+        engine::JournalRecord{"move", {dir_ + "a.txt"}},
+        engine::JournalRecord{"create", {dir_ + "a.txt", "extra"}},
+        engine::JournalRecord{"service", {"OrvikSMTP", "2", "x"}}}) {
+    SCOPED_TRACE(odd.kind);
+    Reset();
+    {
+      engine::TInstallJournal journal(journalPath_);
+      ASSERT_TRUE(journal.Begin(dir_));
+    }
+    std::string text = ReadFile(journalPath_) + engine::EncodeRecord(odd);
+    ASSERT_TRUE(WriteFile(journalPath_, text));
+    const engine::RollbackResult result = engine::TInstallJournal::RollBackFile(journalPath_);
+    EXPECT_GE(result.failed, 1u);
+    EXPECT_TRUE(engine::TInstallJournal::Unfinished(journalPath_));
   }
 }
 

@@ -11,10 +11,12 @@
 #include <map>
 
 #include "archive/archive_builder.h"
+#include "common/file_faults.h"
 #include "common/peers.h"
 #include "common/scratch_dir.h"
 #include "engine/file_deployment.h"
 #include "engine/rollback.h"
+#include "engine/uninstall.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -185,8 +187,22 @@ class InstallRunTest : public testing::Test {
     return s.StartType;
   }
   std::vector<std::string> Log() { return LogLines(dir_ + "logs\\setup\\setup.log"); }
+  // Setup's own folders left in the installation folder.
+  std::vector<std::string> OwnFolders() {
+    std::vector<platform::DirEntry> entries;
+    std::vector<std::string> own;
+    platform::ListDirectory(dir_ + "~orvik-*", entries);
+    for (const platform::DirEntry& entry : entries) own.push_back(entry.name);
+    return own;
+  }
+  bool Logged(const std::string& start) {
+    for (const std::string& line : Log())
+      if (line.rfind(start, 0) == 0) return true;
+    return false;
+  }
 
   testing_support::ScratchDir scratch_;
+  testing_support::FileFaults faults_;
   platform::VirtualClock clock_;
   std::string root_, package_, dir_;
   setup::TSetupState state_;
@@ -201,9 +217,11 @@ TEST_F(InstallRunTest, AFreshInstallationLogsEveryStepAndSetsUpTheDemoServer) {
   state_.Mode = setup::InterfaceMode::Basic;
   ASSERT_EQ(Run(ui_), engine::Outcome::Done) << Said(ui_);
 
-  const std::string extractDir = dir_ + engine::kStagingFolder;
   std::vector<std::string> log = Log();
   ASSERT_GT(log.size(), 8u);
+  // The staging folder carries the run's identity.
+  const std::string extractDir = log[1].substr(24, log[1].size() - 25);
+  EXPECT_EQ(extractDir.rfind(dir_ + "~orvik-staging-", 0), 0u) << log[1];
   EXPECT_EQ(log[8].rfind("Point of no return: ", 0), 0u) << log[8];
   log.erase(log.begin() + 8);
   EXPECT_EQ(log, (std::vector<std::string>{"Started \"Orvik Mail Server\" 8.9.1 \"" + dir_ + "\"",
@@ -302,10 +320,9 @@ TEST_F(InstallRunTest, AnEndBeforeTheFinishLeavesTheServerAsItWas) {
        {ui::kIdNo},
        engine::Outcome::Fatal,
        false},
-      // The program file replaced cannot be moved aside: a file holds the
-      // backup folder's name.
+      // The program file replaced cannot be moved aside: another program holds it.
       {"copy error cancelled",
-       [this] { WriteFile(dir_ + std::string(engine::kBackupFolder, 7), "in the way"); },
+       [this] { faults_.Hold(dir_ + "db.dll"); },
        {ui::kIdCancel},
        engine::Outcome::Cancelled,
        true},
@@ -320,8 +337,9 @@ TEST_F(InstallRunTest, AnEndBeforeTheFinishLeavesTheServerAsItWas) {
     ui::HeadlessUI ui;
     ui.ScriptAnswers(c.answers);
     EXPECT_EQ(Run(ui), c.outcome) << Said(ui);
+    faults_.Clear();
     EXPECT_EQ(StartType(support::kModuleIM), platform::kStartDisabled);
-    EXPECT_FALSE(platform::DirectoryExists(dir_ + engine::kStagingFolder));
+    EXPECT_EQ(OwnFolders(), std::vector<std::string>{});
     EXPECT_EQ(ReadFile(dir_ + "db.dll"), "old db");
     bool stopped = false;
     for (const std::string& call : simulator::ServiceCallLog())
@@ -423,6 +441,113 @@ TEST_F(InstallRunTest, TheNextSetupRollsBackARunThatWasKilled) {
   EXPECT_EQ(RegistryValue("Version"), "8.5.3");
   EXPECT_EQ(ReadFile(dir_ + "db.dll"), "old db");
   EXPECT_FALSE(platform::FileExists(engine::TInstallJournal::DefaultPath()));
+}
+
+// An administrator's page beside a package page that another program holds:
+// the folder cannot be swapped, the page carried into the staged folder comes
+// back file by file, the run is cancelled at the held page, and its rollback
+// gives the page back.
+TEST_F(InstallRunTest, ACarriedFileSurvivesTheFileByFileFallbackAndItsRollback) {
+  Installed("8.5.3", platform::kStartAutomatic);
+  ASSERT_TRUE(support::CreateDirectoryPath(dir_ + "html\\mail\\"));
+  ASSERT_TRUE(WriteFile(dir_ + "html\\mail\\index.html", "old index"));
+  ASSERT_TRUE(WriteFile(dir_ + "html\\mail\\custom.html", "the administrator's page"));
+  faults_.Hold(dir_ + "html\\mail\\index.html");
+  ui::HeadlessUI ui;
+  ui.ScriptAnswers({ui::kIdCancel});
+  EXPECT_EQ(Run(ui), engine::Outcome::Cancelled) << Said(ui);
+  EXPECT_EQ(ReadFile(dir_ + "html\\mail\\custom.html"), "the administrator's page");
+  EXPECT_EQ(ReadFile(dir_ + "html\\mail\\index.html"), "old index");
+  EXPECT_TRUE(Logged("Previous installation restored"));
+}
+
+// A rollback that cannot undo everything (a program holds a file of the
+// swapped-in folder) deletes nothing, ends with 4, and keeps the journal and
+// the run's folders; the next setup completes it.
+TEST_F(InstallRunTest, AnIncompleteRollbackEndsWithFourAndTheNextSetupCompletesIt) {
+  Installed("8.5.3", platform::kStartAutomatic);
+  ASSERT_TRUE(support::CreateDirectoryPath(dir_ + "html\\mail\\"));
+  ASSERT_TRUE(WriteFile(dir_ + "html\\mail\\index.html", "old index"));
+  ASSERT_TRUE(WriteFile(dir_ + "html\\mail\\custom.html", "the administrator's page"));
+  ASSERT_TRUE(WriteFile(dir_ + "config\\settings.cfg", "settings"));
+  // The copy of settings.cfg fails on a full disk, and by then a program has
+  // opened the new index.html.
+  faults_.StartAt(dir_ + "config\\settings.cfg");
+  faults_.FillDisk();
+  faults_.Hold(dir_ + "html\\mail\\index.html");
+  EXPECT_EQ(Run(ui_), engine::Outcome::Fatal) << Said(ui_);
+  EXPECT_TRUE(Logged("Error: Rollback incomplete"));
+  EXPECT_EQ(ReadFile(dir_ + "html\\mail\\custom.html"), "the administrator's page");
+  EXPECT_TRUE(engine::TInstallJournal::Unfinished(engine::TInstallJournal::DefaultPath()));
+  EXPECT_FALSE(OwnFolders().empty());
+  faults_.Clear();
+  ui::HeadlessUI next;
+  EXPECT_TRUE(engine::RecoverInterruptedRun(state_, next));
+  EXPECT_EQ(ReadFile(dir_ + "html\\mail\\custom.html"), "the administrator's page");
+  EXPECT_EQ(ReadFile(dir_ + "html\\mail\\index.html"), "old index");
+  EXPECT_EQ(ReadFile(dir_ + "config\\settings.cfg"), "settings");
+  EXPECT_EQ(OwnFolders(), std::vector<std::string>{});
+}
+
+// The disk fills up as the configuration is about to change in place: the
+// original stays, the run ends with 4 and rolls back.
+TEST_F(InstallRunTest, AFullDiskWhileTheConfigurationIsKeptEndsWithFourAndLosesNothing) {
+  Installed("8.5.3", platform::kStartAutomatic);
+  ASSERT_TRUE(WriteFile(dir_ + "config\\settings.cfg", "settings"));
+  ASSERT_TRUE(WriteFile(dir_ + "config\\domains.cfg", "the domain list"));
+  faults_.StartAt(dir_ + "config\\domains.cfg");
+  faults_.FillDisk();
+  EXPECT_EQ(Run(ui_), engine::Outcome::Fatal) << Said(ui_);
+  faults_.Clear();
+  EXPECT_EQ(ReadFile(dir_ + "config\\domains.cfg"), "the domain list");
+  EXPECT_EQ(ReadFile(dir_ + "config\\settings.cfg"), "settings");
+  EXPECT_TRUE(Logged("Error: Setup aborted - Setup cannot keep a copy of"));
+  EXPECT_TRUE(Logged("Previous installation restored"));
+  EXPECT_EQ(RegistryValue("Version"), "8.5.3");
+}
+
+// Folders an administrator named like setup's own are theirs: an upgrade, a
+// rolled-back upgrade and the uninstall leave them alone.
+TEST_F(InstallRunTest, FoldersNamedLikeSetupsOwnAreLeftAlone) {
+  Installed("8.5.3", platform::kStartAutomatic);
+  const Files mine = {{"~backup\\keep.txt", "kept backup"}, {"~staging\\keep.txt", "kept staging"}};
+  for (const auto& [name, content] : mine) {
+    ASSERT_TRUE(support::CreateFileDirectory(dir_ + name));
+    ASSERT_TRUE(WriteFile(dir_ + name, content));
+  }
+  auto same = [&] {
+    for (const auto& [name, content] : mine) EXPECT_EQ(ReadFile(dir_ + name), content) << name;
+  };
+  ASSERT_EQ(Run(ui_), engine::Outcome::Done) << Said(ui_);
+  same();
+  faults_.Hold(dir_ + "db.dll");
+  ui::HeadlessUI cancel;
+  cancel.ScriptAnswers({ui::kIdCancel});
+  EXPECT_EQ(Run(cancel), engine::Outcome::Cancelled) << Said(cancel);
+  faults_.Clear();
+  same();
+  engine::TUninstall uninstall(state_, ui_, dir_);
+  uninstall.Uninstall(dir_);
+  same();
+}
+
+// The uninstall link runs the installation's setup.exe, which a killed run had
+// replaced: its recovery cannot delete the program it runs from, so it moves it
+// aside, and the uninstall goes on in the same run.
+TEST_F(InstallRunTest, ARecoveryRunFromTheSetupProgramItPutsBackCompletes) {
+  Installed("8.5.3", platform::kStartAutomatic);
+  ASSERT_TRUE(WriteFile(dir_ + "setup.exe", "MZ old setup"));
+  {
+    engine::TInstallJournal killed(engine::TInstallJournal::DefaultPath());
+    ASSERT_TRUE(killed.Begin(dir_));
+    ASSERT_TRUE(killed.Replacing(dir_ + "setup.exe"));
+    ASSERT_TRUE(WriteFile(dir_ + "setup.exe", "MZ new setup"));
+  }
+  faults_.Run(dir_ + "setup.exe");
+  EXPECT_TRUE(engine::RecoverInterruptedRun(state_, ui_)) << Said(ui_);
+  EXPECT_EQ(ReadFile(dir_ + "setup.exe"), "MZ old setup");
+  EXPECT_EQ(engine::TUninstall(state_, ui_, dir_).Uninstall(dir_), engine::Outcome::Done)
+      << Said(ui_);
 }
 
 }  // namespace

@@ -30,6 +30,17 @@ bool Fail(int error) {
   return false;
 }
 
+posix::FileFault& Fault() {
+  static posix::FileFault fault;
+  return fault;
+}
+
+// False, with the hook's errno, when the tests' hook refuses the change.
+bool Allowed(posix::FileChange change, const std::string& path, const std::string& target = "") {
+  const int error = Fault() ? Fault()(change, path, target) : 0;
+  return error == 0 || Fail(error);
+}
+
 using posix::DirectoryChange;
 using posix::MapPath;
 using posix::MaskMatches;
@@ -115,6 +126,10 @@ bool CopyContents(int in, int out) {
 
 }  // namespace
 
+void posix::SetFileFault(FileFault fault) {
+  Fault() = std::move(fault);
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   struct stat x, y;
   return stat(MapPath(a).c_str(), &x) == 0 && stat(MapPath(b).c_str(), &y) == 0 &&
@@ -148,6 +163,7 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
   std::string from = MapPath(source), to = MapPath(target);
   struct stat st;
   if (stat(from.c_str(), &st) != 0) return false;
+  if (!Allowed(posix::FileChange::Create, target, source)) return false;
   // The failures that are no system call's get the errno of Windows' answer.
   if (S_ISDIR(st.st_mode)) return Fail(EACCES);
   if (IsReadOnly(to)) return Fail(EACCES);  // Windows refuses to replace a read-only file
@@ -176,6 +192,7 @@ bool CopyFile(const std::string& source, const std::string& target, bool failIfE
 }
 
 bool MoveFile(const std::string& source, const std::string& target) {
+  if (!Allowed(posix::FileChange::Rename, source, target)) return false;
   std::string from = MapPath(source), to = MapPath(target);
   struct stat st, existing;
   if (lstat(from.c_str(), &st) != 0) return false;
@@ -206,6 +223,7 @@ bool MoveFile(const std::string& source, const std::string& target) {
 }
 
 bool ReplaceFile(const std::string& source, const std::string& target) {
+  if (!Allowed(posix::FileChange::Rename, source, target)) return false;
   std::string from = MapPath(source), to = MapPath(target);
   struct stat st;
   // Windows refuses a folder or a read-only file as the target: access denied.
@@ -218,6 +236,7 @@ bool ReplaceFile(const std::string& source, const std::string& target) {
 }
 
 bool DeleteFile(const std::string& path) {
+  if (!Allowed(posix::FileChange::Delete, path)) return false;
   std::string native = MapPath(path);
   struct stat st;
   if (lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
@@ -229,6 +248,7 @@ bool DeleteFile(const std::string& path) {
 }
 
 bool CreateDirectory(const std::string& path) {
+  if (!Allowed(posix::FileChange::Create, path)) return false;
   const std::string native = MapPath(path);
   DirectoryChange change({native});
   if (mkdir(native.c_str(), 0755) != 0) return false;
@@ -241,6 +261,7 @@ bool InheritAccess(const std::string& path) {
 }
 
 bool RemoveDirectory(const std::string& path) {
+  if (!Allowed(posix::FileChange::Delete, path)) return false;
   std::string native = MapPath(path);
   while (native.size() > 1 && native.back() == '/') native.pop_back();
   struct stat st;
@@ -330,6 +351,9 @@ bool File::Open(const std::string& path, Mode mode) {
       flags |= O_RDWR | O_CREAT | O_EXCL;
       break;
   }
+  if ((mode == Mode::Create || mode == Mode::CreateNew) &&
+      !Allowed(posix::FileChange::Create, path))
+    return false;
   std::optional<DirectoryChange> change;
   if (!exists && (mode == Mode::Create || mode == Mode::CreateNew)) change.emplace({native});
   int fd = open(native.c_str(), flags, 0644);

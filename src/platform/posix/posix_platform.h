@@ -1,6 +1,7 @@
 // Controls of the posix ports that only native tests and tools use.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,16 @@ std::string DriveRoot();
 // The native path for a Windows path. Existing components are found without
 // regard to case, as on Windows.
 std::string MapPath(const std::string& windowsPath);
+
+// For tests of what Windows refuses and the native system does not: a file
+// that another program holds open, a full disk. The hook is asked before each
+// change of the file system with the Windows path, and the other path of a
+// rename (its target) or a copy (its source); an answer other than 0 makes
+// the call fail with that errno, nothing done.
+enum class FileChange { Rename, Delete, Create };
+using FileFault =
+    std::function<int(FileChange change, const std::string& path, const std::string& target)>;
+void SetFileFault(FileFault fault);
 
 // The name servers of a resolver configuration text (/etc/resolv.conf), in
 // the order listed; entries that are not addresses are left out.

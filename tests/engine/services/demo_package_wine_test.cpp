@@ -48,7 +48,7 @@ class DemoPackageTest : public testing::Test {
         << "no demo package in " << DemoFolder() << ": scripts/build.sh all makes it";
     support::InitServiceMode();
     state_.InstallDir = scratch_.Path() + "Program Files\\Orvik\\";
-    state_.ExtractDir = state_.InstallDir + engine::kStagingFolder;
+    state_.ExtractDir = state_.InstallDir + "~orvik-staging-0\\";
     Cleanup();
   }
   void TearDown() override { Cleanup(); }
