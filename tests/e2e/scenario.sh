@@ -257,14 +257,23 @@ EOF
     "$(grep '^smtp from=' "$root/smtp.exe.log" 2>/dev/null | tr -d '\r')"
 
   e2e_log_lines "$root/logs/setup/setup.log" >"$E2E_DIR/setup-log.txt"
+  # The staging folder carries the run's identity.
+  staging=$(sed -n 's/^Data file extracted to "\(.*\)"$/\1/p' "$E2E_DIR/setup-log.txt" | tail -n 1)
+  e2e_expect_match "staging folder" "$(printf '%s' "$dir" | sed 's/[\\.]/\\&/g')~orvik-staging-[0-9a-f]{8}\\\\" \
+    "$staging"
   e2e_expect_lines "setup.log" "$E2E_DIR/setup-log.txt" \
-    "Started \"Orvik Mail Server\" 8.9.1 \"$dir\"" "Data file extracted to \"${dir}~staging\\\"" \
+    "Started \"Orvik Mail Server\" 8.9.1 \"$dir\"" "Data file extracted to \"$staging\"" \
     "Checking running services" "Services stopped" \
     "Copying files..." "Copying files done" "Creating demo accounts" "Installing services" \
-    "Extracted data deleted \"${dir}~staging\\\"" "Starting services" "Finished" ""
+    "Extracted data deleted \"$staging\"" "Starting services" "Finished" ""
   e2e_expect "setup.log errors" "" "$(grep -i '^error' "$E2E_DIR/setup-log.txt")"
   e2e_expect "setup.log upgrade lines" "" "$(grep '^Running upgrade' "$E2E_DIR/setup-log.txt")"
-  e2e_expect_files "staging folder" ABSENT "$root" '~staging' 
+  e2e_expect "setup's own folders left" "" "$(own_folders "$root")"
+}
+
+# The folders of setup's own runs left in an installation folder.
+own_folders() {
+  (cd "$1" && find . -maxdepth 1 -name '~orvik-*' | sort | tr '\n' ' ')
 }
 
 # Sets an installation up as an older one would have left it.
@@ -651,24 +660,6 @@ scenario_failures() {
     "$(setup_log | grep 'setup\.Dat' | tail -n 1)"
   e2e_copy_package "$E2E_BUILD/demo"
 
-  # A file of the package that cannot be unpacked (a program runs from the staging folder where
-  # pop3.exe is unpacked): exit 4 before any module was stopped.
-  staged=$root~staging
-  mkdir -p "$staged"
-  cp "$root/pop3.exe" "$staged/pop3.exe"
-  (cd "$staged" && exec timeout 300 wine pop3.exe /desktop </dev/null >/dev/null 2>&1) &
-  locker=$!
-  wait_for_line "$staged/pop3.exe.log" "start desktop" 30
-  before=$(service_table)
-  install
-  kill "$locker" 2>/dev/null
-  wait "$locker"
-  e2e_expect "exit code when a file cannot be unpacked" 4 "$E2E_EXIT"
-  e2e_expect "services when a file cannot be unpacked" "$before" "$(service_table)"
-  e2e_expect_match "setup.log when a file cannot be unpacked" \
-    'Error: Setup aborted - Setup cannot write ".*~staging.pop3\.exe": .*' \
-    "$(setup_log | grep 'cannot write' | tail -n 1)"
-
   # An upgrade ended between registration and the upgrade tasks: the next run runs them.
   lines=$(setup_log | wc -l)
   (cd "$(e2e_path "$E2E_SETUP_DIR")" &&
@@ -773,7 +764,7 @@ scenario_rollback() {
     'Previous installation restored in [0-9]+\.[0-9] s: [0-9]+ changes undone' \
     "$(grep '^Previous installation restored' "$E2E_DIR/rollback-log.txt")"
   e2e_expect_files "journal and backup after the rollback" ABSENT 'C:\windows\' OrvikSetup.journal
-  e2e_expect_files "backup folder after the rollback" ABSENT "$E2E_INSTALL" '~backup'
+  e2e_expect "setup's own folders after the rollback" "" "$(own_folders "$root")"
   echo "measure: $(grep '^Previous installation restored' "$E2E_DIR/rollback-log.txt"), the old modules started"
 
   # Killed at notes spread over a whole upgrade, then run again: always the clean upgrade's
@@ -792,7 +783,7 @@ scenario_rollback() {
     e2e_setup /VERYSILENT
     unset ORVIK_SETUP_HALT_AT
     [ "$E2E_EXIT" = 9 ] || break
-    tried=$((tried + 1))
+    tried=$((tried + 1)) last=$point
     # Once, the last note torn as a power cut leaves it.
     [ "$point" != 22 ] || truncate -s -5 "$journal"
     failures=$E2E_FAILURES
@@ -804,8 +795,36 @@ scenario_rollback() {
   echo "measure: $tried kill points tried (the run had $((point - 1)) or more notes), $working ended in a working server"
   e2e_expect "kill points tried" yes "$([ "$tried" -ge 10 ] && echo yes)"
 
-  # Killed once more, then uninstalled: the uninstall rolls the killed run back first.
-  ORVIK_SETUP_HALT_AT=11
+  # What the administrator made between a kill and the next run is theirs, also folders named
+  # like setup's own: the next run leaves it as it was.
+  age_installation 8.5.3
+  cp "$E2E_DIR/settings-8.5.3.cfg" "$root/config/settings.cfg"
+  ORVIK_SETUP_HALT_AT=$last
+  export ORVIK_SETUP_HALT_AT
+  e2e_setup /VERYSILENT
+  unset ORVIK_SETUP_HALT_AT
+  e2e_expect "exit code of the run ended before the administrator's files" 9 "$E2E_EXIT"
+  cp "$journal" "$E2E_DIR/killed.journal"
+  for mine in '~backup/keep.txt' '~staging/keep.txt' 'archive/2026/mail.eml'; do
+    mkdir -p "$root/$(dirname "$mine")"
+    printf 'the administrator'"'"'s %s\r\n' "$mine" >"$root/$mine"
+  done
+  (cd "$root" && sha256sum '~backup/keep.txt' '~staging/keep.txt' 'archive/2026/mail.eml') \
+    >"$E2E_DIR/mine.sha256"
+  install
+  e2e_expect "exit code after a kill with the administrator's files" 0 "$E2E_EXIT"
+  e2e_expect "the administrator's files" "" \
+    "$(cd "$root" && sha256sum -c --quiet "$E2E_DIR/mine.sha256" 2>&1)"
+  rm -rf "$root/~backup" "$root/~staging" "$root/archive"
+
+  # Killed once more after it replaced the installation's setup.exe, then uninstalled through
+  # that program: the uninstall rolls the killed run back first, moving the program it runs
+  # from aside, and ends in the same run.
+  replaced=$(tr -d '\r' <"$E2E_DIR/killed.journal" | awk -F '\t' '$1 == "create" && $2 ~ /setup\.exe$/ { print NR; exit }')
+  e2e_expect_match "the note of the replaced setup.exe" '[0-9]+' "$replaced"
+  age_installation 8.5.3
+  cp "$E2E_DIR/settings-8.5.3.cfg" "$root/config/settings.cfg"
+  ORVIK_SETUP_HALT_AT=$((replaced + 1))
   export ORVIK_SETUP_HALT_AT
   e2e_setup /VERYSILENT
   unset ORVIK_SETUP_HALT_AT
