@@ -2,6 +2,9 @@
 # Runs a Windows program under Wine in the private prefix of the build tree.
 # Usage: wine-run.sh PROGRAM.exe [ARGS...]   (WINEPREFIX may be set by the caller)
 set -eu
+ORVIK_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/wine-path.sh
+. "$ORVIK_ROOT/scripts/wine-path.sh"
 : "${WINEPREFIX:=$(pwd)/wineprefix}"
 export WINEPREFIX
 export WINEDEBUG=-all

@@ -11,6 +11,9 @@
 # DIR holds the prefix and what goes with it (default BUILD/e2e).
 e2e_init() {
   E2E_ROOT=$(cd "$(dirname "$E2E_LIB")/../.." && pwd)
+  ORVIK_ROOT=$E2E_ROOT
+  # shellcheck source=scripts/wine-path.sh
+  . "$E2E_ROOT/scripts/wine-path.sh"
   E2E_BUILD=$(cd "$1" && pwd)
   E2E_DIR=${2:-$E2E_BUILD/e2e}
   WINEPREFIX=$E2E_DIR/prefix
