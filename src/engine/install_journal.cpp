@@ -504,7 +504,8 @@ std::string RegisteredVersion() {
 // A run's identity: hex digits of the time, different from every run whose
 // folders are in the installation folder.
 std::string NewRunId(const std::string& installDir) {
-  uint32_t seed = static_cast<uint32_t>(platform::Now() * 86400000.0) ^ platform::Tick();
+  uint32_t seed =
+      static_cast<uint32_t>(static_cast<uint64_t>(platform::Now() * 86400000.0)) ^ platform::Tick();
   for (;; ++seed) {
     char id[16];
     std::snprintf(id, sizeof id, "%08x", static_cast<unsigned>(seed));

@@ -118,6 +118,7 @@ class InstallRunTest : public testing::Test {
   // The demo data as the package carries it: one domain with two users and a group.
   std::string DemoData() {
     const std::string stage = root_ + "stage\\";
+    support::DeleteDirectory(stage, "", true);
     serverconfig::TConfigStore store;
     store.Dirs.InstallDir = stage;
     store.Dirs.ConfigDir = stage + "config\\";
@@ -137,7 +138,7 @@ class InstallRunTest : public testing::Test {
     Collect(store.Dirs.ConfigDir, "", files);
     return Archive(files);
   }
-  void MakePackage() {
+  void MakePackage(const Files& extra = {}) {
     Files main = {{"kestruncom.dll", "com"},
                   {"cert.pem", "cert"},
                   {"webserver.dat", "<WEB/>"},
@@ -150,6 +151,7 @@ class InstallRunTest : public testing::Test {
                   {"calendar\\calendar.xml", "<CALENDAR/>"},
                   {"calendar\\calendar.mdb", "calendar"}};
     for (const char* name : engine::kCoreFiles) main[name] = name;
+    main.insert(extra.begin(), extra.end());
     ASSERT_TRUE(support::CreateDirectoryPath(package_));
     ASSERT_TRUE(WriteFile(package_ + "setup.exe", "MZ setup"));
     ASSERT_TRUE(WriteFile(package_ + "setup.Dat", Archive(main)));
@@ -461,31 +463,35 @@ TEST_F(InstallRunTest, ACarriedFileSurvivesTheFileByFileFallbackAndItsRollback) 
   EXPECT_TRUE(Logged("Previous installation restored"));
 }
 
-// A rollback that cannot undo everything (a program holds a file of the
-// swapped-in folder) deletes nothing, ends with 4, and keeps the journal and
-// the run's folders; the next setup completes it.
+// A run cancelled at a held file whose rollback cannot undo everything (by
+// then a program holds a file of the swapped-in html folder) deletes nothing,
+// ends with 4, not 5, and keeps the journal and the run's folders; the next
+// setup completes the rollback.
 TEST_F(InstallRunTest, AnIncompleteRollbackEndsWithFourAndTheNextSetupCompletesIt) {
+  MakePackage({{"html\\index.html", "new index"}});
   Installed("8.5.3", platform::kStartAutomatic);
-  ASSERT_TRUE(support::CreateDirectoryPath(dir_ + "html\\mail\\"));
-  ASSERT_TRUE(WriteFile(dir_ + "html\\mail\\index.html", "old index"));
-  ASSERT_TRUE(WriteFile(dir_ + "html\\mail\\custom.html", "the administrator's page"));
-  ASSERT_TRUE(WriteFile(dir_ + "config\\settings.cfg", "settings"));
-  // The copy of settings.cfg fails on a full disk, and by then a program has
-  // opened the new index.html.
-  faults_.StartAt(dir_ + "config\\settings.cfg");
-  faults_.FillDisk();
-  faults_.Hold(dir_ + "html\\mail\\index.html");
-  EXPECT_EQ(Run(ui_), engine::Outcome::Fatal) << Said(ui_);
+  const Files before = {{"html\\index.html", "old index"},
+                        {"html\\custom.html", "the administrator's page"},
+                        {"calendar\\calendar.xml", "old calendar"}};
+  for (const auto& [name, content] : before) {
+    ASSERT_TRUE(support::CreateFileDirectory(dir_ + name));
+    ASSERT_TRUE(WriteFile(dir_ + name, content));
+  }
+  faults_.StartAt(dir_ + "calendar\\calendar.xml");
+  faults_.Hold(dir_ + "calendar\\calendar.xml");
+  faults_.Hold(dir_ + "html\\index.html");
+  ui::HeadlessUI ui;
+  ui.ScriptAnswers({ui::kIdCancel});
+  EXPECT_EQ(Run(ui), engine::Outcome::Fatal) << Said(ui);
   EXPECT_TRUE(Logged("Error: Rollback incomplete"));
-  EXPECT_EQ(ReadFile(dir_ + "html\\mail\\custom.html"), "the administrator's page");
+  EXPECT_EQ(ReadFile(dir_ + "html\\custom.html"), "the administrator's page");
+  EXPECT_EQ(ReadFile(dir_ + "html\\index.html"), "new index");
   EXPECT_TRUE(engine::TInstallJournal::Unfinished(engine::TInstallJournal::DefaultPath()));
   EXPECT_FALSE(OwnFolders().empty());
   faults_.Clear();
   ui::HeadlessUI next;
-  EXPECT_TRUE(engine::RecoverInterruptedRun(state_, next));
-  EXPECT_EQ(ReadFile(dir_ + "html\\mail\\custom.html"), "the administrator's page");
-  EXPECT_EQ(ReadFile(dir_ + "html\\mail\\index.html"), "old index");
-  EXPECT_EQ(ReadFile(dir_ + "config\\settings.cfg"), "settings");
+  EXPECT_TRUE(engine::RecoverInterruptedRun(state_, next)) << Said(next);
+  for (const auto& [name, content] : before) EXPECT_EQ(ReadFile(dir_ + name), content) << name;
   EXPECT_EQ(OwnFolders(), std::vector<std::string>{});
 }
 
