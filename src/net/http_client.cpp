@@ -147,6 +147,15 @@ class Deadline {
 // has succeeded.
 class Connection {
  public:
+  explicit Connection(platform::SocketCancel* cancel) : cancel_(cancel) {
+    if (cancel_) cancel_->Register(&socket_);
+  }
+  ~Connection() {
+    if (cancel_) cancel_->Register(nullptr);
+  }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
   bool Open(const std::string& host, int port, bool secure, const Deadline& deadline) {
     if (!socket_.Connect(host, static_cast<uint16_t>(port), deadline.Left())) return false;
     if (!secure) return true;
@@ -169,6 +178,7 @@ class Connection {
   }
 
  private:
+  platform::SocketCancel* cancel_;
   platform::Socket socket_;
   std::unique_ptr<platform::TlsClient> tls_;  // ends before the socket
 };
@@ -178,6 +188,7 @@ struct Request {
   std::string body;
   std::string proxy;
   bool saveHeaders = false;
+  platform::SocketCancel* cancel = nullptr;
 };
 
 // The temporary directory + local time + the counter in 4 hexadecimal digits;
@@ -245,7 +256,7 @@ std::string Exchange(const Request& request, const HttpUrl& target, std::string&
     host = name.empty() ? address : name;
     path = "http://" + HttpAuthority(target) + target.path;
   }
-  Connection connection;
+  Connection connection(request.cancel);
   if (host.empty() || !connection.Open(host, port, target.secure, deadline)) return {};
   if (!connection.Send(request.method + " " + path + " HTTP/1.1\r\nHost: " + HttpAuthority(target) +
                            "\r\n" + headers + "Connection: close\r\n\r\n" + request.body,
@@ -368,12 +379,13 @@ std::string ResolveRedirect(const HttpUrl& current, const std::string& location)
 
 void HttpGet(const std::string& url, bool saveHeaders, const std::string& request,
              std::string& fileName, const std::string& proxy, const std::string& headers,
-             uint32_t deadlineMs) {
+             uint32_t deadlineMs, platform::SocketCancel* cancel) {
   fileName.clear();
   const Deadline deadline(deadlineMs);
   Request r;
   r.proxy = proxy;
   r.saveHeaders = saveHeaders;
+  r.cancel = cancel;
   if (!request.empty()) {
     size_t lineFeed = request.find('\n');
     r.method = TrimBlanks(request.substr(0, lineFeed));

@@ -7,6 +7,10 @@
 #include <string>
 #include <string_view>
 
+namespace platform {
+class SocketCancel;
+}
+
 namespace support {
 
 constexpr uint32_t kHttpDeadlineMs = 60000;
@@ -14,10 +18,11 @@ constexpr uint32_t kHttpDeadlineMs = 60000;
 // Fetches url into a new temporary file and sets fileName to its name, or to "" when nothing was
 // saved. request: "" for GET, otherwise the method on its first line and the body after it. proxy:
 // host[:port] (http only). headers: extra lines, each ending in CR LF. The whole call, redirects
-// included, ends by deadlineMs on the platform clock.
+// included, ends by deadlineMs on the platform clock (the resolving of a host name aside), or
+// soon after cancel (when given) is cancelled from another thread.
 void HttpGet(const std::string& url, bool saveHeaders, const std::string& request,
              std::string& fileName, const std::string& proxy = "", const std::string& headers = "",
-             uint32_t deadlineMs = kHttpDeadlineMs);
+             uint32_t deadlineMs = kHttpDeadlineMs, platform::SocketCancel* cancel = nullptr);
 
 // What a request needs of an http:// or https:// URL (the scheme in any case).
 struct HttpUrl {

@@ -35,7 +35,11 @@ struct RegValue {
 // Told of every change before it is made (a key opened for creation, a value
 // written or deleted, a tree deleted), with the key's path as the caller wrote
 // it; the install run journals what the key held. One watcher at a time; an
-// empty one ends the watching. Reads are not told.
+// empty one ends the watching. Reads are not told. Writes from any thread are
+// told, one at a time (a write waits while the watcher works for another);
+// what the watcher writes itself is not told to it again. Set from another
+// thread than the watcher's, a new watcher or the end takes effect once a call
+// in progress has returned.
 using RegistryWatcher = std::function<void(RegRoot root, const std::string& path)>;
 void SetRegistryWatcher(RegistryWatcher watcher);
 // For the registry's implementations: tells the watcher, if any.

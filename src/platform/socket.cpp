@@ -63,6 +63,12 @@ bool Socket::Fail(uint32_t error) {
   return false;
 }
 
+bool Socket::FailClosed() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  error_ = interrupted_ ? socket_error::kInterrupted : socket_error::kNotConnected;
+  return false;
+}
+
 bool Socket::Closing() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return closing_;
@@ -82,16 +88,21 @@ uint32_t Socket::Wait(intptr_t handle, bool write, uint32_t timeoutMs) const {
 }
 
 bool Socket::Connect(const std::string& host, uint16_t port, uint32_t timeoutMs) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (interrupted_) return Fail(socket_error::kInterrupted);
+  }
   uint32_t error = 0;
+  // The resolver cannot be woken: an interrupt meanwhile takes effect once it returns.
   std::string address = ResolveHost(host, &error);
   if (address.empty()) return Fail(error);
   intptr_t handle = socket_os::StartConnect(address, port, error);
   if (handle == socket_os::kNoHandle) return Fail(error);
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (handle_ != socket_os::kNoHandle) {
+    if (handle_ != socket_os::kNoHandle || interrupted_) {
       socket_os::CloseSocket(handle);
-      return Fail(kIsConnected);
+      return Fail(interrupted_ ? socket_error::kInterrupted : kIsConnected);
     }
     handle_ = handle;
     closing_ = false;
@@ -112,7 +123,7 @@ bool Socket::Connect(const std::string& host, uint16_t port, uint32_t timeoutMs)
 
 bool Socket::Send(const std::string& data, uint32_t timeoutMs) {
   Use use(*this);
-  if (use.handle() == socket_os::kNoHandle) return Fail(socket_error::kNotConnected);
+  if (use.handle() == socket_os::kNoHandle) return FailClosed();
   auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
   for (size_t sent = 0; sent < data.size();) {
     uint32_t error = Wait(use.handle(), true, MillisecondsLeft(deadline));
@@ -146,7 +157,10 @@ std::string Socket::Receive(size_t maxBytes, uint32_t timeoutMs) {
     }
   }
   if (n < 0) {
-    Fail(error);
+    if (use.handle() == socket_os::kNoHandle)
+      FailClosed();
+    else
+      Fail(error);
     return {};
   }
   error_ = 0;
@@ -156,7 +170,7 @@ std::string Socket::Receive(size_t maxBytes, uint32_t timeoutMs) {
 
 bool Socket::WaitReadable(uint32_t timeoutMs) {
   Use use(*this);
-  if (use.handle() == socket_os::kNoHandle) return Fail(socket_error::kNotConnected);
+  if (use.handle() == socket_os::kNoHandle) return FailClosed();
   uint32_t error = Wait(use.handle(), false, timeoutMs);
   if (error != 0) return Fail(error);
   error_ = 0;
@@ -174,9 +188,29 @@ void Socket::Close() {
   }
 }
 
+void Socket::Interrupt() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    interrupted_ = true;
+  }
+  Close();
+}
+
 bool Socket::IsOpen() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return handle_ != socket_os::kNoHandle && !closing_;
+}
+
+void SocketCancel::Cancel() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  cancelled_ = true;
+  if (socket_) socket_->Interrupt();
+}
+
+void SocketCancel::Register(Socket* socket) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  socket_ = socket;
+  if (socket_ && cancelled_) socket_->Interrupt();
 }
 
 }  // namespace platform

@@ -45,6 +45,10 @@ class Socket {
   bool WaitReadable(uint32_t timeoutMs);
   // Ends the connection; safe to call again and from any thread.
   void Close();
+  // Close for good, from any thread: a Connect in progress or to come fails
+  // too (a cancel may come while the name is still being resolved), and every
+  // operation then fails with kInterrupted.
+  void Interrupt();
   bool IsOpen() const;
   // The code of the last failure of Connect, Send, Receive or WaitReadable.
   uint32_t LastError() const { return error_; }
@@ -56,12 +60,31 @@ class Socket {
   uint32_t Wait(intptr_t handle, bool write, uint32_t timeoutMs) const;
   bool Closing() const;
   bool Fail(uint32_t error);
+  // The failure of an operation on a socket that is not open.
+  bool FailClosed();
 
   mutable std::mutex mutex_;
   intptr_t handle_ = -1;
   int users_ = 0;         // operations running on handle_
   bool closing_ = false;  // handle_ is closed as soon as no operation uses it
+  bool interrupted_ = false;
   uint32_t error_ = 0;
+};
+
+// Ends the connections of one piece of work from another thread, such as the
+// user's Cancel while setup waits on the network: the socket registered when
+// Cancel comes, and every one registered after it, is interrupted.
+class SocketCancel {
+ public:
+  void Cancel();
+  // The socket that Cancel interrupts; its owner registers nullptr before the
+  // socket ends.
+  void Register(Socket* socket);
+
+ private:
+  std::mutex mutex_;
+  Socket* socket_ = nullptr;
+  bool cancelled_ = false;
 };
 
 }  // namespace platform

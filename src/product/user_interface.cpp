@@ -59,11 +59,18 @@ void RunPumping(UserInterface& ui, const std::function<void()>& work) {
     ended.notify_one();
   });
   std::unique_lock<std::mutex> lock(mutex);
-  // Returns as soon as the work has ended, not at the next turn of the pump.
-  while (!ended.wait_for(lock, std::chrono::milliseconds(kPumpMs), [&] { return done; })) {
-    lock.unlock();
-    ui.ProcessMessages();
-    lock.lock();
+  try {
+    // Returns as soon as the work has ended, not at the next turn of the pump.
+    while (!ended.wait_for(lock, std::chrono::milliseconds(kPumpMs), [&] { return done; })) {
+      lock.unlock();
+      ui.ProcessMessages();
+      lock.lock();
+    }
+  } catch (...) {
+    // The work still uses this frame: the window's failure goes on once it has ended.
+    if (lock.owns_lock()) lock.unlock();
+    worker.join();
+    throw;
   }
   lock.unlock();
   worker.join();

@@ -26,10 +26,11 @@ bool IsDownloadAddress(const std::string& url) {
   return true;
 }
 
-std::optional<ProductRelease> NewerRelease(const std::string& address) {
+std::optional<ProductRelease> NewerRelease(const std::string& address,
+                                           platform::SocketCancel* cancel) {
   std::string fileName;
   support::HttpGet(address.empty() ? kDefaultProductsAddress : address, false, "", fileName, "", "",
-                   kNewVersionDeadlineMs);
+                   kNewVersionDeadlineMs, cancel);
   if (fileName.empty()) return std::nullopt;
   const std::string list = support::LoadFileToString(fileName, true);
   auto release = FindRelease(list, kProductCode);

@@ -7,12 +7,18 @@
 #include <optional>
 #include <string>
 
+namespace platform {
+class SocketCancel;
+}
+
 namespace setup {
 
 constexpr char kDefaultProductsAddress[] =
     "https://www.kestrun.example/products/kestrunproducts.xml";
 constexpr char kProductCode[] = "orvikmailserver";
-// The whole check, redirects included, ends by then: it runs on the window's thread.
+// The whole check, redirects included, ends by then (the resolving of a host name aside):
+// the user waits for it on the licence page. It runs on a worker thread beside the window,
+// which keeps answering meanwhile.
 constexpr uint32_t kNewVersionDeadlineMs = 10000;
 
 struct ProductRelease {
@@ -29,7 +35,8 @@ bool IsDownloadAddress(const std::string& url);
 
 // Fetches the list at address ("" for the built-in one) and returns the
 // product's release when it is newer than this version and its address may be
-// opened; nothing on any failure.
-std::optional<ProductRelease> NewerRelease(const std::string& address);
+// opened; nothing on any failure, or once cancel (when given) is cancelled.
+std::optional<ProductRelease> NewerRelease(const std::string& address,
+                                           platform::SocketCancel* cancel = nullptr);
 
 }  // namespace setup

@@ -269,12 +269,16 @@ void TSetupWizard::Finish() {
 }
 
 void TSetupWizard::AskCancel() {
-  if (installing_) return;
+  // Nothing stops the install run. Once the user has said Yes the wizard is
+  // ending, though the new-version check may still be returning: not asked again.
+  if (installing_ || form_.ModalResult() != ui::kMrNone) return;
   if (ui_.MessageBox(cDoYouExit, cDoYouExitTitle,
                      ui::kYesNo | ui::kIconQuestion | ui::kTaskModal) != ui::kIdYes)
     return;
   support::SetupLog("Setup cancelled\r\n");
   End(exitCode_);
+  // The check waits on the network: it ends now, not at its deadline.
+  if (checking_) checkCancel_->Cancel();
 }
 
 void TSetupWizard::CheckNewVersion() {
@@ -282,8 +286,11 @@ void TSetupWizard::CheckNewVersion() {
   form_.SetCursor(ui::Cursor::HourGlass);
   // The window answers while the request waits; the pages do not move.
   std::optional<ProductRelease> release;
+  checkCancel_ = std::make_unique<platform::SocketCancel>();
   checking_ = true;
-  ui::RunPumping(ui_, [&] { release = NewerRelease(state_.ProductsXmlAddress); });
+  ui::RunPumping(ui_, [&, cancel = checkCancel_.get()] {
+    release = NewerRelease(state_.ProductsXmlAddress, cancel);
+  });
   checking_ = false;
   form_.SetCursor(ui::Cursor::Default);
   // The user may have left setup meanwhile.

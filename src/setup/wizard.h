@@ -6,9 +6,11 @@
 // pressed (and the finishing choices when Finish is).
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "engine/outcome.h"
+#include "platform/socket.h"
 #include "product/setup_state.h"
 #include "product/user_interface.h"
 #include "serverconfig/config_store.h"
@@ -79,7 +81,8 @@ class TSetupWizard {
   std::string setupProgram_;
   bool installing_ = false;
   bool checking_ = false;  // the new-version check waits for its answer
-  int exitCode_ = 0;       // the end of the run after the installation, 0 before
+  std::unique_ptr<platform::SocketCancel> checkCancel_;  // ends the check's request
+  int exitCode_ = 0;  // the end of the run after the installation, 0 before
 };
 
 }  // namespace setup

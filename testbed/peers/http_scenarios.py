@@ -129,6 +129,14 @@ def record(conv):
         ok(conv, b"recorded")
 
 
+def silent(conv):
+    # Takes the request and never answers; waits for the client to close (the
+    # peer's read time-out bounds the wait).
+    if read_request(conv):
+        while conv.receive():
+            pass
+
+
 SCENARIOS = {
     "http-content-location-first": content_location_first,
     "http-status-in-reason": status_in_reason,
@@ -140,6 +148,7 @@ SCENARIOS = {
     "http-redirect-chain": redirect_chain,
     "http-cookies": cookies,
     "http-record": record,
+    "http-silent": silent,
     "https-close-notify": lambda conv: tls_no_length(conv, True),
     "https-cut": lambda conv: tls_no_length(conv, False),
 }

@@ -103,9 +103,11 @@ RegKey::RegKey() = default;
 RegKey::~RegKey() = default;
 
 bool RegKey::Open(RegRoot root, const std::string& path, bool create) {
+  // Told before the tree is locked, as every other write is: a watcher at work
+  // on another thread reads the tree while this write waits for it.
+  if (create) TellRegistryWatcher(root, path);
   std::lock_guard<std::recursive_mutex> lock(treeMutex);
   Close();
-  if (create) TellRegistryWatcher(root, path);
   std::shared_ptr<Key> key = Find(tree, root, path, create);
   if (!key) return false;
   impl_ = std::make_unique<Impl>();

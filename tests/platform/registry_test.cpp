@@ -5,6 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <future>
+#include <mutex>
 
 namespace {
 
@@ -198,6 +203,133 @@ TEST_F(RegistryTest, TwoHandlesSeeTheSameKey) {
   EXPECT_FALSE(writer.WriteDWord("Count", 8));
   ASSERT_TRUE(reader.ReadValue("Count", v));
   EXPECT_EQ(v.dword, 7u);
+}
+
+// Records what the watcher is told; at the held path it runs OnHold, waits
+// until the test lets it go on (or ten seconds, so that a fault cannot hang the
+// test) and then reads the key, as the install journal does.
+class HeldWatcher {
+ public:
+  explicit HeldWatcher(std::string held) : held_(std::move(held)) {}
+  std::function<void()> OnHold;
+
+  void Tell(const std::string& path) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    told_.push_back(path);
+    if (path != held_) return;
+    entered_ = true;
+    changed_.notify_all();
+    lock.unlock();
+    if (OnHold) OnHold();
+    lock.lock();
+    changed_.wait_for(lock, std::chrono::seconds(10), [&] { return released_; });
+    lock.unlock();
+    platform::RegKeyExists(kRoot, path);
+    lock.lock();
+    finished_ = true;
+  }
+  bool WaitEntered() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return entered_; });
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+  bool Finished() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return finished_;
+  }
+  std::vector<std::string> Told() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return told_;
+  }
+
+ private:
+  std::string held_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> told_;
+  bool entered_ = false, released_ = false, finished_ = false;
+};
+
+class RegistryWatcherTest : public RegistryTest {
+ protected:
+  void TearDown() override {
+    platform::SetRegistryWatcher(nullptr);
+    RegistryTest::TearDown();
+  }
+  void Watch(HeldWatcher& watcher) {
+    platform::SetRegistryWatcher(
+        [&watcher](RegRoot, const std::string& path) { watcher.Tell(path); });
+  }
+  // Whether another thread's call has returned once it had time to reach the
+  // held watcher. The outcome of a test never depends on that time: a call
+  // that must wait for the watcher waits in any case, and one that wrongly
+  // does not is caught whenever it got there in time.
+  template <typename T>
+  static bool ReturnsSoon(std::future<T>& call) {
+    return call.wait_for(std::chrono::milliseconds(300)) == std::future_status::ready;
+  }
+
+  const std::string held_ = kArea + "\\Held";
+  const std::string other_ = kArea + "\\Other";
+};
+
+// What the watcher writes itself is not told to it again (and does not wait
+// for itself); a write from another thread meanwhile waits and is told.
+TEST_F(RegistryWatcherTest, AnotherThreadsWriteWaitsForTheWatcherAndIsTold) {
+  RegKey held, other;
+  ASSERT_TRUE(held.Open(kRoot, held_, true));
+  HeldWatcher watcher(held_);
+  watcher.OnHold = [] {
+    RegKey own;
+    EXPECT_TRUE(own.Open(kRoot, kArea + "\\Own", true));
+    EXPECT_TRUE(own.WriteString("Value", "own"));
+  };
+  Watch(watcher);
+  auto first = std::async(std::launch::async, [&] { return held.WriteString("Value", "1"); });
+  ASSERT_TRUE(watcher.WaitEntered());
+  auto second = std::async(std::launch::async, [&] { return other.Open(kRoot, other_, true); });
+  EXPECT_FALSE(ReturnsSoon(second));  // not before the watcher has been told of it
+  watcher.Release();
+  EXPECT_TRUE(first.get());
+  EXPECT_TRUE(second.get());
+  EXPECT_EQ(watcher.Told(), (std::vector<std::string>{held_, other_}));
+}
+
+// Ending the watching while the watcher runs, from within it or from another
+// thread: nothing is told afterwards, and a clear from another thread returns
+// only once the watcher has returned (what it belongs to may end next).
+TEST_F(RegistryWatcherTest, AClearMadeWhileTheWatcherRunsStays) {
+  for (bool fromWatcher : {false, true}) {
+    SCOPED_TRACE(fromWatcher ? "from the watcher" : "from another thread");
+    RegKey held;
+    ASSERT_TRUE(held.Open(kRoot, held_, true));
+    HeldWatcher watcher(held_);
+    if (fromWatcher) {
+      watcher.OnHold = [] { platform::SetRegistryWatcher(nullptr); };
+      watcher.Release();
+    }
+    Watch(watcher);
+    auto write = std::async(std::launch::async, [&] { return held.WriteString("Value", "1"); });
+    ASSERT_TRUE(watcher.WaitEntered());
+    if (!fromWatcher) {
+      auto clear = std::async(std::launch::async, [&] {
+        platform::SetRegistryWatcher(nullptr);
+        return watcher.Finished();
+      });
+      EXPECT_FALSE(ReturnsSoon(clear));
+      watcher.Release();
+      EXPECT_TRUE(clear.get());
+    }
+    EXPECT_TRUE(write.get());
+    EXPECT_TRUE(held.WriteString("Value", "2"));
+    ASSERT_TRUE(platform::RegDeleteKeyTree(kRoot, held_));
+    EXPECT_EQ(watcher.Told(), std::vector<std::string>{held_});
+    platform::SetRegistryWatcher(nullptr);  // whatever the outcome: the watcher ends here
+  }
 }
 
 }  // namespace

@@ -229,4 +229,45 @@ TEST(SocketClose, FromAnotherThreadWakesAWaitingReceive) {
   socket.Close();
 }
 
+// A cancel interrupts the connection registered when it comes: a wait in
+// progress fails with kInterrupted, not at its time-out.
+TEST(SocketCancel, InterruptsTheRegisteredConnection) {
+  Listener listener("127.0.0.1");
+  ASSERT_NE(listener.port(), 0);
+  Socket socket;
+  platform::SocketCancel cancel;
+  cancel.Register(&socket);
+  ASSERT_TRUE(socket.Connect("127.0.0.1", listener.port(), 2000));
+  ASSERT_TRUE(listener.Accept());
+  auto received = std::async(std::launch::async, [&] { return socket.Receive(255, 60000); });
+  cancel.Cancel();  // before or while the receive waits: the outcome is the same
+  ASSERT_EQ(received.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  EXPECT_EQ(received.get(), "");
+  EXPECT_EQ(socket.LastError(), err::kInterrupted);
+  EXPECT_FALSE(socket.IsOpen());
+  EXPECT_EQ(listener.Read(1), "");  // the peer sees the connection end
+  cancel.Register(nullptr);
+}
+
+// A connection that has not begun when the cancel comes (its name still being
+// resolved, or a redirect's next request) never starts.
+TEST(SocketCancel, AConnectionNotYetMadeNeverStarts) {
+  Listener listener("127.0.0.1");
+  ASSERT_NE(listener.port(), 0);
+  for (bool registeredFirst : {true, false}) {
+    SCOPED_TRACE(registeredFirst ? "registered before the cancel" : "registered after it");
+    Socket socket;
+    platform::SocketCancel cancel;
+    if (registeredFirst) cancel.Register(&socket);
+    cancel.Cancel();
+    if (!registeredFirst) cancel.Register(&socket);
+    EXPECT_FALSE(socket.Connect("127.0.0.1", listener.port(), 2000));
+    EXPECT_EQ(socket.LastError(), err::kInterrupted);
+    EXPECT_FALSE(socket.IsOpen());
+    EXPECT_FALSE(socket.Send("x", 100));
+    EXPECT_EQ(socket.LastError(), err::kInterrupted);
+    cancel.Register(nullptr);
+  }
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -75,6 +76,35 @@ TEST(MessagePumpTest, WorkRunsBesideThePumpingThread) {
   EXPECT_THROW(RunPumping(ui, [] { throw std::runtime_error("disk gone"); }), std::runtime_error);
   ASSERT_FALSE(ui.pumpedOn.empty());
   for (std::thread::id id : ui.pumpedOn) EXPECT_EQ(id, std::this_thread::get_id());
+}
+
+// A window whose message processing fails while the work still runs.
+class FailingUI : public CountingUI {
+ public:
+  void ProcessMessages() override {
+    failed = true;
+    throw std::runtime_error("window gone");
+  }
+  std::atomic<bool> failed{false};
+};
+
+// The work uses the caller's frame: the window's failure goes on only once the
+// work has ended.
+TEST(MessagePumpTest, AFailingWindowWaitsForTheWorkBeforeItThrows) {
+  FailingUI ui;
+  std::atomic<bool> finished{false};
+  try {
+    RunPumping(ui, [&] {
+      for (int turn = 0; turn < 1000 && !ui.failed; ++turn) platform::Sleep(5);
+      platform::Sleep(2 * kPumpMs);  // still working after the failure
+      finished = true;
+    });
+    ADD_FAILURE() << "the window's failure was not thrown";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "window gone");
+    EXPECT_TRUE(ui.failed);
+    EXPECT_TRUE(finished);
+  }
 }
 
 }  // namespace

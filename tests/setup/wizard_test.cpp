@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <utility>
 
 #include "common/peers.h"
@@ -372,6 +374,7 @@ TEST_F(WizardTest, TheFinishingActionsOpenWhatWasTicked) {
   EXPECT_NE(opened[0].find("tutorial\\index.html"), std::string::npos);
   EXPECT_NE(opened[1].find("config.exe"), std::string::npos);
 }
+#endif
 
 #ifdef ORVIK_PEERS_DIR
 // The products list served by the test web server.
@@ -426,6 +429,37 @@ TEST_F(NewVersionTest, PagesStayWhileTheCheckWaits) {
   EXPECT_EQ(Boxes(), 1u);
 }
 
+// Cancel while the check waits for an answer that never comes: asked once, and
+// Yes ends the wizard at once, not at the check's deadline.
+TEST_F(NewVersionTest, CancelEndsAWaitingCheckAndAsksOnce) {
+  const int port = testing_support::PeerPort("raw-http-silent");
+  ASSERT_NE(port, 0);
+  const std::string log = testing_support::PeerFile("raw-http-silent.log");
+  const size_t logged = testing_support::ReadFile(log).size();
+  state_.ProductsXmlAddress = "http://127.0.0.1:" + std::to_string(port) + "/products.xml";
+  Get("CheckLatest").SetChecked(true);
+  Answer({ui::kIdYes, ui::kIdYes});
+  std::chrono::steady_clock::time_point cancelled;
+  int exitCode = Run([&] {
+    ui_.WhileWaiting = [&] {
+      // Once the request has reached the peer, the check waits for the answer.
+      for (int turn = 0; turn < 500 && testing_support::ReadFile(log).size() <= logged; ++turn)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      cancelled = std::chrono::steady_clock::now();
+      Click("CloseButton");
+      Click("CloseButton");
+    };
+    Click("NextButton");
+    EXPECT_EQ(ui_.WhileWaiting, nullptr);
+  });
+  // The check's deadline is 10 s; this bound only keeps a fault from passing.
+  EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::seconds(5));
+  EXPECT_EQ(exitCode, 0);
+  ASSERT_EQ(Boxes(), 1u);
+  EXPECT_EQ(renderer_.Boxes.Boxes()[0].text, cDoYouExit);
+}
+
+#ifndef _WIN32
 TEST_F(NewVersionTest, YesOpensTheDownloadAndEndsBackRepeatsTheCheck) {
   simulator::ClearShellExecuteLog();
   Serve(List("9.0", "https://get.example/orvik.exe"));
