@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "archive/crc32.h"
@@ -30,6 +31,7 @@ constexpr char kMove[] = "move";        // from, to
 constexpr char kCreate[] = "create";    // path
 constexpr char kCopy[] = "copy";        // path, its copy in the backup folder
 constexpr char kKey[] = "key";          // root, path, "absent" or then rel, name, type, data...
+constexpr char kValue[] = "value";      // root, key, name, old type, old data, new type, new data
 constexpr char kService[] = "service";  // name, "absent" or its configuration
 constexpr char kRunning[] = "running";  // module indexes
 constexpr char kComServer[] = "com";    // library, "1" when it was registered before
@@ -184,6 +186,37 @@ std::string Joined(const std::string& path, const std::string& sub) {
   return sub.empty() ? path : support::NormalizeDir(path, false) + "\\" + sub;
 }
 
+// A value as two note fields: its type and its data (a number as decimal
+// digits, anything else as hex digits); "absent" and "" when there is none.
+std::vector<std::string> ValueFields(const std::optional<platform::RegValue>& value) {
+  if (!value) return {kAbsent, ""};
+  return {std::to_string(static_cast<int>(value->type)), value->type == platform::RegType::DWord
+                                                             ? std::to_string(value->dword)
+                                                             : support::BytesToHex(value->data)};
+}
+
+std::optional<platform::RegValue> ReadValue(platform::RegRoot root, const std::string& path,
+                                            const std::string& name) {
+  platform::RegKey key;
+  platform::RegValue value;
+  if (!key.Open(root, path, false) || !key.ReadValue(name, value)) return std::nullopt;
+  return value;
+}
+
+bool WriteValue(platform::RegKey& key, const std::string& name, const std::string& type,
+                const std::string& data) {
+  switch (static_cast<platform::RegType>(std::atoi(type.c_str()))) {
+    case platform::RegType::String:
+      return key.WriteString(name, Unhex(data));
+    case platform::RegType::ExpandString:
+      return key.WriteExpandString(name, Unhex(data));
+    case platform::RegType::DWord:
+      return key.WriteDWord(name, static_cast<uint32_t>(std::strtoul(data.c_str(), 0, 10)));
+    default:
+      return key.WriteBinary(name, Unhex(data));
+  }
+}
+
 // The key with everything below it: a key entry for each key, a value entry
 // for each value.
 void ImageOf(platform::RegRoot root, const std::string& path, const std::string& sub,
@@ -196,42 +229,55 @@ void ImageOf(platform::RegRoot root, const std::string& path, const std::string&
   for (const std::string& name : names) {
     platform::RegValue value;
     if (!key.ReadValue(name, value)) continue;
-    std::string data = value.type == platform::RegType::DWord ? std::to_string(value.dword)
-                                                              : support::BytesToHex(value.data);
-    fields.insert(fields.end(), {sub, name, std::to_string(static_cast<int>(value.type)), data});
+    const std::vector<std::string> typed = ValueFields(value);
+    fields.insert(fields.end(), {sub, name, typed[0], typed[1]});
   }
   key.SubKeyNames(names);
   for (const std::string& name : names) ImageOf(root, path, Joined(sub, name), fields);
 }
 
+// Writes a deleted key back as it was; one that is there again was made by
+// someone else since, and is kept as it is.
 bool RestoreKey(platform::RegRoot root, const std::string& path,
                 const std::vector<std::string>& fields) {
-  if (platform::RegKeyExists(root, path)) platform::RegDeleteKeyTree(root, path);
-  bool restored = !platform::RegKeyExists(root, path);
+  if (platform::RegKeyExists(root, path)) {
+    support::SetupLog(std::string("Rollback: kept registry key ") + RootName(root) + "\\" +
+                      support::NormalizeDir(path, false) + ", made again since");
+    return true;
+  }
+  bool restored = true;
   for (size_t i = 3; i + 3 < fields.size(); i += 4) {
-    const std::string &sub = fields[i], &name = fields[i + 1], &type = fields[i + 2],
-                      &data = fields[i + 3];
+    const std::string &sub = fields[i], &name = fields[i + 1], &type = fields[i + 2];
     platform::RegKey key;
     if (!key.Open(root, Joined(path, sub), true)) {
       restored = false;
       continue;
     }
-    if (type == kKeyOnly) continue;
-    switch (static_cast<platform::RegType>(std::atoi(type.c_str()))) {
-      case platform::RegType::String:
-        restored &= key.WriteString(name, Unhex(data));
-        break;
-      case platform::RegType::ExpandString:
-        restored &= key.WriteExpandString(name, Unhex(data));
-        break;
-      case platform::RegType::DWord:
-        restored &= key.WriteDWord(name, static_cast<uint32_t>(std::strtoul(data.c_str(), 0, 10)));
-        break;
-      default:
-        restored &= key.WriteBinary(name, Unhex(data));
-    }
+    if (type != kKeyOnly) restored &= WriteValue(key, name, type, fields[i + 3]);
   }
   return restored;
+}
+
+// A value the run wrote or deleted gets back what it held, unless it holds
+// neither that nor what the run gave it: someone changed it since, and the
+// later value stays.
+bool RestoreValue(const std::vector<std::string>& f) {
+  const auto root = static_cast<platform::RegRoot>(std::atoi(f[0].c_str()));
+  const std::string &path = f[1], &name = f[2];
+  const std::vector<std::string> now = ValueFields(ReadValue(root, path, name)), old{f[3], f[4]},
+                                 written{f[5], f[6]};
+  const std::string where =
+      std::string(RootName(root)) + "\\" + support::NormalizeDir(path, false) + "\\" + name;
+  if (now == old) return true;
+  if (now != written) {
+    support::SetupLog("Rollback: kept the later value of " + where);
+    return true;
+  }
+  support::SetupLog("Rollback: registry value " + where + " restored");
+  platform::RegKey key;
+  if (old[0] == kAbsent)
+    return !key.Open(root, path, false) || key.DeleteValue(name) || !ReadValue(root, path, name);
+  return key.Open(root, path, true) && WriteValue(key, name, old[0], old[1]);
 }
 
 bool RestoreService(const std::vector<std::string>& fields) {
@@ -336,9 +382,13 @@ bool UndoCopy(const std::string& path, const std::string& backup, const UndoCont
   return CopyPath(backup, part) && platform::ReplaceFile(part, target) && RemovePath(backup);
 }
 
+bool ValidRoot(const std::string& field) {
+  return field.size() == 1 && field[0] >= '0' && field[0] <= '6';
+}
+
 bool UndoKey(const std::vector<std::string>& f) {
+  if (!ValidRoot(f[0])) return false;
   const auto root = static_cast<platform::RegRoot>(std::atoi(f[0].c_str()));
-  if (static_cast<int>(root) < 0 || static_cast<int>(root) > 6) return false;
   support::SetupLog(std::string("Rollback: registry key ") + RootName(root) + "\\" +
                     support::NormalizeDir(f[1], false) +
                     (f[2] == kAbsent ? " deleted" : " restored"));
@@ -364,6 +414,7 @@ bool Undo(const JournalRecord& record, UndoContext& context) {
   if (kind == kMove && f.size() == 2) return UndoMove(f[0], f[1], context);
   if (kind == kCopy && f.size() == 2) return UndoCopy(f[0], f[1], context);
   if (kind == kKey && f.size() >= 3) return UndoKey(f);
+  if (kind == kValue && f.size() == 7 && ValidRoot(f[0])) return RestoreValue(f);
   if (kind == kService && (f.size() == 2 ? f[1] == kAbsent : f.size() >= 7 && f.size() % 2 == 1)) {
     support::SetupLog("Rollback: service " + f[0] + (f[1] == kAbsent ? " deleted" : " restored"));
     return RestoreService(f);
@@ -585,8 +636,7 @@ bool TInstallJournal::Begin(const std::string& installDir) {
   const std::string backup = support::NormalizeDir(BackupDir(), false);
   if (!Append(begin) || !support::CreateDirectoryPath(backup)) return false;
   platform::SetFileAttributes(backup, platform::kAttrHidden);
-  platform::SetRegistryWatcher(
-      [this](platform::RegRoot root, const std::string& key) { SaveKey(root, key); });
+  platform::SetRegistryWatcher([this](const platform::RegistryChange& change) { Watch(change); });
   return true;
 }
 
@@ -689,9 +739,27 @@ bool TInstallJournal::Saved(const std::string& name) const {
   return false;
 }
 
+void TInstallJournal::Watch(const platform::RegistryChange& change) {
+  using Kind = platform::RegistryChange::Kind;
+  // Every write is told: one below a key the run made or deleted costs no reading.
+  if (Saved(KeyName(change.root, change.path))) return;
+  const bool exists = platform::RegKeyExists(change.root, change.path);
+  if ((change.kind == Kind::CreateKey && !exists) || (change.kind == Kind::DeleteTree && exists)) {
+    SaveKey(change.root, change.path);
+  } else if (change.kind == Kind::Value) {
+    // Each write, with what the value held and what it gets: a rollback then
+    // puts back only what still holds what the run wrote.
+    JournalRecord record{kValue,
+                         {std::to_string(static_cast<int>(change.root)), change.path, change.name}};
+    for (const std::vector<std::string>& typed :
+         {ValueFields(ReadValue(change.root, change.path, change.name)),
+          ValueFields(change.written)})
+      record.fields.insert(record.fields.end(), typed.begin(), typed.end());
+    Append(record);
+  }
+}
+
 void TInstallJournal::SaveKey(platform::RegRoot root, const std::string& path) {
-  // Every write is told: one below a saved key costs no reading.
-  if (Saved(KeyName(root, path))) return;
   std::string key = path;
   while (!key.empty() && key.back() == '\\') key.pop_back();
   // A key that does not exist yet is the run's from its outermost missing parent on.

@@ -178,6 +178,9 @@ class TInstallJournal {
   bool Inside(const std::string& path) const;
   // Whether the key ("root:path", lower case) lies at or below one already saved.
   bool Saved(const std::string& name) const;
+  // Notes what a registry change is about to change.
+  void Watch(const platform::RegistryChange& change);
+  // Notes a key as it is, or as missing from its outermost missing parent on.
   void SaveKey(platform::RegRoot root, const std::string& path);
 
   std::string path_;

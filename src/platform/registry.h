@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,18 +33,28 @@ struct RegValue {
   uint32_t dword = 0;
 };
 
-// Told of every change before it is made (a key opened for creation, a value
-// written or deleted, a tree deleted), with the key's path as the caller wrote
-// it; the install run journals what the key held. One watcher at a time; an
+// A change about to be made: to a key as a whole (opened for creation, or
+// deleted with everything below it), or to one of its values (written, or
+// deleted when written is empty). The path is the key's as the caller wrote it.
+struct RegistryChange {
+  enum class Kind { CreateKey, DeleteTree, Value };
+  Kind kind = Kind::Value;
+  RegRoot root = RegRoot::LocalMachine;
+  std::string path;
+  std::string name;                 // of the value
+  std::optional<RegValue> written;  // what the value gets; empty when it is deleted
+};
+// Told of every change before it is made; the install run journals what the
+// registry held. One watcher at a time; an
 // empty one ends the watching. Reads are not told. Writes from any thread are
 // told, one at a time (a write waits while the watcher works for another);
 // what the watcher writes itself is not told to it again. Set from another
 // thread than the watcher's, a new watcher or the end takes effect once a call
 // in progress has returned.
-using RegistryWatcher = std::function<void(RegRoot root, const std::string& path)>;
+using RegistryWatcher = std::function<void(const RegistryChange& change)>;
 void SetRegistryWatcher(RegistryWatcher watcher);
 // For the registry's implementations: tells the watcher, if any.
-void TellRegistryWatcher(RegRoot root, const std::string& path);
+void TellRegistryWatcher(const RegistryChange& change);
 
 bool RegKeyExists(RegRoot root, const std::string& path);
 // Deletes the key with all its subkeys.
@@ -74,8 +85,8 @@ class RegKey {
   bool SubKeyNames(std::vector<std::string>& names) const;
 
  private:
-  // Tells the registry watcher that this key is about to change.
-  void Tell() const;
+  // Tells the registry watcher that a value of this key is about to change.
+  void Tell(const std::string& name, const std::optional<RegValue>& written) const;
 
   struct Impl;
   std::unique_ptr<Impl> impl_;

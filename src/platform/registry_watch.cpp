@@ -39,7 +39,7 @@ void SetRegistryWatcher(RegistryWatcher watcher) {
   // The one replaced ends here, outside the lock.
 }
 
-void TellRegistryWatcher(RegRoot root, const std::string& path) {
+void TellRegistryWatcher(const RegistryChange& change) {
   Watch& watch = TheWatch();
   const std::thread::id self = std::this_thread::get_id();
   std::unique_lock<std::mutex> lock(watch.mutex);
@@ -69,7 +69,7 @@ void TellRegistryWatcher(RegRoot root, const std::string& path) {
       watch.idle.notify_all();
     }
   } done{watch, watcher};
-  watcher(root, path);
+  watcher(change);
 }
 
 }  // namespace platform

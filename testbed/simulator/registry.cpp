@@ -105,7 +105,7 @@ RegKey::~RegKey() = default;
 bool RegKey::Open(RegRoot root, const std::string& path, bool create) {
   // Told before the tree is locked, as every other write is: a watcher at work
   // on another thread reads the tree while this write waits for it.
-  if (create) TellRegistryWatcher(root, path);
+  if (create) TellRegistryWatcher({RegistryChange::Kind::CreateKey, root, path, "", {}});
   std::lock_guard<std::recursive_mutex> lock(treeMutex);
   Close();
   std::shared_ptr<Key> key = Find(tree, root, path, create);
@@ -121,8 +121,9 @@ void RegKey::Close() {
   impl_.reset();
 }
 
-void RegKey::Tell() const {
-  if (impl_) TellRegistryWatcher(impl_->root, impl_->path);
+void RegKey::Tell(const std::string& name, const std::optional<RegValue>& written) const {
+  if (impl_)
+    TellRegistryWatcher({RegistryChange::Kind::Value, impl_->root, impl_->path, name, written});
 }
 
 bool RegKey::IsOpen() const {
@@ -163,29 +164,29 @@ bool RegKey::ReadValue(const std::string& name, RegValue& value) const {
 }
 
 bool RegKey::WriteString(const std::string& name, const std::string& text) {
-  Tell();
+  Tell(name, RegValue{RegType::String, text, 0});
   return impl_ && Store(*impl_->key, name, kSz, text);
 }
 
 bool RegKey::WriteExpandString(const std::string& name, const std::string& text) {
-  Tell();
+  Tell(name, RegValue{RegType::ExpandString, text, 0});
   return impl_ && Store(*impl_->key, name, kExpandSz, text);
 }
 
 bool RegKey::WriteDWord(const std::string& name, uint32_t value) {
-  Tell();
+  Tell(name, RegValue{RegType::DWord, "", value});
   std::string bytes(4, '\0');
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
   return impl_ && Store(*impl_->key, name, kDword, bytes);
 }
 
 bool RegKey::WriteBinary(const std::string& name, const std::string& bytes) {
-  Tell();
+  Tell(name, RegValue{RegType::Binary, bytes, 0});
   return impl_ && Store(*impl_->key, name, kBinary, bytes);
 }
 
 bool RegKey::DeleteValue(const std::string& name) {
-  Tell();
+  Tell(name, std::nullopt);
   std::lock_guard<std::recursive_mutex> lock(treeMutex);
   if (!impl_ || impl_->key->deleted) return false;
   return impl_->key->values.erase(name) > 0;
@@ -213,7 +214,7 @@ bool RegKeyExists(RegRoot root, const std::string& path) {
 }
 
 bool RegDeleteKeyTree(RegRoot root, const std::string& path) {
-  TellRegistryWatcher(root, path);
+  TellRegistryWatcher({RegistryChange::Kind::DeleteTree, root, path, "", {}});
   std::lock_guard<std::recursive_mutex> lock(treeMutex);
   std::vector<std::string> parts = SplitPath(path);
   if (parts.empty()) return false;  // a root key cannot be deleted

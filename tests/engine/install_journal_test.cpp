@@ -323,6 +323,41 @@ TEST_F(InstallJournalTest, ARollbackKeepsWhatTheRunDidNotMake) {
   EXPECT_EQ(Snapshot(), expected);
 }
 
+// The registry gets back what the run changed and nothing else: a value
+// another program added to the same key after a kill stays, and so does one
+// it changed after the run had written it.
+TEST_F(InstallJournalTest, ARollbackKeepsRegistryValuesChangedSince) {
+  const std::string sources = "\\Software\\ODBC\\ODBC.INI\\ODBC Data Sources";
+  platform::RegKey key;
+  auto value = [&](const std::string& name) {
+    platform::RegValue read;
+    platform::RegKey open;
+    return open.Open(platform::RegRoot::LocalMachine, sources, false) && open.ReadValue(name, read)
+               ? read.data
+               : "<none>";
+  };
+  ASSERT_TRUE(key.Open(platform::RegRoot::LocalMachine, sources, true));
+  ASSERT_TRUE(key.WriteString("Existing", "before"));
+  ASSERT_TRUE(key.WriteString("Shared", "before"));
+  {
+    engine::TInstallJournal journal(journalPath_);
+    ASSERT_TRUE(journal.Begin(dir_));
+    ASSERT_TRUE(key.Open(platform::RegRoot::LocalMachine, sources, true));
+    ASSERT_TRUE(key.WriteString("OrvikChallenge", "Microsoft Access Driver (*.mdb)"));
+    ASSERT_TRUE(key.WriteString("Existing", "by the run"));
+    ASSERT_TRUE(key.WriteString("Existing", "by the run again"));
+    ASSERT_TRUE(key.WriteString("Shared", "by the run"));
+  }  // killed
+  ASSERT_TRUE(key.WriteString("Other", "another program's"));
+  ASSERT_TRUE(key.WriteString("Shared", "changed since"));
+  key.Close();
+  EXPECT_EQ(Recover().failed, 0u);
+  EXPECT_EQ(value("OrvikChallenge"), "<none>");
+  EXPECT_EQ(value("Existing"), "before");
+  EXPECT_EQ(value("Other"), "another program's");
+  EXPECT_EQ(value("Shared"), "changed since");
+}
+
 // One undo of a file that fails (a program holds a file in the swapped-in
 // folder) stops every later undo of a file: nothing is deleted, the journal
 // and the run's folders stay, and the next setup completes the rollback.

@@ -262,7 +262,7 @@ class RegistryWatcherTest : public RegistryTest {
   }
   void Watch(HeldWatcher& watcher) {
     platform::SetRegistryWatcher(
-        [&watcher](RegRoot, const std::string& path) { watcher.Tell(path); });
+        [&watcher](const platform::RegistryChange& change) { watcher.Tell(change.path); });
   }
   // Whether another thread's call has returned once it had time to reach the
   // held watcher. The outcome of a test never depends on that time: a call

@@ -60,7 +60,7 @@ bool RegKey::Open(RegRoot root, const std::string& path, bool create) {
   HKEY key = nullptr;
   LONG result;
   if (create) {
-    TellRegistryWatcher(root, path);
+    TellRegistryWatcher({RegistryChange::Kind::CreateKey, root, path, "", {}});
     result = RegCreateKeyExA(RootKey(root), sub.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                              KEY_READ | KEY_WRITE | kView, nullptr, &key, nullptr);
   } else {
@@ -83,8 +83,9 @@ void RegKey::Close() {
   impl_.reset();
 }
 
-void RegKey::Tell() const {
-  if (impl_) TellRegistryWatcher(impl_->root, impl_->path);
+void RegKey::Tell(const std::string& name, const std::optional<RegValue>& written) const {
+  if (impl_)
+    TellRegistryWatcher({RegistryChange::Kind::Value, impl_->root, impl_->path, name, written});
 }
 
 bool RegKey::IsOpen() const {
@@ -137,28 +138,28 @@ bool RegKey::ReadValue(const std::string& name, RegValue& value) const {
 }
 
 bool RegKey::WriteString(const std::string& name, const std::string& text) {
-  Tell();
+  Tell(name, RegValue{RegType::String, text, 0});
   return impl_ && SetValue(impl_->key, name, REG_SZ, text.c_str(), text.size() + 1);
 }
 
 bool RegKey::WriteExpandString(const std::string& name, const std::string& text) {
-  Tell();
+  Tell(name, RegValue{RegType::ExpandString, text, 0});
   return impl_ && SetValue(impl_->key, name, REG_EXPAND_SZ, text.c_str(), text.size() + 1);
 }
 
 bool RegKey::WriteDWord(const std::string& name, uint32_t value) {
-  Tell();
+  Tell(name, RegValue{RegType::DWord, "", value});
   DWORD data = value;
   return impl_ && SetValue(impl_->key, name, REG_DWORD, &data, sizeof data);
 }
 
 bool RegKey::WriteBinary(const std::string& name, const std::string& bytes) {
-  Tell();
+  Tell(name, RegValue{RegType::Binary, bytes, 0});
   return impl_ && SetValue(impl_->key, name, REG_BINARY, bytes.data(), bytes.size());
 }
 
 bool RegKey::DeleteValue(const std::string& name) {
-  Tell();
+  Tell(name, std::nullopt);
   return impl_ && RegDeleteValueA(impl_->key, name.c_str()) == ERROR_SUCCESS;
 }
 
@@ -200,7 +201,7 @@ bool RegKeyExists(RegRoot root, const std::string& path) {
 }
 
 bool RegDeleteKeyTree(RegRoot root, const std::string& path) {
-  TellRegistryWatcher(root, path);
+  TellRegistryWatcher({RegistryChange::Kind::DeleteTree, root, path, "", {}});
   std::string sub = KeyPath(path);
   if (sub.empty()) return false;  // never the contents of a whole root key
   HKEY key;
