@@ -358,7 +358,9 @@ bool UndoCreate(const std::string& path, UndoContext& context) {
 bool UndoMove(const std::string& from, const std::string& to, UndoContext& context) {
   if (!Exists(to)) return true;  // not moved, or already back
   if (Exists(from)) {
-    const std::string kept = context.header.KeptDir() + std::to_string(++context.kept) + "\\" +
+    // A folder of its own for each: a rollback resumed later finds the earlier ones.
+    while (Exists(context.header.KeptDir() + std::to_string(++context.kept))) continue;
+    const std::string kept = context.header.KeptDir() + std::to_string(context.kept) + "\\" +
                              support::NameOfPath(support::NormalizeDir(from, false));
     if (!Rename(from, kept)) return false;
     support::SetupLog("Rollback: kept \"" + from + "\" as \"" + kept + "\"");
