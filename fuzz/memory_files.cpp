@@ -215,6 +215,10 @@ bool CreateDirectory(const std::string& path) {
   return true;
 }
 
+bool DeleteAtRestart(const std::string&) {
+  return false;
+}
+
 bool RemoveDirectory(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex);
   std::string leaf;

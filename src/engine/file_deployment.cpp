@@ -430,6 +430,9 @@ Outcome TFileDeployment::InstallAntivirus() {
     support::DeleteDirectory(dir + "avast\\", "", true);
   }
 
+  // The engine's installer makes its own folder: a rollback deletes it when
+  // the run made it.
+  if (!support::DirExists(dir + "avast\\")) journal_.Replacing(dir + "avast\\");
   int32_t status = 0;
   std::string installed = dir + "avast\\setup\\";
   {

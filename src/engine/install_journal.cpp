@@ -749,13 +749,15 @@ void TInstallJournal::Watch(const platform::RegistryChange& change) {
   if ((change.kind == Kind::CreateKey && !exists) || (change.kind == Kind::DeleteTree && exists)) {
     SaveKey(change.root, change.path);
   } else if (change.kind == Kind::Value) {
-    // Each write, with what the value held and what it gets: a rollback then
-    // puts back only what still holds what the run wrote.
+    // Each write that changes the value, with what it held and what it gets:
+    // a rollback then puts back only what still holds what the run wrote.
+    const std::vector<std::string> held = ValueFields(
+                                       ReadValue(change.root, change.path, change.name)),
+                                   written = ValueFields(change.written);
+    if (held == written) return;
     JournalRecord record{kValue,
                          {std::to_string(static_cast<int>(change.root)), change.path, change.name}};
-    for (const std::vector<std::string>& typed :
-         {ValueFields(ReadValue(change.root, change.path, change.name)),
-          ValueFields(change.written)})
+    for (const std::vector<std::string>& typed : {held, written})
       record.fields.insert(record.fields.end(), typed.begin(), typed.end());
     Append(record);
   }
@@ -856,6 +858,35 @@ bool TInstallJournal::Unfinished(const std::string& path) {
   return !IsDone(records) && !AllUndone(records);
 }
 
+namespace {
+
+// Has what is left of a folder deleted when Windows next starts: files first,
+// then the folders, the deepest first. False when something cannot be.
+bool DeleteAtRestart(const std::string& folder) {
+  std::vector<std::string> folders{support::NormalizeDir(folder)}, pending = folders;
+  bool scheduled = true;
+  while (!pending.empty()) {
+    const std::string current = pending.back();
+    pending.pop_back();
+    std::vector<platform::DirEntry> entries;
+    platform::ListDirectory(current + "*.*", entries);
+    for (const platform::DirEntry& entry : entries) {
+      if (entry.name == "." || entry.name == "..") continue;
+      if (IsFolder(current + entry.name)) {
+        folders.push_back(current + entry.name + "\\");
+        pending.push_back(folders.back());
+      } else {
+        scheduled &= platform::DeleteAtRestart(current + entry.name);
+      }
+    }
+  }
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it)
+    scheduled &= platform::DeleteAtRestart(support::NormalizeDir(*it, false));
+  return scheduled;
+}
+
+}  // namespace
+
 bool TInstallJournal::CleanUpFile(const std::string& path) {
   const std::vector<JournalRecord> records = ReadJournal(path);
   JournalHeader header;
@@ -865,6 +896,12 @@ bool TInstallJournal::CleanUpFile(const std::string& path) {
     if (!support::DirExists(own)) continue;
     support::DeleteDirectory(own, "", true);
     if (!support::DirExists(own)) continue;
+    // What a running program holds (the setup program an uninstall runs from)
+    // goes when Windows next starts.
+    if (DeleteAtRestart(own)) {
+      support::SetupLog("Removed when Windows next starts: \"" + own + "\"");
+      continue;
+    }
     clean = false;
     support::SetupLog("Error: Not removed: \"" + own + "\" - the next setup removes it");
   }

@@ -53,6 +53,10 @@ std::string LongPathName(const std::string& path);
 // that folder here. Paths without a drive letter are left alone.
 void PrepareDrive(const std::string& path);
 bool RemoveDirectory(const std::string& path);  // empty directories only
+// Has a file, or an empty folder, deleted when Windows next starts (what a
+// running program holds cannot go before). The native build has no such
+// start: false.
+bool DeleteAtRestart(const std::string& path);
 // Gives a file or folder that was moved in the access list its folder gives
 // new entries, as if it had been created there (a folder passes it on to what
 // it holds). The native build has no access lists: true, nothing changes.

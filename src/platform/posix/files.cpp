@@ -247,6 +247,10 @@ bool DeleteFile(const std::string& path) {
   return unlink(native.c_str()) == 0;
 }
 
+bool DeleteAtRestart(const std::string&) {
+  return false;
+}
+
 bool CreateDirectory(const std::string& path) {
   if (!Allowed(posix::FileChange::Create, path)) return false;
   const std::string native = MapPath(path);

@@ -86,6 +86,10 @@ bool DeleteFile(const std::string& path) {
   return DeleteFileA(path.c_str()) != 0;
 }
 
+bool DeleteAtRestart(const std::string& path) {
+  return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
 bool CreateDirectory(const std::string& path) {
   return CreateDirectoryA(path.c_str(), nullptr) != 0;
 }
