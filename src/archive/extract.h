@@ -43,7 +43,7 @@ struct ExtractOptions {
   // Decoding threads: 0 = one per processor; 1 = everything on the calling thread. With more,
   // Threads - 1 workers decode entries ahead of the calling thread, which writes them in order
   // (and decodes a small entry itself when no worker has come to it yet); one more thread
-  // reads the archive.
+  // reads the archive. These threads are kept for later extractions (archive/thread_pool.h).
   unsigned Threads = 0;
   // Archive bytes consumed so far and the archive's size; called on the calling thread.
   std::function<void(uint64_t bytesDone, uint64_t bytesTotal)> Progress;

@@ -14,12 +14,13 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <future>
 #include <mutex>
 #include <system_error>
-#include <thread>
 
 #include "archive/entry_names.h"
 #include "archive/extract_internal.h"
+#include "archive/thread_pool.h"
 
 namespace archive::detail {
 namespace {
@@ -127,8 +128,9 @@ class ParallelSource : public EntrySource {
   // nothing has been read then.
   void Start(unsigned workers) {
     try {
-      for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { WorkerLoop(); });
-      threads_.emplace_back([this] { ReaderLoop(); });
+      for (unsigned i = 0; i < workers; ++i)
+        tasks_.push_back(RunOnPoolThread([this] { WorkerLoop(); }));
+      tasks_.push_back(RunOnPoolThread([this] { ReaderLoop(); }));
     } catch (...) {
       Stop();
       throw;
@@ -275,8 +277,8 @@ class ParallelSource : public EntrySource {
       stop_ = true;
     }
     for (Signal* s : {&reader_signal_, &jobs_, &input_, &budget_}) s->Variable().notify_all();
-    for (std::thread& t : threads_) t.join();
-    threads_.clear();
+    for (std::future<void>& task : tasks_) task.wait();
+    tasks_.clear();
   }
 
   // Under the lock: queues a job for the caller, and for the workers when it has data to
@@ -563,7 +565,7 @@ class ParallelSource : public EntrySource {
   std::string own_input_;  // its stored data
   std::string recycle_;    // the last piece written, to go back to the spares
   uint64_t consumed_ = 0;
-  std::vector<std::thread> threads_;
+  std::vector<std::future<void>> tasks_;  // the workers and the reader, on pool threads
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "archive/entry_names.h"
 #include "archive/extract.h"
 #include "archive/extract_fixture.h"
+#include "archive/thread_pool.h"
 #include "crypto/cast256.h"
 #include "platform/files.h"
 
@@ -166,6 +167,38 @@ TEST(ExtractParallelTest, SameFilesWhateverTheThreadCount) {
       EXPECT_TRUE(ReadTree(dest) == m.expected);
     }
   }
+}
+
+// A sanitizer keeps a record of every thread the process ever started, so a pipeline that
+// started its threads for each archive grew a long fuzz campaign without bound.
+TEST(ExtractParallelTest, LaterExtractionsStartNoThread) {
+  testing_support::ScratchDir scratch;
+  // Small entries and one longer than a read piece; the second archive fails at its second
+  // entry, with the rest still in flight.
+  const std::string paths[2] = {scratch.Path() + "good.ilds", scratch.Path() + "bad.ilds"};
+  for (int i = 0; i < 2; ++i) {
+    ArchiveBuilder b(3);
+    b.Add("first.txt", Text(3000, 1));
+    if (i == 1) b.AddRaw(archive::EntryHeader{"bad.txt", 0, 1, 0}, ArchiveBuilder::Stored("x", ""));
+    b.Add("big.bin", RandomBytes(1200000, 2));
+    for (unsigned k = 0; k < 20; ++k) b.Add(std::to_string(k) + ".txt", Text(3000, k));
+    ASSERT_TRUE(testing_support::WriteFile(paths[i], b.Bytes()));
+  }
+  const std::string dest = scratch.Path() + "out\\";
+  auto extractBoth = [&] {
+    for (int i = 0; i < 2; ++i) {
+      ExtractOptions options;
+      options.Threads = 4;
+      EXPECT_EQ(archive::Extract(paths[i], dest, options).Succeeded(), i == 0);
+      options.VerifyOnly = true;
+      EXPECT_EQ(archive::Extract(paths[i], "", options).Succeeded(), i == 0);
+      EXPECT_TRUE(archive::DeleteExtracted(dest));
+    }
+  };
+  extractBoth();
+  const size_t started = archive::PoolThreadsStarted();
+  for (int round = 0; round < 20; ++round) extractBoth();
+  EXPECT_EQ(archive::PoolThreadsStarted(), started);
 }
 
 using ExtractOrderTest = ExtractTest;
