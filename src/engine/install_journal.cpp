@@ -745,10 +745,11 @@ void TInstallJournal::Watch(const platform::RegistryChange& change) {
   using Kind = platform::RegistryChange::Kind;
   // Every write is told: one below a key the run made or deleted costs no reading.
   if (Saved(KeyName(change.root, change.path))) return;
-  const bool exists = platform::RegKeyExists(change.root, change.path);
-  if ((change.kind == Kind::CreateKey && !exists) || (change.kind == Kind::DeleteTree && exists)) {
-    SaveKey(change.root, change.path);
-  } else if (change.kind == Kind::Value) {
+  if (change.kind != Kind::Value) {
+    // Only a key that is made, or one that goes, changes as a whole.
+    if (platform::RegKeyExists(change.root, change.path) == (change.kind == Kind::DeleteTree))
+      SaveKey(change.root, change.path);
+  } else {
     // Each write that changes the value, with what it held and what it gets:
     // a rollback then puts back only what still holds what the run wrote.
     const std::vector<std::string> held = ValueFields(
@@ -927,7 +928,11 @@ RollbackResult TInstallJournal::RollBackFile(const std::string& path) {
     if (result.failed == 0) CleanUpFile(path);
     return result;
   }
-  if (understood && AllUndone(records)) return result;  // only its cleaning up is left
+  if (understood && AllUndone(records)) {
+    // Undone by an earlier setup that could not delete the run's folders.
+    CleanUpFile(path);
+    return result;
+  }
   result.refused = text.empty() ? "" : Misfit(records, header);
   if (text.empty() || !result.refused.empty()) {
     if (text.empty()) {

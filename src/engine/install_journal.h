@@ -164,7 +164,8 @@ class TInstallJournal {
   // the machine (another format, its installation folder gone or not the one
   // it changed, another version registered since) is renamed aside and
   // nothing is undone. After a rollback the run's folders and the journal stay
-  // for CleanUpFile: the caller starts the modules first.
+  // for CleanUpFile: the caller starts the modules first. A journal undone
+  // whole by an earlier setup is only cleaned up.
   static RollbackResult RollBackFile(const std::string& path);
   // After a complete rollback: deletes the run's staging and backup folders
   // and the journal; see CleanUp.

@@ -70,8 +70,7 @@ bool RecoverInterruptedRun(setup::TSetupState& state, ui::UserInterface& ui) {
   if (!TInstallJournal::Unfinished(journal.Path())) {
     // Finished, rolled back or torn before its first note: what is left of it
     // is finished or goes.
-    const RollbackResult left = TInstallJournal::RollBackFile(journal.Path());
-    if (left.found && left.failed == 0) TInstallJournal::CleanUpFile(journal.Path());
+    TInstallJournal::RollBackFile(journal.Path());
     return true;
   }
   const std::vector<JournalRecord> records = ReadJournal(journal.Path());
