@@ -12,6 +12,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/folder_handle.h"
 #include "platform/posix/windows_names.h"
 
 namespace platform {
@@ -386,6 +387,46 @@ bool SetCurrentDirectory(const std::string& path) {
   for (const auto& part : Components(path)) joined += (joined.empty() ? "" : "\\") + part;
   current = joined;
   return true;
+}
+
+// A held folder: the tree in memory has no links, so its path is all it needs.
+bool FolderHandle::Open(const std::string& path) {
+  Close();
+  const uint32_t attributes = path.empty() ? kInvalidAttributes : GetFileAttributes(path);
+  if (attributes == kInvalidAttributes || !(attributes & kAttrDirectory)) return false;
+  handle_ = 0;
+  path_ = path.back() == '\\' || path.back() == '/' ? path : path + "\\";
+  return true;
+}
+
+bool FolderHandle::OpenChild(const std::string& name, FolderHandle& child) const {
+  child.Close();
+  return IsOpen() && !name.empty() && name.find_first_of("\\/") == std::string::npos &&
+         name != "." && name != ".." && child.Open(path_ + name);
+}
+
+void FolderHandle::Close() {
+  handle_ = -1;
+}
+
+bool FolderHandle::IsOpen() const {
+  return handle_ >= 0;
+}
+
+bool FolderHandle::List(std::vector<DirEntry>& entries, const std::string& mask) const {
+  std::vector<DirEntry> all;
+  entries.clear();
+  if (!IsOpen() || !ListDirectory(path_ + mask, all)) return false;
+  for (DirEntry& entry : all)
+    if (entry.name != "." && entry.name != "..") entries.push_back(std::move(entry));
+  return true;
+}
+
+bool FolderHandle::Remove(const std::string& name) const {
+  if (!IsOpen() || name.empty() || name.find_first_of("\\/") != std::string::npos) return false;
+  const uint32_t attributes = GetFileAttributes(path_ + name);
+  if (attributes == kInvalidAttributes) return false;
+  return (attributes & kAttrDirectory) ? RemoveDirectory(path_ + name) : DeleteFile(path_ + name);
 }
 
 }  // namespace platform

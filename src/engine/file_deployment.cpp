@@ -9,6 +9,7 @@
 #include "engine/antivirus_setup.h"
 #include "engine/folder_swap.h"
 #include "platform/files.h"
+#include "platform/folder_handle.h"
 #include "platform/library.h"
 #include "platform/system.h"
 #include "product/messages.h"
@@ -142,6 +143,7 @@ Outcome TFileDeployment::MoveTree(const std::string& sourceRoot, const std::stri
                                   const std::string& targetRoot) {
   // A folder the installation has is swapped for the staged one in a few
   // renames when it can be; otherwise each file moves over its namesake.
+  SetAsideLink(targetRoot + sub);
   if (support::DirExists(targetRoot + sub) && support::DirExists(sourceRoot + sub)) {
     bool swapped = false;
     ORVIK_TRY(swap_.Swap(sourceRoot + sub, targetRoot + sub, swapped));
@@ -153,15 +155,17 @@ Outcome TFileDeployment::MoveTree(const std::string& sourceRoot, const std::stri
   while (!pending.empty()) {
     std::string folder = pending.back();
     pending.pop_back();
-    // A folder the installation does not have yet arrives whole, in one rename.
     const std::string target = targetRoot + folder;
+    SetAsideLink(target);
+    // A folder the installation does not have yet arrives whole, in one rename.
     if (!support::DirExists(target) && MoveFolder(sourceRoot + folder, target)) continue;
+    // Held while its files move out of it.
+    platform::FolderHandle source;
     std::vector<platform::DirEntry> entries;
-    if (!platform::ListDirectory(sourceRoot + folder + "*.*", entries)) continue;
+    if (!source.Open(sourceRoot + folder) || !source.List(entries)) continue;
     std::vector<std::string> subfolders;
     bool made = false;
     for (const platform::DirEntry& entry : entries) {
-      if (entry.name == "." || entry.name == "..") continue;
       // A link or junction could lead anywhere on the machine: it moves as
       // an entry of its own, never followed.
       if ((entry.attributes & platform::kAttrDirectory) &&
@@ -198,6 +202,18 @@ bool TFileDeployment::MoveFolder(const std::string& source, const std::string& t
     return false;
   platform::InheritAccess(support::NormalizeDir(target, false));
   return true;
+}
+
+void TFileDeployment::SetAsideLink(const std::string& folder) {
+  const std::string bare = support::NormalizeDir(folder, false);
+  const uint32_t attributes = platform::GetFileAttributes(bare);
+  if (attributes == platform::kInvalidAttributes || !(attributes & platform::kAttrReparsePoint))
+    return;
+  support::SetupLog("\"" + bare + "\" is a link, not a folder of the installation: set aside");
+  journal_.Removing(bare);  // moved aside as the link itself
+  if (platform::GetFileAttributes(bare) != platform::kInvalidAttributes)
+    (attributes & platform::kAttrDirectory) ? platform::RemoveDirectory(bare)
+                                            : platform::DeleteFile(bare);
 }
 
 void TFileDeployment::MakeFolder(const std::string& folder) {

@@ -101,6 +101,9 @@ class TFileDeployment {
   bool MoveFolder(const std::string& source, const std::string& target);
   // Creates a folder the installation lacks, noted in the journal.
   void MakeFolder(const std::string& folder);
+  // A link where the installation has a folder leads out of it: the link goes
+  // aside (noted, so a rollback puts it back) and is never walked.
+  void SetAsideLink(const std::string& folder);
   // Before an archive is unpacked straight into destination: each file it will
   // write over is moved aside, each it adds is noted.
   void JournalArchive(const std::string& archive, const std::string& destination, bool overwrite,

@@ -2,6 +2,7 @@
 
 #include <unordered_map>
 
+#include "platform/folder_handle.h"
 #include "support/file_utils.h"
 #include "support/text_fields.h"
 
@@ -14,12 +15,11 @@ bool IsFolder(uint32_t attributes) {
   return (attributes & platform::kAttrDirectory) && !(attributes & platform::kAttrReparsePoint);
 }
 
+// Nothing when the folder is a link, or lies below one.
 std::vector<platform::DirEntry> List(const std::string& folder) {
-  std::vector<platform::DirEntry> entries, kept;
-  platform::ListDirectory(folder + "*.*", entries);
-  for (platform::DirEntry& entry : entries)
-    if (entry.name != "." && entry.name != "..") kept.push_back(std::move(entry));
-  return kept;
+  std::vector<platform::DirEntry> entries;
+  platform::ListFolder(folder, entries);
+  return entries;
 }
 
 }  // namespace

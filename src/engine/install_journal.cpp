@@ -8,6 +8,7 @@
 
 #include "archive/crc32.h"
 #include "platform/clock.h"
+#include "platform/folder_handle.h"
 #include "platform/services.h"
 #include "platform/system.h"
 #include "product/product.h"
@@ -115,10 +116,14 @@ std::string Parent(const std::string& path) {
 bool RemovePath(const std::string& path) {
   const std::string bare = support::NormalizeDir(path, false);
   if (!Exists(bare)) return true;
+  const uint32_t attributes = platform::GetFileAttributes(bare);
   if (IsFolder(bare)) {
     support::DeleteDirectory(bare + "\\", "", true);
+  } else if (attributes & platform::kAttrDirectory) {
+    platform::RemoveDirectory(bare);  // a link to a folder: the link alone
   } else {
-    platform::SetFileAttributes(bare, platform::kAttrNormal);
+    if (!(attributes & platform::kAttrReparsePoint))
+      platform::SetFileAttributes(bare, platform::kAttrNormal);
     platform::DeleteFile(bare);
   }
   return !Exists(bare);
@@ -130,6 +135,25 @@ bool Rename(const std::string& from, const std::string& to) {
   return platform::MoveFile(support::NormalizeDir(from, false), target);
 }
 
+// Copies what a held folder holds into target. A link is not copied: what it
+// points to is not the folder's.
+bool CopyFolder(const platform::FolderHandle& folder, const std::string& target) {
+  if (!support::CreateDirectoryPath(target)) return false;
+  std::vector<platform::DirEntry> entries;
+  if (!folder.List(entries)) return false;
+  bool copied = true;
+  for (const platform::DirEntry& entry : entries) {
+    if (entry.attributes & platform::kAttrReparsePoint) continue;
+    const std::string to = target + "\\" + entry.name;
+    platform::FolderHandle child;
+    if (entry.attributes & platform::kAttrDirectory)
+      copied &= folder.OpenChild(entry.name, child) && CopyFolder(child, to);
+    else
+      copied &= platform::CopyFile(folder.Path() + entry.name, to, false);
+  }
+  return copied;
+}
+
 // Copies a file or a folder with everything in it.
 bool CopyPath(const std::string& from, const std::string& to) {
   const std::string source = support::NormalizeDir(from, false),
@@ -138,14 +162,8 @@ bool CopyPath(const std::string& from, const std::string& to) {
     support::CreateDirectoryPath(Parent(target));
     return platform::CopyFile(source, target, false);
   }
-  if (!support::CreateDirectoryPath(target)) return false;
-  std::vector<platform::DirEntry> entries;
-  platform::ListDirectory(source + "\\*.*", entries);
-  bool copied = true;
-  for (const platform::DirEntry& entry : entries)
-    if (entry.name != "." && entry.name != "..")
-      copied &= CopyPath(source + "\\" + entry.name, target + "\\" + entry.name);
-  return copied;
+  platform::FolderHandle folder;
+  return folder.Open(source) && CopyFolder(folder, target);
 }
 
 // A copy of a file or a folder at to, whole or not at all: made under a
@@ -441,10 +459,12 @@ bool MergeReplaced(const std::string& aside, const std::string& target,
   while (!pending.empty()) {
     const auto [from, to] = pending.back();
     pending.pop_back();
+    // Both held while the entries move: a link, or one planted in the place
+    // of either, is neither merged from nor into.
+    platform::FolderHandle source, successor;
     std::vector<platform::DirEntry> entries;
-    platform::ListDirectory(from + "*.*", entries);
+    if (!source.Open(from) || !successor.Open(to) || !source.List(entries)) continue;
     for (const platform::DirEntry& entry : entries) {
-      if (entry.name == "." || entry.name == "..") continue;
       const uint32_t there = platform::GetFileAttributes(to + entry.name);
       const bool folder = (entry.attributes & platform::kAttrDirectory) &&
                           !(entry.attributes & platform::kAttrReparsePoint);
@@ -870,10 +890,10 @@ bool DeleteAtRestart(const std::string& folder) {
     const std::string current = pending.back();
     pending.pop_back();
     std::vector<platform::DirEntry> entries;
-    platform::ListDirectory(current + "*.*", entries);
+    platform::ListFolder(current, entries);
     for (const platform::DirEntry& entry : entries) {
-      if (entry.name == "." || entry.name == "..") continue;
-      if (IsFolder(current + entry.name)) {
+      if ((entry.attributes & platform::kAttrDirectory) &&
+          !(entry.attributes & platform::kAttrReparsePoint)) {
         folders.push_back(current + entry.name + "\\");
         pending.push_back(folders.back());
       } else {

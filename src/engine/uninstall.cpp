@@ -8,6 +8,7 @@
 #include "engine/system_registration.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/folder_handle.h"
 #include "platform/registry.h"
 #include "product/destination.h"
 #include "product/messages.h"
@@ -41,36 +42,40 @@ bool Exists(const std::string& path) {
   return platform::FileExists(path) || platform::DirectoryExists(path);
 }
 
-// Deletes what is below folder except the kept paths, adding what could not go
-// to stayed; true when the folder itself could go.
-bool DeleteBelow(const std::string& root, const std::string& folder,
-                 const std::vector<std::string>& kept, std::vector<std::string>& stayed) {
+// Deletes what is in dir (root + folder) except the kept paths, adding what
+// could not go to stayed; true when nothing is left in it. Subfolders are
+// entered through dir's handle: one that is a link goes as the link.
+bool EmptyFolder(const platform::FolderHandle& dir, const std::string& root,
+                 const std::string& folder, const std::vector<std::string>& kept,
+                 std::vector<std::string>& stayed) {
   std::vector<platform::DirEntry> entries;
-  platform::ListDirectory(root + folder + "*.*", entries);
+  dir.List(entries);
   bool empty = true;
   for (const platform::DirEntry& e : entries) {
-    if (e.name == "." || e.name == "..") continue;
     const std::string path = folder + e.name;
     if (IsKept(path, kept)) {
       empty = false;
-    } else if ((e.attributes & platform::kAttrDirectory) &&
-               !(e.attributes & platform::kAttrReparsePoint)) {
-      empty = DeleteBelow(root, path + "\\", kept, stayed) && empty;
-    } else {
-      platform::SetFileAttributes(root + path, platform::kAttrNormal);
-      bool gone = (e.attributes & platform::kAttrDirectory)
-                      ? platform::RemoveDirectory(root + path)  // a link: only the link goes
-                      : platform::DeleteFile(root + path);
-      if (!gone && Exists(root + path)) {
-        stayed.push_back(root + path);
+      continue;
+    }
+    platform::FolderHandle child;
+    if ((e.attributes & platform::kAttrDirectory) &&
+        !(e.attributes & platform::kAttrReparsePoint) && dir.OpenChild(e.name, child)) {
+      const bool emptied = EmptyFolder(child, root, path + "\\", kept, stayed);
+      child.Close();
+      if (!emptied) {
         empty = false;
+        continue;
       }
+    } else if ((e.attributes & platform::kAttrReadOnly) &&
+               !(e.attributes & platform::kAttrReparsePoint)) {
+      platform::SetFileAttributes(root + path, platform::kAttrNormal);
+    }
+    if (!dir.Remove(e.name) && Exists(root + path)) {
+      stayed.push_back(root + path);
+      empty = false;
     }
   }
-  if (!empty) return false;
-  if (platform::RemoveDirectory(root + folder)) return true;
-  stayed.push_back(root + folder);
-  return false;
+  return empty;
 }
 
 }  // namespace
@@ -80,7 +85,18 @@ std::vector<std::string> DeleteFolderKeeping(const std::string& installDir,
                                              std::initializer_list<const char*> kept) {
   std::vector<std::string> keep, stayed;
   for (const char* k : kept) keep.push_back(support::LowerCase(k));
-  if (platform::DirectoryExists(installDir + folder)) DeleteBelow(installDir, folder, keep, stayed);
+  const std::string path = installDir + folder;
+  const uint32_t attributes = platform::GetFileAttributes(support::NormalizeDir(path, false));
+  if (attributes == platform::kInvalidAttributes || !(attributes & platform::kAttrDirectory))
+    return stayed;
+  // A program folder that is a link goes as the link; what it points to is
+  // not the installation's.
+  platform::FolderHandle top;
+  if (!(attributes & platform::kAttrReparsePoint) && top.Open(path) &&
+      !EmptyFolder(top, installDir, folder, keep, stayed))
+    return stayed;
+  top.Close();
+  if (!platform::RemoveDirectory(support::NormalizeDir(path, false))) stayed.push_back(path);
   return stayed;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/datetime.h"
 #include "platform/files.h"
+#include "platform/folder_handle.h"
 #include "support/short_string.h"
 #include "support/text_fields.h"
 
@@ -164,41 +165,47 @@ bool DeleteDirectory(const std::string& path, const std::string& mask, bool recu
     return platform::RemoveDirectory(bare);
 
   // Depth-first with an explicit stack: a deep tree must not exhaust the stack.
+  // Each folder is entered through its parent's handle, so a subfolder swapped
+  // for a link after the listing is removed as the link, never walked.
   struct Frame {
-    std::string dir;
-    std::vector<std::string> subdirs;
+    platform::FolderHandle folder;
+    std::vector<std::string> subfolders;
     std::size_t next = 0;
-    bool listed = false;
   };
-  std::vector<Frame> stack;
-  stack.push_back(Frame{top, {}, 0, false});
+  const auto fill = [&](Frame& frame) {
+    std::vector<platform::DirEntry> entries;
+    frame.folder.List(entries, pattern);
+    for (const auto& entry : entries) {
+      if (!(entry.attributes & platform::kAttrDirectory))
+        frame.folder.Remove(entry.name);
+      else if (!recursive)
+        continue;
+      else if (entry.attributes & platform::kAttrReparsePoint)
+        frame.folder.Remove(entry.name);  // the link only, never its target
+      else
+        frame.subfolders.push_back(entry.name);
+    }
+  };
+  std::vector<Frame> stack(1);
+  if (!stack[0].folder.Open(top)) return false;
+  fill(stack[0]);
   for (;;) {
     Frame& frame = stack.back();
-    if (!frame.listed) {
-      frame.listed = true;
-      std::vector<platform::DirEntry> entries;
-      platform::ListDirectory(frame.dir + pattern, entries);
-      for (const auto& entry : entries) {
-        if (entry.name == "." || entry.name == "..") continue;
-        const std::string full = frame.dir + entry.name;
-        if (!(entry.attributes & platform::kAttrDirectory)) {
-          platform::DeleteFile(full);
-        } else if (recursive) {
-          if (entry.attributes & platform::kAttrReparsePoint)
-            platform::RemoveDirectory(full);  // the link only, never its target
-          else
-            frame.subdirs.push_back(full + "\\");
-        }
+    if (frame.next < frame.subfolders.size()) {
+      const std::string& name = frame.subfolders[frame.next++];
+      Frame child;
+      if (!frame.folder.OpenChild(name, child.folder)) {
+        frame.folder.Remove(name);  // a link now, or gone
+        continue;
       }
-    }
-    if (frame.next < frame.subdirs.size()) {
-      std::string child = frame.subdirs[frame.next++];
-      stack.push_back(Frame{std::move(child), {}, 0, false});
+      fill(child);
+      stack.push_back(std::move(child));
       continue;
     }
-    bool removed = platform::RemoveDirectory(frame.dir);
-    stack.pop_back();
-    if (stack.empty()) return removed;
+    const std::string name = NameOfPath(NormalizeDir(frame.folder.Path(), false));
+    stack.pop_back();  // closes the folder, which can only then be removed
+    if (stack.empty()) return platform::RemoveDirectory(top);
+    stack.back().folder.Remove(name);
   }
 }
 

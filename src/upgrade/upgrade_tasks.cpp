@@ -7,6 +7,7 @@
 
 #include "net/http_client.h"
 #include "platform/files.h"
+#include "platform/folder_handle.h"
 #include "product/module_notification.h"
 #include "product/server_modules.h"
 #include "serverconfig/scramble.h"
@@ -45,16 +46,21 @@ std::string WithoutBackslash(std::string path) {
   return path;
 }
 
+bool IsPlainFolder(uint32_t attributes) {
+  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory) &&
+         !(attributes & platform::kAttrReparsePoint);
+}
+
 void MoveEntries(const std::string& from, const std::string& to, int depth) {
+  // Held while its entries move; a link in either place is never walked.
+  platform::FolderHandle held;
   std::vector<platform::DirEntry> entries;
-  if (!platform::ListDirectory(from + "\\*", entries)) return;
+  if (!held.Open(from) || !held.List(entries)) return;
   for (const platform::DirEntry& entry : entries) {
-    if (entry.name == "." || entry.name == "..") continue;
     const std::string source = from + "\\" + entry.name, target = to + "\\" + entry.name;
     if (platform::MoveFile(source, target)) continue;
-    const bool folders = (entry.attributes & platform::kAttrDirectory) != 0 &&
-                         (entry.attributes & platform::kAttrReparsePoint) == 0 &&
-                         platform::DirectoryExists(target);
+    const bool folders =
+        IsPlainFolder(entry.attributes) && IsPlainFolder(platform::GetFileAttributes(target));
     if (folders && depth < kMaxFolderDepth) {
       MoveEntries(source, target, depth + 1);
       platform::RemoveDirectory(source);

@@ -13,6 +13,7 @@
 #ifndef _WIN32
 #include "simulator/simulator.h"
 #endif
+#include "common/directory_link.h"
 #include "common/scratch_dir.h"
 #include "common/testbed.h"
 #include "platform/files.h"
@@ -163,6 +164,24 @@ TEST_F(FileDeploymentTest, AnUpgradeKeepsWhatTheInstallationOwns) {
   // Moved into a folder the installation has: its other files stay.
   EXPECT_EQ(Installed("doc\\manual.chm"), "manual");
   EXPECT_EQ(Installed("doc\\notes.txt"), "the administrator's");
+}
+
+// doc\ swapped for a link to another folder: the link goes, the package's
+// folder takes its place, and nothing moves in from, or out of, the folder it
+// pointed to.
+TEST_F(FileDeploymentTest, AProgramFolderThatIsALinkIsSetAsideNotWalked) {
+  const std::string outside = scratch_.Path() + "Documents\\";
+  Write(outside, {{"secret.txt", "the administrator's"}, {"manual.chm", "theirs"}});
+  ASSERT_TRUE(support::CreateDirectoryPath(state_.InstallDir));
+  if (!testing_support::MakeDirectoryLink(state_.InstallDir + "doc", outside))
+    GTEST_SKIP() << "no directory links here";
+  EXPECT_EQ(Deploy(ui_), engine::Outcome::Done);
+  EXPECT_EQ(ReadFile(outside + "secret.txt"), "the administrator's");
+  EXPECT_EQ(ReadFile(outside + "manual.chm"), "theirs");
+  EXPECT_FALSE(platform::GetFileAttributes(state_.InstallDir + "doc") &
+               platform::kAttrReparsePoint);
+  EXPECT_EQ(Installed("doc\\manual.chm"), "manual");
+  EXPECT_FALSE(platform::FileExists(state_.InstallDir + "doc\\secret.txt"));
 }
 
 TEST_F(FileDeploymentTest, ACopyErrorAsksRetryOrCancel) {

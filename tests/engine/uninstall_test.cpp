@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "common/directory_link.h"
 #include "common/scratch_dir.h"
 #include "common/testbed.h"
 #include "engine/antivirus_setup.h"
@@ -124,6 +127,29 @@ TEST_F(UninstallTest, RemovesProgramsServicesAndShortcutsAndKeepsTheData) {
                                      "\\Software\\Kestrun\\Orvik Mail Server"));
   ASSERT_EQ(ui_.Boxes().size(), 1u);
   EXPECT_EQ(ui_.Boxes()[0].text, setup::cCompleteRemove);
+}
+
+// A program folder that an ordinary user made a link goes as the link: what it
+// points to is not the installation's, whichever removal meets it.
+TEST_F(UninstallTest, AProgramFolderThatIsALinkGoesAsTheLink) {
+  const std::string outside = root_ + "Outside\\";
+  ASSERT_TRUE(support::CreateDirectoryPath(outside + "deep"));
+  ASSERT_TRUE(WriteFile(outside + "precious.txt", "p") &&
+              WriteFile(outside + "deep\\more.txt", "m"));
+  const struct {
+    const char* folder;
+    std::function<std::vector<std::string>()> remove;
+  } cases[] = {{"doc", [&] { return engine::DeleteFolderKeeping(dir_, "doc\\"); }},
+               {"spam", [&] { return engine::RemoveAntispam(dir_); }}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    ASSERT_TRUE(support::DeleteDirectory(dir_ + c.folder));
+    ASSERT_TRUE(testing_support::MakeDirectoryLink(dir_ + c.folder, outside));
+    EXPECT_TRUE(c.remove().empty());
+    EXPECT_EQ(platform::GetFileAttributes(dir_ + c.folder), platform::kInvalidAttributes);
+    EXPECT_EQ(ReadFile(outside + "precious.txt"), "p");
+    EXPECT_EQ(ReadFile(outside + "deep\\more.txt"), "m");
+  }
 }
 
 TEST_F(UninstallTest, AnotherFolderRemovesNothing) {

@@ -182,6 +182,35 @@ TEST(DeleteDirectoryTest, LinkIsRemovedNotFollowed) {
   EXPECT_EQ(ReadFile(outside + "\\keep.txt"), "precious");
 }
 
+#ifndef _WIN32
+// A subfolder swapped for a link after its folder was listed, before it is
+// entered (here at the first deletion in the folder): the link goes, what it
+// points to stays whole.
+TEST(DeleteDirectoryTest, ASubfolderSwappedForALinkAfterTheListingIsNotWalked) {
+  ScratchDir dir;
+  const std::string outside = dir.Path() + "outside", top = dir.Path() + "top\\";
+  ASSERT_TRUE(CreateDirectoryPath(outside) && WriteFile(outside + "\\keep.txt", "precious"));
+  ASSERT_TRUE(CreateDirectoryPath(top + "sub") && WriteFile(top + "a.txt", "x") &&
+              WriteFile(top + "sub\\b.txt", "x"));
+  bool swapped = false;
+  platform::posix::SetFileFault(
+      [&](platform::posix::FileChange, const std::string&, const std::string&) {
+        if (!swapped) {
+          swapped = true;
+          std::filesystem::rename(platform::posix::MapPath(top + "sub"),
+                                  platform::posix::MapPath(dir.Path() + "moved"));
+          testing_support::MakeDirectoryLink(top + "sub", outside);
+        }
+        return 0;
+      });
+  EXPECT_TRUE(DeleteDirectory(top, "", true));
+  platform::posix::SetFileFault(nullptr);
+  ASSERT_TRUE(swapped);
+  EXPECT_FALSE(DirExists(top));
+  EXPECT_EQ(ReadFile(outside + "\\keep.txt"), "precious");
+}
+#endif
+
 TEST(FileInfoTest, SizesAndMasks) {
   ScratchDir dir;
   ASSERT_TRUE(WriteFile(dir.Path() + "data.bin", std::string(1234, 'z')));

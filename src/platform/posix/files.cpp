@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "platform/datetime.h"
+#include "platform/posix/file_layer.h"
 #include "platform/posix/path_changes.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/tm_fields.h"
@@ -128,6 +129,14 @@ bool CopyContents(int in, int out) {
 
 void posix::SetFileFault(FileFault fault) {
   Fault() = std::move(fault);
+}
+
+bool posix::ChangeAllowed(FileChange change, const std::string& path, const std::string& target) {
+  return Allowed(change, path, target);
+}
+
+double posix::OleDateOf(const struct timespec& t) {
+  return ToOleDate(t);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
