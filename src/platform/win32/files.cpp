@@ -309,6 +309,13 @@ bool IsRemoteDrive(const std::string& path) {
   return GetDriveTypeA(root.c_str()) == DRIVE_REMOTE;
 }
 
+std::string DriveDevice(char letter) {
+  const char drive[] = {letter, ':', 0};
+  char target[1024];
+  // The first of the names the device has is the one in use.
+  return QueryDosDeviceA(drive, target, sizeof target) ? std::string(target) : "";
+}
+
 int64_t FreeDiskSpace(const std::string& folder) {
   ULARGE_INTEGER available;
   if (!GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr)) return -1;
