@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "support/advanced_registry.h"
+#include "support/file_utils.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -137,7 +138,7 @@ TEST_F(DestinationTest, SharedFoldersThemselvesAreRefused) {
 TEST_F(DestinationTest, WhatExistsOfTheFolderIsJudgedAsItIs) {
   testing_support::ScratchDir dir;
   const std::string real = dir.Path() + "real";
-  ASSERT_TRUE(platform::CreateDirectory(real));
+  ASSERT_TRUE(support::CreateDirectoryPath(real + "\\"));
   ExpectFaults({{real + "\\Orvik\\", DestinationFault::None}});
   if (!testing_support::MakeDirectoryLink(dir.Path() + "link", real))
     GTEST_SKIP() << "no directory links here";
@@ -158,7 +159,7 @@ TEST_F(DestinationTest, WhatExistsOfTheFolderIsJudgedAsItIs) {
 // share is a network drive.
 TEST_F(DestinationTest, ASubstDriveIsJudgedAsTheFolderItStandsFor) {
   testing_support::ScratchDir dir;
-  ASSERT_TRUE(platform::CreateDirectory(dir.Path() + "Data"));
+  ASSERT_TRUE(support::CreateDirectoryPath(dir.Path() + "Data\\"));
   ASSERT_TRUE(simulator::SetSubstDrive('S', "C:\\Windows\\System32"));
   ASSERT_TRUE(simulator::SetSubstDrive('T', "S:\\drivers"));
   ASSERT_TRUE(simulator::SetSubstDrive('Q', dir.Path() + "Data"));
