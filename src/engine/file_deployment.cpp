@@ -155,7 +155,7 @@ Outcome TFileDeployment::ProtectInstallDir(bool existed, std::vector<std::string
   }
   if (existed)
     for (const platform::AccessEntry& entry : platform::UserWritableEntries(before))
-      lines.push_back("Access removed from \"" + dir + "\": " + SidName(entry.Sid) + " could " +
+      lines.push_back("Access removed from \"" + dir + "\": " + SidName(entry.Sid) + " had " +
                       WriteRights(entry.Rights));
   lines.push_back(
       "Installation folder protected: owner Administrators, SYSTEM and "
