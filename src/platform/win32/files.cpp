@@ -95,7 +95,8 @@ bool CreateDirectory(const std::string& path) {
 }
 
 // An empty access list that is not protected: the system fills in what the
-// folder above passes on, and passes it on further below a folder.
+// folder above passes on, and passes it on further below a folder. In the
+// protected installation folder that is its own list, inherited.
 bool InheritAccess(const std::string& path) {
   ACL empty;
   if (!InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return false;
