@@ -11,7 +11,9 @@
 #include "platform/files.h"
 #include "platform/folder_handle.h"
 #include "platform/library.h"
+#include "platform/security.h"
 #include "platform/system.h"
+#include "product/destination.h"
 #include "product/messages.h"
 #include "product/product.h"
 #include "registration/odbc_data_sources.h"
@@ -40,6 +42,35 @@ constexpr const char* kMovedInto[] = {"doc\\",      "modules\\",  "html\\",   "w
 // that each goes into.
 constexpr std::pair<const char*, const char*> kStagedArchives[] = {
     {setup::kPackageArchive, ""}, {"setupweb.dat", "webmail\\"}, {"setupav.dat", "avast\\"}};
+
+// Who an access list entry is for, as the log names it.
+std::string SidName(const std::string& sid) {
+  static const std::pair<const char*, const char*> names[] = {
+      {platform::kSidEveryone, "Everyone"},
+      {platform::kSidAuthenticatedUsers, "Authenticated Users"},
+      {platform::kSidUsers, "Users"},
+      {platform::kSidCreatorOwner, "Creator Owner"}};
+  for (const auto& [known, name] : names)
+    if (sid == known) return name;
+  return sid;
+}
+
+// What an entry let its holder do that only administrators may.
+std::string WriteRights(uint32_t rights) {
+  if ((rights & platform::kRightGenericAll) ||
+      (rights & platform::kRightFullControl) == platform::kRightFullControl)
+    return "full control";
+  static const std::pair<uint32_t, const char*> words[] = {
+      {platform::kRightWriteData | platform::kRightGenericWrite, "write"},
+      {platform::kRightAppendData, "append"},
+      {platform::kRightDelete | platform::kRightDeleteChild, "delete"},
+      {platform::kRightWriteDac, "change permissions"},
+      {platform::kRightWriteOwner, "take ownership"}};
+  std::string text;
+  for (const auto& [bits, word] : words)
+    if (rights & bits) text += (text.empty() ? "" : ", ") + std::string(word);
+  return text;
+}
 
 void EnsureDataSource(const registration::AccessDataSource& source, const std::string& installDir) {
   if (!registration::DataSourceExists(source.name))
@@ -82,6 +113,55 @@ Outcome TFileDeployment::EnsureInstallDir() {
   ui_.MessageBox(text, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
   support::SetupLog("Error: Setup aborted - " + text + "\r\n");
   return Outcome::Fatal;
+}
+
+Outcome TFileDeployment::ProtectInstallDir(bool existed, std::vector<std::string>& lines) {
+  const std::string& dir = state_.InstallDir;
+  bool network = false;
+  const std::string expected = setup::ComparableFolder(setup::ResolveSubstDrive(dir, network));
+  std::string reached;
+  platform::FolderSecurity before;
+  const platform::SecureResult result = platform::SetFolderSecurity(
+      dir, platform::ProtectedFolderSecurity(),
+      [&](const std::string& finalPath, const platform::FolderSecurity& current) {
+        reached = finalPath;
+        before = current;
+        return !network && setup::ComparableFolder(finalPath) == expected &&
+               platform::IsAdministratorOwner(current.Owner);
+      });
+  const uint32_t error = platform::LastError();
+  std::string text;
+  switch (result) {
+    case platform::SecureResult::Done:
+      break;
+    case platform::SecureResult::Link:
+      text = setup::DestinationRefusal(dir, setup::DestinationFault::Link);
+      break;
+    case platform::SecureResult::Refused:
+      // Checked before; what differs now was changed while setup ran.
+      text = platform::IsAdministratorOwner(before.Owner)
+                 ? "The installation folder " + dir + " now leads to " + reached +
+                       ".\r\nNothing was installed."
+                 : setup::DestinationRefusal(dir, setup::DestinationFault::UserOwned);
+      break;
+    case platform::SecureResult::Failed:
+      text = "Setup cannot protect the installation folder " + dir + ": " +
+             platform::SystemErrorText(error);
+      break;
+  }
+  if (!text.empty()) {
+    ui_.MessageBox(text, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
+    support::SetupLog("Error: Setup aborted - " + text + "\r\n");
+    return Outcome::Fatal;
+  }
+  if (existed)
+    for (const platform::AccessEntry& entry : platform::UserWritableEntries(before))
+      lines.push_back("Access removed from \"" + dir + "\": " + SidName(entry.Sid) + " had " +
+                      WriteRights(entry.Rights));
+  lines.push_back(
+      "Installation folder protected: owner Administrators, SYSTEM and "
+      "Administrators full control, Users read and execute");
+  return Outcome::Done;
 }
 
 Outcome TFileDeployment::Place(const std::string& name, const std::string& target,

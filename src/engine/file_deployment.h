@@ -65,6 +65,12 @@ class TFileDeployment {
 
   // The steps, for the install run and the tests.
   Outcome EnsureInstallDir();
+  // Makes the installation folder the Administrators' with the protected
+  // access list, which everything below it takes, through the folder as
+  // opened and only when that is still the folder asked for and no user's.
+  // Adds what it changed to lines, for the log: each grant it took away from
+  // a folder that existed, then the list it set.
+  Outcome ProtectInstallDir(bool existed, std::vector<std::string>& lines);
   // Copies sourceDir + name to targetDir + name, replacing a read-only target;
   // on failure asks Retry or Cancel.
   Outcome CopyOneFile(const std::string& name, const std::string& sourceDir,

@@ -125,6 +125,12 @@ Outcome TInstallRun::Verify() {
   if (fault != setup::DestinationFault::None) {
     return Refuse(setup::DestinationRefusal(dir, fault));
   }
+  // Protected before anything, the log included, is written into it.
+  const bool existed = support::DirExists(dir);
+  accessLines_.clear();
+  Outcome made = deployment_.EnsureInstallDir();
+  if (made == Outcome::Done) made = deployment_.ProtectInstallDir(existed, accessLines_);
+  if (made != Outcome::Done) return made;
   support::InitLog(dir + setup::kSetupLogFile, nullptr, support::lfTimeStamp, 4);
 
   int64_t unpacked = 0;
@@ -207,6 +213,7 @@ Outcome TInstallRun::Steps() {
   const std::string& dir = state_.InstallDir;
   support::SetupLog(std::string("Started \"") + kProductName + "\" " + setup::kProductVersion +
                     " \"" + dir + "\"");
+  for (const std::string& line : accessLines_) support::SetupLog(line);
   Outcome staged = Stage();
   if (staged != Outcome::Done) return Abort(staged);
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/file_deployment.h"
 #include "engine/install_journal.h"
@@ -74,6 +75,7 @@ class TInstallRun {
   std::string demoDomain_;     // the domain of the demo data
   uint64_t packageBytes_ = 0;  // unpacked, of the archives that go straight into place
   bool extracting_ = false;    // ExtractDir, the staging folder, may exist and is ours to delete
+  std::vector<std::string> accessLines_;  // what protecting the folder changed, for the log
 };
 
 }  // namespace engine

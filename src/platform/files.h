@@ -128,5 +128,10 @@ std::vector<std::string> LocalDrives();
 // Whether a path lies on a network drive: a UNC path ("\\server\share") or a
 // drive letter mapped to a share.
 bool IsRemoteDrive(const std::string& path);
+// What a drive letter stands for, as the system's device names give it
+// (QueryDosDevice): "\??\C:\Data" for a drive made with subst,
+// "\Device\LanmanRedirector\..." or "\Device\Mup\..." for a network drive,
+// "\Device\HarddiskVolume2" for a disk; "" when the letter names no drive.
+std::string DriveDevice(char letter);
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/security.h"
 #include "platform/shell.h"
 #include "product/product.h"
 #include "support/advanced_registry.h"
@@ -84,6 +85,11 @@ const char* DestinationProblem(DestinationFault fault) {
       return "one of its folder names ends with a dot or a blank, or is a device name";
     case DestinationFault::TooLong:
       return "it is too long for the files installed below it";
+    case DestinationFault::Link:
+      return "it, or a folder on its way, is a link or junction, which could lead anywhere";
+    case DestinationFault::UserOwned:
+      return "it, or a folder on its way, belongs to a user who is not an administrator, who "
+             "could change what the server's services run";
     case DestinationFault::None:
       break;
   }
@@ -147,9 +153,75 @@ std::string ProgramFilesFolder() {
   return folder.empty() ? kDefaultProgramFolder : support::NormalizeDir(folder);
 }
 
-DestinationFault CheckDestination(const std::string& dir, std::size_t deepest) {
-  const std::string path = WithBackslashes(dir);
-  if (platform::IsRemoteDrive(path)) return DestinationFault::Network;
+namespace {
+
+// The device names of network drives: the redirectors, and subst of a share.
+bool IsNetworkDevice(const std::string& device) {
+  const std::string lower = support::LowerCase(device);
+  if (lower.rfind("\\??\\unc\\", 0) == 0) return true;
+  if (lower.rfind("\\device\\", 0) != 0) return false;
+  const std::string name = lower.substr(8, lower.find('\\', 8) - 8);
+  return name == "mup" ||
+         (name.size() > 10 && name.compare(name.size() - 10, 10, "redirector") == 0);
+}
+
+}  // namespace
+
+std::string ResolveSubstDrive(const std::string& path, bool& network) {
+  network = false;
+  std::string resolved = WithBackslashes(path);
+  // A subst drive may stand for a folder on another: a few steps at most.
+  for (int step = 0; step < 26; ++step) {
+    if (resolved.size() < 2 || !IsDriveLetter(resolved[0]) || resolved[1] != ':') break;
+    const std::string device = platform::DriveDevice(resolved[0]);
+    if (IsNetworkDevice(device)) {
+      network = true;
+      break;
+    }
+    if (device.size() < 6 || device.rfind("\\??\\", 0) != 0 || !IsDriveLetter(device[4]) ||
+        device[5] != ':')
+      break;
+    std::string folder = device.substr(4);
+    if (folder.back() != '\\') folder += '\\';
+    std::string rest = resolved.substr(2);
+    if (!rest.empty() && rest[0] == '\\') rest.erase(0, 1);
+    resolved = folder + rest;
+  }
+  return resolved;
+}
+
+namespace {
+
+// The folders of the path that exist, from the top down, each ending in "\";
+// the drive's root is not one of them.
+std::vector<std::string> ExistingFolders(const std::string& folder) {
+  std::vector<std::string> existing;
+  for (std::size_t end = folder.find('\\', 3); end != std::string::npos;
+       end = folder.find('\\', end + 1)) {
+    const std::string part = folder.substr(0, end + 1);
+    if (platform::GetFileAttributes(part.substr(0, end)) == platform::kInvalidAttributes) break;
+    existing.push_back(part);
+  }
+  return existing;
+}
+
+// What exists of the path is judged as it stands: no link on the way, nothing
+// that a user who is not an administrator owns (and so may change).
+DestinationFault CheckExistingPart(const std::string& folder) {
+  for (const std::string& part : ExistingFolders(folder)) {
+    const std::string name = part.substr(0, part.size() - 1);
+    if (platform::GetFileAttributes(name) & platform::kAttrReparsePoint)
+      return DestinationFault::Link;
+    platform::FolderSecurity security;
+    if (platform::ReadFolderSecurity(part, security) &&
+        !platform::IsAdministratorOwner(security.Owner))
+      return DestinationFault::UserOwned;
+  }
+  return DestinationFault::None;
+}
+
+// The rules on the path as written.
+DestinationFault CheckPath(const std::string& path, std::size_t deepest) {
   if (path.size() < 3 || !IsDriveLetter(path[0]) || path[1] != ':' || path[2] != '\\')
     return DestinationFault::NotAbsolute;
   for (std::size_t i = 0; i < path.size(); ++i)
@@ -171,6 +243,20 @@ DestinationFault CheckDestination(const std::string& dir, std::size_t deepest) {
     if (SameFolder(folder, shared)) return DestinationFault::SharedFolder;
   if (folder.size() + deepest >= kMaxPath) return DestinationFault::TooLong;
   return DestinationFault::None;
+}
+
+}  // namespace
+
+DestinationFault CheckDestination(const std::string& dir, std::size_t deepest) {
+  const std::string path = WithBackslashes(dir);
+  if (platform::IsRemoteDrive(path)) return DestinationFault::Network;
+  bool network = false;
+  const std::string resolved = ResolveSubstDrive(path, network);
+  if (network) return DestinationFault::Network;
+  DestinationFault fault = CheckPath(path, deepest);
+  if (fault == DestinationFault::None && resolved != path) fault = CheckPath(resolved, deepest);
+  if (fault != DestinationFault::None) return fault;
+  return CheckExistingPart(support::NormalizeDir(resolved));
 }
 
 }  // namespace setup

@@ -20,6 +20,9 @@ enum class DestinationFault {
   BadCharacter,   // * ? " < > | : or a control character
   BadName,        // a part ending with a dot or a blank, or a device name
   TooLong,        // the deepest installed file would reach 260 characters
+  Link,           // the folder, or a folder on its way, is a link or junction
+  UserOwned,      // the folder, or a folder on its way, belongs to a user who is
+                  // not an administrator
 };
 
 // The longest path below the installation folder that an installation writes,
@@ -31,7 +34,9 @@ constexpr std::size_t kDeepestInstalledPath = 96;
 std::string ProgramFilesFolder();
 
 // Whether dir may be the installation folder; deepest is the length of the
-// longest path below it that the installation writes.
+// longest path below it that the installation writes. A drive made with subst
+// is judged as the folder it stands for too; the part of the path that exists
+// is judged as it is on the disk.
 DestinationFault CheckDestination(const std::string& dir,
                                   std::size_t deepest = kDeepestInstalledPath);
 // What the user is told of a folder refused for that fault.
@@ -45,6 +50,11 @@ bool IsSafeName(const std::string& name);
 // The name with each character IsSafeName refuses replaced by "-"; "" when the
 // name is refused all the same.
 std::string SafeFileName(const std::string& name);
+
+// The path with a drive made with subst spelled as the folder it stands for
+// (again while that is such a drive); other paths as given. network is set
+// when a drive on the way is a network drive.
+std::string ResolveSubstDrive(const std::string& path, bool& network);
 
 // A path as Windows resolves it, for comparisons: "/" separates, "." and ".."
 // parts are resolved, trailing dots and blanks of a part dropped, short names

@@ -40,6 +40,10 @@ void SetSystemDirectories(const std::string& temp, const std::string& windows,
                           const std::string& system);
 // The drive letters that the system reports as mapped network drives ("NZ").
 void SetRemoteDrives(const std::string& letters);
+// Makes a drive stand for a folder, as subst does ("" undoes it): the drive
+// shows the folder's files and DriveDevice names the folder. False when the
+// drive's folder below the drive root is taken.
+bool SetSubstDrive(char letter, const std::string& folder);
 // Whether EnablePrivilege last enabled the privilege of this process.
 bool PrivilegeEnabled(const std::string& name);
 // Forgets every name ClaimSingleInstance has handed out, as if their processes had ended.

@@ -3,12 +3,16 @@
 #include "platform/system.h"
 
 #include <strings.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <set>
 
+#include "platform/files.h"
+#include "platform/posix/posix_platform.h"
 #include "simulator/simulator.h"
 
 namespace platform {
@@ -18,7 +22,8 @@ std::mutex stateMutex;
 std::string tempDir, windowsDir = "C:\\Windows", systemDir = "C:\\Windows\\System32";
 bool tempDirSet = false;
 int platformId = 2;
-std::string remoteDrives;  // upper-case letters
+std::string remoteDrives;                 // upper-case letters
+std::map<char, std::string> substDrives;  // upper-case letter, the folder it stands for
 std::set<std::string> claimedNames;
 std::set<std::string> enabledPrivileges;  // as the held list writes them
 
@@ -82,6 +87,18 @@ bool IsRemoteDrive(const std::string& path) {
          std::string::npos;
 }
 
+std::string DriveDevice(char letter) {
+  letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  std::lock_guard<std::mutex> lock(stateMutex);
+  if (remoteDrives.find(letter) != std::string::npos)
+    return std::string("\\Device\\LanmanRedirector\\;") + letter + ":0\\server\\share";
+  auto subst = substDrives.find(letter);
+  if (subst != substDrives.end())
+    return subst->second.rfind("\\\\", 0) == 0 ? "\\??\\UNC\\" + subst->second.substr(2)
+                                               : "\\??\\" + subst->second;
+  return "\\Device\\HarddiskVolume1";
+}
+
 std::string TempDirectory() {
   std::lock_guard<std::mutex> lock(stateMutex);
   if (tempDirSet) return tempDir;
@@ -118,6 +135,21 @@ void SetRemoteDrives(const std::string& letters) {
   remoteDrives.clear();
   for (char c : letters)
     remoteDrives += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+bool SetSubstDrive(char letter, const std::string& folder) {
+  letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  const std::string drive = posix::DriveRoot() + "/" +
+                            static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+  unlink(drive.c_str());
+  std::string target = folder.empty() ? "" : posix::MapPath(folder);
+  std::lock_guard<std::mutex> lock(stateMutex);
+  substDrives.erase(letter);
+  if (folder.empty()) return true;
+  // The drive shows the folder's files, as Windows shows them.
+  if (symlink(target.c_str(), drive.c_str()) != 0) return false;
+  substDrives[letter] = folder;
+  return true;
 }
 
 void ReleaseSingleInstances() {

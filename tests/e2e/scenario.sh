@@ -262,7 +262,9 @@ EOF
   e2e_expect_match "staging folder" "$(printf '%s' "$dir" | sed 's/[\\.]/\\&/g')~orvik-staging-[0-9a-f]{8}\\\\" \
     "$staging"
   e2e_expect_lines "setup.log" "$E2E_DIR/setup-log.txt" \
-    "Started \"Orvik Mail Server\" 8.9.1 \"$dir\"" "Data file extracted to \"$staging\"" \
+    "Started \"Orvik Mail Server\" 8.9.1 \"$dir\"" \
+    "Installation folder protected: owner Administrators, SYSTEM and Administrators full control, Users read and execute" \
+    "Data file extracted to \"$staging\"" \
     "Checking running services" "Services stopped" \
     "Copying files..." "Copying files done" "Creating demo accounts" "Installing services" \
     "Extracted data deleted \"$staging\"" "Starting services" "Finished" ""

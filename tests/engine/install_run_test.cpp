@@ -5,12 +5,14 @@
 #include "engine/install_run.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
 #include <map>
 
 #include "archive/archive_builder.h"
+#include "common/directory_link.h"
 #include "common/file_faults.h"
 #include "common/peers.h"
 #include "common/scratch_dir.h"
@@ -19,7 +21,9 @@
 #include "engine/uninstall.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/posix/posix_platform.h"
 #include "platform/registry.h"
+#include "product/destination.h"
 #include "product/messages.h"
 #include "product/server_modules.h"
 #include "serverconfig/new_objects.h"
@@ -41,6 +45,9 @@ namespace account = serverconfig::account;
 
 constexpr char kProductKey[] = "\\Software\\Kestrun\\Orvik Mail Server";
 constexpr char kDemoDomain[] = "demo.orvik.example";
+constexpr char kProtectedLine[] =
+    "Installation folder protected: owner Administrators, SYSTEM and Administrators full "
+    "control, Users read and execute";
 
 std::string Archive(const Files& files) {
   archive_test::ArchiveBuilder builder(3);
@@ -222,17 +229,17 @@ TEST_F(InstallRunTest, AFreshInstallationLogsEveryStepAndSetsUpTheDemoServer) {
   std::vector<std::string> log = Log();
   ASSERT_GT(log.size(), 8u);
   // The staging folder carries the run's identity.
-  const std::string extractDir = log[1].substr(24, log[1].size() - 25);
-  EXPECT_EQ(extractDir.rfind(dir_ + "~orvik-staging-", 0), 0u) << log[1];
-  EXPECT_EQ(log[8].rfind("Point of no return: ", 0), 0u) << log[8];
-  log.erase(log.begin() + 8);
-  EXPECT_EQ(log, (std::vector<std::string>{"Started \"Orvik Mail Server\" 8.9.1 \"" + dir_ + "\"",
-                                           "Data file extracted to \"" + extractDir + "\"",
-                                           "Checking running services", "Services stopped",
-                                           "Copying files...", "Copying files done",
-                                           "Creating demo accounts", "Installing services",
-                                           "Extracted data deleted \"" + extractDir + "\"",
-                                           "Starting services", "Finished", ""}));
+  const std::string extractDir = log[2].substr(24, log[2].size() - 25);
+  EXPECT_EQ(extractDir.rfind(dir_ + "~orvik-staging-", 0), 0u) << log[2];
+  EXPECT_EQ(log[9].rfind("Point of no return: ", 0), 0u) << log[9];
+  log.erase(log.begin() + 9);
+  EXPECT_EQ(log, (std::vector<std::string>{
+                     "Started \"Orvik Mail Server\" 8.9.1 \"" + dir_ + "\"", kProtectedLine,
+                     "Data file extracted to \"" + extractDir + "\"", "Checking running services",
+                     "Services stopped", "Copying files...", "Copying files done",
+                     "Creating demo accounts", "Installing services",
+                     "Extracted data deleted \"" + extractDir + "\"", "Starting services",
+                     "Finished", ""}));
   EXPECT_EQ(ui_.Progress(), ui::HeadlessUI::kProgressMax);
   EXPECT_TRUE(ui_.Boxes().empty());
   EXPECT_FALSE(platform::DirectoryExists(extractDir));
@@ -402,6 +409,55 @@ TEST_F(InstallRunTest, AFolderThatBreaksTheRulesIsRefusedBeforeAnythingIsWritten
     EXPECT_EQ(ui.Boxes()[0].caption, setup::cError);
   }
   EXPECT_FALSE(platform::DirectoryExists("C:\\logs\\"));
+  EXPECT_FALSE(platform::RegKeyExists(platform::RegRoot::LocalMachine, kProductKey));
+}
+
+// A link could lead the installation anywhere: neither the folder nor one on
+// its way may be one.
+TEST_F(InstallRunTest, AFolderThatIsOrLiesBelowALinkIsRefusedWithNothingWritten) {
+  const std::string target = root_ + "target\\";
+  ASSERT_TRUE(support::CreateDirectoryPath(target + "Orvik\\"));
+  if (!testing_support::MakeDirectoryLink(root_ + "link", root_ + "target"))
+    GTEST_SKIP() << "no directory links here";
+  for (const std::string& destination : {root_ + "link\\", root_ + "link\\Orvik\\"}) {
+    ui::HeadlessUI ui;
+    EXPECT_EQ(Run(ui, destination), engine::Outcome::Fatal) << destination;
+    ASSERT_EQ(ui.Boxes().size(), 1u);
+    EXPECT_NE(ui.Boxes()[0].text.find(destination), std::string::npos) << ui.Boxes()[0].text;
+  }
+  std::vector<platform::DirEntry> entries;
+  ASSERT_TRUE(platform::ListDirectory(target + "Orvik\\*", entries));
+  EXPECT_EQ(entries.size(), 2u);  // "." and ".."
+  EXPECT_FALSE(platform::RegKeyExists(platform::RegRoot::LocalMachine, kProductKey));
+}
+
+// Checked while it did not exist, a folder on the way turns into a link while
+// the installation folder is made: the folder as opened is somewhere else.
+TEST_F(InstallRunTest, AFolderThatLeadsElsewhereOnceMadeIsRefused) {
+  const std::string base = root_ + "base", elsewhere = root_ + "elsewhere";
+  const std::string destination = base + "\\Orvik\\";
+  ASSERT_TRUE(platform::CreateDirectory(elsewhere));
+  bool swapped = false;
+  platform::posix::SetFileFault(
+      [&](platform::posix::FileChange change, const std::string& path, const std::string&) {
+        if (change == platform::posix::FileChange::Create && !swapped &&
+            setup::ComparableFolder(path) == setup::ComparableFolder(destination)) {
+          swapped = rename(platform::posix::MapPath(base).c_str(),
+                           platform::posix::MapPath(base + "-was").c_str()) == 0 &&
+                    symlink(platform::posix::MapPath(elsewhere).c_str(),
+                            platform::posix::MapPath(base).c_str()) == 0;
+        }
+        return 0;
+      });
+  ui::HeadlessUI ui;
+  EXPECT_EQ(Run(ui, destination), engine::Outcome::Fatal);
+  platform::posix::SetFileFault(nullptr);
+  ASSERT_TRUE(swapped);
+  ASSERT_EQ(ui.Boxes().size(), 1u);
+  EXPECT_NE(ui.Boxes()[0].text.find("now leads to"), std::string::npos) << ui.Boxes()[0].text;
+  std::vector<platform::DirEntry> entries;
+  ASSERT_TRUE(platform::ListDirectory(elsewhere + "\\Orvik\\*", entries));
+  EXPECT_EQ(entries.size(), 2u);  // made, but nothing written into it
   EXPECT_FALSE(platform::RegKeyExists(platform::RegRoot::LocalMachine, kProductKey));
 }
 

@@ -3,13 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include "common/directory_link.h"
+#include "common/scratch_dir.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "support/advanced_registry.h"
+#include "support/file_utils.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <unistd.h>
+
+#include "platform/posix/posix_platform.h"
 #include "simulator/simulator.h"
 #endif
 
@@ -126,6 +132,45 @@ TEST_F(DestinationTest, SharedFoldersThemselvesAreRefused) {
                 {std::string(brief) + "\\Orvik\\", DestinationFault::None}});
 #endif
 }
+
+// A link on the way could lead anywhere, and what a user owns the user may
+// change: the part of the path that exists is judged as it is.
+TEST_F(DestinationTest, WhatExistsOfTheFolderIsJudgedAsItIs) {
+  testing_support::ScratchDir dir;
+  const std::string real = dir.Path() + "real";
+  ASSERT_TRUE(support::CreateDirectoryPath(real + "\\"));
+  ExpectFaults({{real + "\\Orvik\\", DestinationFault::None}});
+  if (!testing_support::MakeDirectoryLink(dir.Path() + "link", real))
+    GTEST_SKIP() << "no directory links here";
+  ExpectFaults({{dir.Path() + "link\\", DestinationFault::Link},
+                {dir.Path() + "link\\Orvik\\", DestinationFault::Link},
+                {dir.Path() + "link\\Orvik\\mail\\", DestinationFault::Link}});
+#ifndef _WIN32
+  const uid_t other = geteuid() == 4321 ? 4322 : 4321;
+  if (chown(platform::posix::MapPath(real).c_str(), other, static_cast<gid_t>(-1)) != 0)
+    GTEST_SKIP() << "only root can give a folder away";
+  ExpectFaults({{real + "\\", DestinationFault::UserOwned},
+                {real + "\\Orvik\\", DestinationFault::UserOwned}});
+#endif
+}
+
+#ifndef _WIN32
+// A drive made with subst is the folder it stands for; one that stands for a
+// share is a network drive.
+TEST_F(DestinationTest, ASubstDriveIsJudgedAsTheFolderItStandsFor) {
+  testing_support::ScratchDir dir;
+  ASSERT_TRUE(support::CreateDirectoryPath(dir.Path() + "Data\\"));
+  ASSERT_TRUE(simulator::SetSubstDrive('S', "C:\\Windows\\System32"));
+  ASSERT_TRUE(simulator::SetSubstDrive('T', "S:\\drivers"));
+  ASSERT_TRUE(simulator::SetSubstDrive('Q', dir.Path() + "Data"));
+  ASSERT_TRUE(simulator::SetSubstDrive('U', "\\\\server\\share"));
+  ExpectFaults({{"S:\\Orvik\\", DestinationFault::WindowsFolder},
+                {"T:\\Orvik\\", DestinationFault::WindowsFolder},
+                {"U:\\Orvik\\", DestinationFault::Network},
+                {"Q:\\Orvik\\", DestinationFault::None}});
+  for (char drive : {'S', 'T', 'Q', 'U'}) simulator::SetSubstDrive(drive, "");
+}
+#endif
 
 TEST(NameTest, OnlyNamesThatStayOneNameAreSafe) {
   struct NameCase {

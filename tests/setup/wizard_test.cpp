@@ -10,6 +10,7 @@
 #include <thread>
 #include <utility>
 
+#include "common/directory_link.h"
 #include "common/peers.h"
 #include "common/scratch_dir.h"
 #include "platform/files.h"
@@ -267,6 +268,11 @@ TEST_F(WizardTest, TheRunsEndDecidesThePageAndTheExitCode) {
 }
 
 TEST_F(WizardTest, InstallRefusesADestinationWhereTheServerCannotLive) {
+  testing_support::ScratchDir scratch;
+  std::vector<std::string> refused = {"C:\\"};
+  ASSERT_TRUE(support::CreateDirectoryPath(scratch.Path() + "real\\"));
+  if (testing_support::MakeDirectoryLink(scratch.Path() + "link", scratch.Path() + "real"))
+    refused.push_back(scratch.Path() + "link\\Orvik\\");
   bool ran = false;
   wizard_.Installation = [&] {
     ran = true;
@@ -274,13 +280,18 @@ TEST_F(WizardTest, InstallRefusesADestinationWhereTheServerCannotLive) {
   };
   Run([&] {
     NextTo(kDestinationPage);
-    Get("PathEdit").SetCaption("C:\\");
-    Click("NextButton");
-    EXPECT_EQ(state_.CurrentPage, kDestinationPage);
+    for (const std::string& folder : refused) {
+      Get("PathEdit").SetCaption(folder);
+      Click("NextButton");
+      EXPECT_EQ(state_.CurrentPage, kDestinationPage) << folder;
+    }
   });
   EXPECT_FALSE(ran);
-  ASSERT_EQ(Boxes(), 1u);
-  EXPECT_NE(renderer_.Boxes.Boxes()[0].text.find("cannot be used"), std::string::npos);
+  ASSERT_EQ(Boxes(), refused.size());
+  for (std::size_t i = 0; i < refused.size(); ++i)
+    EXPECT_NE(renderer_.Boxes.Boxes()[i].text.find("cannot be used: " + refused[i]),
+              std::string::npos)
+        << renderer_.Boxes.Boxes()[i].text;
 }
 
 TEST_F(WizardTest, TheFolderDialogChoosesTheDestination) {

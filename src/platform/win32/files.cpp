@@ -95,7 +95,8 @@ bool CreateDirectory(const std::string& path) {
 }
 
 // An empty access list that is not protected: the system fills in what the
-// folder above passes on, and passes it on further below a folder.
+// folder above passes on, and passes it on further below a folder. In the
+// protected installation folder that is its own list, inherited.
 bool InheritAccess(const std::string& path) {
   ACL empty;
   if (!InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return false;
@@ -307,6 +308,13 @@ bool IsRemoteDrive(const std::string& path) {
   if (path.size() < 2 || path[1] != ':') return false;
   const std::string root = path.substr(0, 2) + "\\";
   return GetDriveTypeA(root.c_str()) == DRIVE_REMOTE;
+}
+
+std::string DriveDevice(char letter) {
+  const char drive[] = {letter, ':', 0};
+  char target[1024];
+  // The first of the names the device has is the one in use.
+  return QueryDosDeviceA(drive, target, sizeof target) ? std::string(target) : "";
 }
 
 int64_t FreeDiskSpace(const std::string& folder) {
