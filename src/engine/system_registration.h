@@ -69,7 +69,8 @@ class TSystemRegistration {
  public:
   // setupProgram is the running setup program; the shortcuts point at its copy
   // in the installation folder.
-  // The shortcuts and the program group it replaces go through the journal.
+  // The links it makes, and the earlier runs' links it removes, go through the
+  // journal.
   TSystemRegistration(setup::TSetupState& state, ui::UserInterface& ui, std::string setupProgram,
                       TInstallJournal& journal);
 
