@@ -76,8 +76,10 @@ std::string ProgramGroupName(const std::string& recorded) {
   } else if (setup::cName != english) {
     for (const std::string& programs : {CommonProgramsFolder(), UserProgramsFolder()}) {
       const std::string folder = programs + "\\" + setup::cName + "\\";
-      if (!programs.empty() && platform::DirectoryExists(folder) && !SameFolder(folder, recorded))
+      if (!programs.empty() && platform::DirectoryExists(folder) && !SameFolder(folder, recorded)) {
         why = "names the folder \"" + folder + "\", which setup did not make";
+        break;
+      }
     }
   }
   if (why.empty()) return setup::cName;
