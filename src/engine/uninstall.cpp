@@ -146,8 +146,9 @@ void TUninstall::StopModules() {
 }
 
 void TUninstall::RemoveShortcuts() {
-  const std::string programs = CommonProgramsFolder();
-  if (!programs.empty()) DeleteProgramGroup(programs, ProgramGroupFolder());
+  // Only setup's own links go, and the group's folder when nothing else is in it.
+  std::vector<std::string> left = RemoveProgramGroup();
+  stayed_.insert(stayed_.end(), left.begin(), left.end());
   const std::string link = setup::SafeFileName(LinkDescLine(0));
   if (!link.empty()) {
     const std::string desktop = GetDesktopFolder();

@@ -133,7 +133,16 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+TMessageTable* Resolve(TMessageTable* table) {
+  return table ? table : &ServerMessageTable();
+}
+
 }  // namespace
+
+TMessageTable& ServerMessageTable() {
+  static TMessageTable table;
+  return table;
+}
 
 const std::vector<std::string>& ServerMessageIdentifiers() {
   static const std::vector<std::string> ids = [] {
@@ -154,7 +163,7 @@ std::string ServerMessage(const std::string& identifier) {
 void RegisterServerMessages(TMessageTable* table) {
   auto& texts = Texts();
   for (std::size_t i = 0; i < kServerMessageCount; ++i)
-    RegisterMessage(kServerMessages[i].Identifier, texts[i], table);
+    RegisterMessage(kServerMessages[i].Identifier, texts[i], Resolve(table));
 }
 
 void RestoreServerMessageDefaults() {
@@ -203,7 +212,7 @@ void ApplyStringsText(const std::string& content, TMessageTable* table) {
   for (const std::string& line : SplitLines(content)) {
     std::string identifier, value;
     if (ParseStringsLine(line, identifier, value))
-      SetMessage(identifier, DecodeQuotedLiteral(value), table);
+      SetMessage(identifier, DecodeQuotedLiteral(value), Resolve(table));
   }
 }
 

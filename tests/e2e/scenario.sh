@@ -278,6 +278,13 @@ own_folders() {
   (cd "$1" && find . -maxdepth 1 -name '~orvik-*' | sort | tr '\n' ' ')
 }
 
+# check_startups WHAT: the file the uninstall scenario put in each Startup folder is there.
+check_startups() {
+  for startup in "$startup_common" "$startup_user"; do
+    e2e_expect_files "$1" PRESENT "$startup/" keep.txt
+  done
+}
+
 # Sets an installation up as an older one would have left it.
 age_installation() {
   e2e_wine reg add "$E2E_PRODUCT_KEY" /reg:64 /v Version /d "$1" /f </dev/null >/dev/null 2>&1
@@ -342,6 +349,25 @@ scenario_uninstall() {
     "$(e2e_reg_key "$E2E_UNINSTALL_KEY" && echo yes)"
   e2e_expect "links after a foreign uninstall" 9 "$(find "$E2E_GROUP" -name '*.lnk' | wc -l)"
 
+  # A translation that names the program group "Startup", installed over the installation (which
+  # keeps the package's setup.lng for its uninstall): the group keeps its English name, and the
+  # Startup folders keep what is in them through the install and the uninstall.
+  startup_common=$(e2e_path 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Startup')
+  startup_user="$E2E_USER_DIR/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup"
+  for startup in "$startup_common" "$startup_user"; do
+    mkdir -p "$startup" && printf 'kept\r\n' >"$startup/keep.txt"
+  done
+  printf '<APPLICATION><STRINGS><STRING ID="TStrings"><ITEM ID="cName" VALUE="Startup"/></STRING></STRINGS></APPLICATION>' \
+    >"$(e2e_path "${E2E_SETUP_DIR}setup.lng")"
+  install
+  e2e_expect "exit code of an installation with a group named Startup" 0 "$E2E_EXIT"
+  check_startups "Startup folder after an installation with a group named Startup"
+  e2e_expect_match "setup.log of a group named \"Startup\"" \
+    '.*"Startup" names the folder .*\\Startup\\", which setup did not make.*' \
+    "$(e2e_log_lines "$root/logs/setup/setup.log" | grep -m 1 'names the folder')"
+  e2e_expect "links of the group named Startup by its translation" 9 \
+    "$(find "$E2E_GROUP" -name '*.lnk' | wc -l)"
+
   e2e_run "${E2E_INSTALL}setup.exe" /UNINSTALL /VERYSILENT
   echo "installed setup.exe /UNINSTALL /VERYSILENT: exit code $E2E_EXIT after ${E2E_SECONDS}s"
   e2e_expect "exit code of the uninstall" 0 "$E2E_EXIT"
@@ -359,6 +385,8 @@ scenario_uninstall() {
   e2e_expect_files "data after the uninstall" PRESENT "$E2E_INSTALL" $kept setup.exe \
     config\\settings.cfg spam\\challenge.mdb spam\\rules\\local.cf
   e2e_expect "product key after the uninstall" 8.9.1 "$(e2e_reg "$E2E_PRODUCT_KEY" Version)"
+  check_startups "Startup folder after the uninstall with a group named Startup"
+  rm -f "$startup_common/keep.txt" "$startup_user/keep.txt"
 }
 
 scenario_command_line() {

@@ -80,7 +80,9 @@ class SystemRegistrationTest : public testing::Test {
 
 TEST_F(SystemRegistrationTest, OneProgramGroupWithItsLinks) {
   ASSERT_TRUE(support::CreateDirectoryPath(Group()));
-  ASSERT_TRUE(testing_support::WriteFile(Group() + "stale.lnk", "left by an old version"));
+  // An older version's service link is setup's own; the administrator's file is not.
+  ASSERT_TRUE(testing_support::WriteFile(Group() + "Start Orvik SMTP Service.lnk", "old"));
+  ASSERT_TRUE(testing_support::WriteFile(Group() + "notes.txt", "the administrator's"));
   setup::LinkDesc = "Administration\nReadme\r\nHelp\nDNS Query Tool\nTutorial";  // LF alone too
   EXPECT_EQ(Register(), engine::Outcome::Done);
   EXPECT_EQ(Register(), engine::Outcome::Done);
@@ -97,6 +99,7 @@ TEST_F(SystemRegistrationTest, OneProgramGroupWithItsLinks) {
             Link("setup.exe", "/WEBMAILLOGON", 2));
   EXPECT_EQ(ReadFile(Group() + "Kestrun WebMail Documentation.lnk"),
             Link("html\\mail\\help\\index.htm"));
+  EXPECT_EQ(ReadFile(Group() + "notes.txt"), "the administrator's");
   EXPECT_EQ(ui_.StatusHistory().front(), setup::cCreatingIcons);
   EXPECT_TRUE(Links(root_ + "Desktop\\").empty());
 
@@ -163,14 +166,88 @@ TEST_F(SystemRegistrationTest, OnlyAFolderBelowTheProgramsIsDeletedAsAGroup) {
   const std::string programs = root_ + "Common";
   ASSERT_TRUE(support::CreateDirectoryPath(programs + "\\Group\\"));
   ASSERT_TRUE(testing_support::WriteFile(programs + "\\Group\\a.lnk", "link"));
+  ASSERT_TRUE(testing_support::WriteFile(root_ + "User\\a.lnk", "link"));
   for (const std::string& group :
        {programs + "\\.\\", programs + "\\Group\\..\\", programs + "/", root_ + "User\\"})
-    EXPECT_FALSE(engine::DeleteProgramGroup(programs, group)) << group;
-  EXPECT_TRUE(platform::DirectoryExists(root_ + "User\\"));
+    EXPECT_EQ(engine::DeleteProgramGroup(programs, group, {"a.lnk"}).size(), 1u) << group;
+  EXPECT_EQ(ReadFile(root_ + "User\\a.lnk"), "link");
   EXPECT_EQ(ReadFile(programs + "\\Group\\a.lnk"), "link");
-  EXPECT_TRUE(engine::DeleteProgramGroup(programs, programs + "/Group/"));
+  EXPECT_TRUE(engine::DeleteProgramGroup(programs, programs + "/Group/", {"a.lnk"}).empty());
   EXPECT_FALSE(platform::DirectoryExists(programs + "\\Group\\"));
   EXPECT_TRUE(platform::DirectoryExists(programs + "\\"));
+}
+
+// Setup's links go, and the folder only when nothing else is in it.
+TEST_F(SystemRegistrationTest, AGroupFolderKeepsWhatIsNotSetupsOwn) {
+  const std::string group = root_ + "Common\\Group\\";
+  for (const char* file : {"a.lnk", "b.lnk", "sub\\a.lnk"})
+    ASSERT_TRUE(support::CreateDirectoryPath(support::FolderOfPath(group + file)) &&
+                testing_support::WriteFile(group + file, "link"));
+  EXPECT_TRUE(engine::DeleteProgramGroup(root_ + "Common", group, {"a.lnk", "c.lnk"}).empty());
+  EXPECT_FALSE(platform::FileExists(group + "a.lnk"));
+  EXPECT_EQ(ReadFile(group + "b.lnk"), "link");
+  EXPECT_EQ(ReadFile(group + "sub\\a.lnk"), "link");
+}
+
+// The group's folder and links are recorded; a later run removes the recorded
+// links it does not make again, and the recorded folder when nothing else is
+// left in it.
+TEST_F(SystemRegistrationTest, ALaterRunRemovesOnlyTheRecordedLinks) {
+  const std::string translated = root_ + "Common\\Orvik Mailserver\\";
+  setup::cName = "Orvik Mailserver";  // names no folder yet: the group is made
+  support::ServiceMode = false;
+  EXPECT_EQ(Register(), engine::Outcome::Done);
+  EXPECT_EQ(Links(translated).size(), 14u);
+  support::TAdvancedRegistry product = setup::ProductRegistry();
+  EXPECT_EQ(product.ReadString("ProgramGroup"), translated);
+  const engine::ProgramGroupRecord record = engine::RecordedProgramGroup();
+  EXPECT_EQ(record.links.size(), 14u);
+  EXPECT_EQ(record.links.front(), "Orvik Mail Server Administration.lnk");
+
+  // Again with the same name: its own folder is no foreign one; the service links go.
+  ASSERT_TRUE(testing_support::WriteFile(translated + "notes.txt", "the administrator's"));
+  support::ServiceMode = true;
+  EXPECT_EQ(Register(), engine::Outcome::Done);
+  EXPECT_EQ(Links(translated).size(), 9u);
+  EXPECT_EQ(ReadFile(translated + "notes.txt"), "the administrator's");
+
+  // Another name: the recorded group is emptied of setup's links; what else is
+  // there keeps it.
+  setup::RestoreDefaultMessages();
+  EXPECT_EQ(Register(), engine::Outcome::Done);
+  EXPECT_EQ(Links(Group()).size(), 9u);
+  EXPECT_TRUE(Links(translated).empty());
+  EXPECT_EQ(ReadFile(translated + "notes.txt"), "the administrator's");
+  EXPECT_EQ(product.ReadString("ProgramGroup"), Group());
+  // Back to a folder of a new name: the recorded one, with nothing else in it, goes.
+  ASSERT_TRUE(platform::DeleteFile(translated + "notes.txt") &&
+              platform::RemoveDirectory(translated));
+  setup::cName = "Orvik Mailserver";
+  EXPECT_EQ(Register(), engine::Outcome::Done);
+  EXPECT_EQ(Links(translated).size(), 9u);
+  EXPECT_FALSE(platform::DirectoryExists(Group()));
+}
+
+// A translated group name that names a folder setup did not make (here the
+// Startup folders, set through the message table as a setup.lng is applied)
+// gives the English one: nothing of those folders is touched, and no link of
+// setup's runs at every log-on.
+TEST_F(SystemRegistrationTest, ATranslatedNameNeverTakesAnotherFolder) {
+  SetShellFolder(platform::RegRoot::CurrentUser, "Programs", root_ + "User");
+  for (const char* folder : {"Common\\Startup\\", "User\\Startup\\"})
+    ASSERT_TRUE(support::CreateDirectoryPath(root_ + folder) &&
+                testing_support::WriteFile(root_ + folder + "run.lnk", "another program"));
+  support::TMessageTable table;
+  setup::RegisterSetupMessages(&table);
+  support::SetMessage("cName", "Startup", &table);
+  ASSERT_EQ(setup::cName, "Startup");
+  for (int run = 0; run < 2; ++run) EXPECT_EQ(Register(), engine::Outcome::Done);
+  for (const char* folder : {"Common\\Startup\\", "User\\Startup\\"}) {
+    EXPECT_EQ(ReadFile(root_ + folder + "run.lnk"), "another program") << folder;
+    EXPECT_EQ(Links(root_ + folder).size(), 1u) << folder;
+  }
+  EXPECT_EQ(Links(Group()).size(), 9u);
+  EXPECT_NE(ReadFile(root_ + "setup.log").find("\"Startup\" names the folder"), std::string::npos);
 }
 
 TEST_F(SystemRegistrationTest, TheUninstallEntryAndProductKeyAreWrittenInOrder) {

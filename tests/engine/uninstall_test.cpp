@@ -22,6 +22,7 @@
 #include "support/file_utils.h"
 #include "support/log_writer.h"
 #include "support/system_utils.h"
+#include "translations/strings_file.h"
 #include "ui/headless.h"
 
 namespace {
@@ -68,6 +69,15 @@ class UninstallTest : public testing::Test {
     support::ServiceMode = false;
     platform::InstallClock(nullptr);
     simulator::SetSpecialFolders("", "", "");
+    setup::RestoreDefaultMessages();
+  }
+  // cName as a setup.lng beside the installed setup program sets it: through
+  // the message table.
+  void TranslateName(const std::string& name) {
+    support::TMessageTable table;
+    setup::RegisterSetupMessages(&table);
+    support::SetMessage("cName", name, &table);
+    ASSERT_EQ(setup::cName, name);
   }
   bool Write(const std::string& file, const std::string& content) {
     return support::CreateDirectoryPath(support::FolderOfPath(dir_ + file)) &&
@@ -204,6 +214,49 @@ TEST_F(UninstallTest, WhatStayedIsLoggedAndEndsAsFatal) {
   for (const std::string& named : {std::string("the service OrvikIM"), dir_ + "pop3.exe"})
     EXPECT_NE(lines.find("Error: Not removed: " + named + "\r\n"), std::string::npos) << named;
   EXPECT_EQ(lines.find("spam"), std::string::npos) << lines;
+}
+
+// Setup's links go and the group's folder stays for what else is in it; a
+// translated name that names the Startup folder aims at nothing there.
+TEST_F(UninstallTest, OnlySetupsOwnLinksGo) {
+  const std::string group = engine::ProgramGroupFolder(), startup = root_ + "Common\\Startup\\";
+  ASSERT_TRUE(support::CreateDirectoryPath(startup));
+  for (const std::string& file : {group + "notes.txt", startup + "run.lnk"})
+    ASSERT_TRUE(WriteFile(file, "another program's"));
+  TranslateName("Startup");
+  EXPECT_EQ(Uninstall(dir_), engine::Outcome::Done);
+  for (const std::string& file : {group + "notes.txt", startup + "run.lnk"})
+    EXPECT_EQ(ReadFile(file), "another program's") << file;
+  std::vector<platform::DirEntry> links;
+  EXPECT_FALSE(platform::ListDirectory(group + "*.lnk", links) && !links.empty());
+}
+
+// An installation made before the group was recorded: setup's own link names
+// in the folder the name rules give, which "Startup" is not.
+TEST_F(UninstallTest, AnUnrecordedGroupLosesOnlySetupsOwnLinks) {
+  const std::string group = engine::ProgramGroupFolder(), startup = root_ + "Common\\Startup\\";
+  platform::RegKey product;
+  ASSERT_TRUE(product.Open(platform::RegRoot::LocalMachine,
+                           "\\Software\\Kestrun\\Orvik Mail Server", false));
+  for (const char* value : {engine::kProgramGroupValue, engine::kProgramGroupLinksValue})
+    ASSERT_TRUE(product.DeleteValue(value));
+  ASSERT_TRUE(support::CreateDirectoryPath(startup) && WriteFile(startup + "run.lnk", "x"));
+  TranslateName("Startup");
+  EXPECT_EQ(Uninstall(dir_), engine::Outcome::Done);
+  EXPECT_EQ(ReadFile(startup + "run.lnk"), "x");
+  EXPECT_FALSE(platform::DirectoryExists(group));
+}
+
+// The server's strings.dat is read before the uninstall; it reaches the
+// server's messages only, never setup's texts.
+TEST_F(UninstallTest, AStringsFileCannotSetSetupsTexts) {
+  setup::RegisterSetupMessages();  // as start-up does, into the default table
+  ASSERT_TRUE(Write("config\\strings.dat", "cName='Startup'\r\nstRelayed='Weitergeleitet'\r\n"));
+  EXPECT_TRUE(support::LoadStringsFile(dir_ + "config\\"));
+  EXPECT_EQ(setup::cName, "Orvik Mail Server");
+  EXPECT_EQ(support::ServerMessage("stRelayed"), "Weitergeleitet");
+  support::ClearMessages();
+  support::RestoreServerMessageDefaults();
 }
 
 TEST(AntivirusSetupTest, TheEngineUninstallsItselfFromItsOwnFolder) {
