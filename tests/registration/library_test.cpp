@@ -69,7 +69,8 @@ TEST_F(LibraryTest, EveryLoadIsUnloadedOnce) {
 TEST_F(LibraryTest, ANameWithoutAFullPathIsRefused) {
   const std::string wasCurrent = platform::CurrentDirectory();
   ASSERT_TRUE(platform::SetCurrentDirectory(dir.Path()));
-  for (const std::string name : {"api.dll", ".\\api.dll", path.substr(0, 2) + "api.dll"}) {
+  for (const std::string& name :
+       {std::string("api.dll"), std::string(".\\api.dll"), path.substr(0, 2) + "api.dll"}) {
     SCOPED_TRACE(name);
     Library library;
     EXPECT_FALSE(library.Load(name));
@@ -84,10 +85,10 @@ TEST_F(LibraryTest, ANameWithoutAFullPathIsRefused) {
 // never taken from there; one in the library's own folder is.
 TEST(LibraryDependenciesTest, ComeOnlyFromTheLibrarysFolderAndTheSystem) {
   testing_support::ScratchDir scratch;
-  const std::string own = scratch.Path() + "own\", path = scratch.Path() + " path\",
-                          current = scratch.Path() + "current\";
-                                    for (const std::string& folder : {own, path, current})
-                                        ASSERT_TRUE(platform::CreateDirectory(folder));
+  const std::string own = scratch.Path() + "own\\", path = scratch.Path() + "path\\",
+                    current = scratch.Path() + "current\\";
+  for (const std::string& folder : {own, path, current})
+    ASSERT_TRUE(platform::CreateDirectory(folder));
   ASSERT_TRUE(
       platform::CopyFile(upgrade_tests::TestbedLibrary("dependent"), own + "dependent.dll", true));
   for (const std::string& folder : {path, current})
