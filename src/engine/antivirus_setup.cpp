@@ -10,7 +10,7 @@ bool LoadAntivirusSetup(const std::string& folder, const char* entry, platform::
   std::string path = folder + "setiface.dll";
   std::string previous = platform::CurrentDirectory();
   platform::SetCurrentDirectory(folder);
-  bool loaded = library.LoadConfined(path);
+  bool loaded = library.Load(path);
   platform::SetCurrentDirectory(previous);
   if (!loaded) {
     support::SetupLog("Warning: \"" + path + "\" could not be loaded - " +

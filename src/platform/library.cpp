@@ -21,13 +21,11 @@ Library& Library::operator=(Library&& other) noexcept {
   return *this;
 }
 
+// A name without a full path would be searched for along folders that others
+// can write to.
 bool Library::Load(const std::string& path) {
-  return Open(path, false);
-}
-
-bool Library::LoadConfined(const std::string& path) {
   bool full = (path.size() > 2 && path[1] == ':' && path[2] == '\\') || path.rfind("\\\\", 0) == 0;
-  if (full) return Open(path, true);
+  if (full) return Open(path);
   Unload();
   load_error_ = kErrorInvalidParameter;
   return false;

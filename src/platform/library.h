@@ -1,6 +1,7 @@
-// Dynamic libraries loaded at run time by their full path: the server's COM
-// libraries and its database library. Windows loads them with the altered
-// search order, so that their own dependencies come from their folder.
+// Dynamic libraries of the product loaded at run time by their full path: the
+// server's COM libraries, its database library and the anti-virus engine's
+// setup library. Their own dependencies come from their folder and the system
+// folder alone, never from the current folder, PATH or the setup's folder.
 #pragma once
 
 #include <cstdint>
@@ -21,14 +22,10 @@ class Library {
   Library(Library&& other) noexcept;
   Library& operator=(Library&& other) noexcept;
 
-  // Loads the library at a full Windows path; one loaded before is unloaded
-  // first. False when it cannot be loaded; LoadError then gives the Windows
-  // error code of the failure.
+  // Loads the library at a full Windows path ("C:\..." or "\\server\...");
+  // one loaded before is unloaded first. False when it cannot be loaded or the
+  // path is not a full one; LoadError then gives the Windows error code.
   bool Load(const std::string& path);
-  // The same for a library that comes with another product's files: only a
-  // full path ("C:\..." or "\\server\...") is loaded, and its dependencies
-  // come from its own folder and the system folder alone.
-  bool LoadConfined(const std::string& path);
   uint32_t LoadError() const { return load_error_; }
   void Unload();
   bool IsLoaded() const;
@@ -47,10 +44,15 @@ class Library {
   }
 
  private:
-  bool Open(const std::string& path, bool confined);
+  bool Open(const std::string& path);
 
   void* handle_ = nullptr;  // the system's handle of the loaded library
   uint32_t load_error_ = 0;
 };
+
+// Limits the system's search for a library loaded by name, for the rest of the
+// process, to the system folder: DLLs planted beside the program, in the
+// current folder or on PATH are never loaded. The first thing main does.
+void LimitLibrarySearchToSystem();
 
 }  // namespace platform

@@ -95,13 +95,9 @@ void TConfigStore::InitServerPaths() {
   std::lock_guard<std::recursive_mutex> hold(Lock);
   Settings.SetDouble(kCreationDate, platform::Now());
   Settings.SetByte(kFormatMarker, 1);
-  if (Dirs.InstallDir.empty()) {
-    std::string option;
-    if (support::FindSwitch("InstallDir", option) && !option.empty())
-      Dirs.InstallDir = WithBackslash(option);
-    else
-      Dirs.InstallDir = ProgramDirectory();
-  }
+  // No command-line option chooses it: the elevated setup would load db.dll
+  // and connect the shares of path.dat from any folder a command line names.
+  if (Dirs.InstallDir.empty()) Dirs.InstallDir = ProgramDirectory();
   Dirs.ConfigDir = Dirs.InstallDir + "config\\";
   Dirs.HtmlDir = Dirs.InstallDir + "html\\";
   ApplyPathFile();

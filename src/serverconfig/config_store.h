@@ -50,8 +50,8 @@ class TConfigStore {
   TConfigStore(const TConfigStore&) = delete;
   TConfigStore& operator=(const TConfigStore&) = delete;
 
-  // Start-up: the installation directory (the InstallDir option, else the
-  // program's directory) unless already set, the directories, path.dat, the
+  // Start-up: the installation directory (the program's directory) unless
+  // already set, the directories, path.dat, the
   // product prefix of info.xml and the title of servertitle.dat.
   void InitServerPaths();
   // Reads settings.cfg and what derives from it; unless settingsOnly also the

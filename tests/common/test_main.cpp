@@ -3,6 +3,8 @@
 // directory is exported as ORVIK_DRIVE_ROOT for the stand-in libraries.
 #include <gtest/gtest.h>
 
+#include "platform/library.h"
+
 #ifndef _WIN32
 #include <cstdlib>
 #include <string>
@@ -11,6 +13,7 @@
 #endif
 
 int main(int argc, char** argv) {
+  platform::LimitLibrarySearchToSystem();  // as setup.exe runs
   testing::InitGoogleTest(&argc, argv);
 #ifndef _WIN32
   const char* tmp = std::getenv("TMPDIR");

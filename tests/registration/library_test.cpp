@@ -64,25 +64,47 @@ TEST_F(LibraryTest, EveryLoadIsUnloadedOnce) {
   EXPECT_EQ(Calls(), "load\nunload\nload\nunload\nload\nunload\nload\nunload\n");
 }
 
+// Only a full path is loaded: anything else would be searched for, the current
+// folder among the places.
+TEST_F(LibraryTest, ANameWithoutAFullPathIsRefused) {
+  const std::string wasCurrent = platform::CurrentDirectory();
+  ASSERT_TRUE(platform::SetCurrentDirectory(dir.Path()));
+  for (const std::string& name :
+       {std::string("api.dll"), std::string(".\\api.dll"), path.substr(0, 2) + "api.dll"}) {
+    SCOPED_TRACE(name);
+    Library library;
+    EXPECT_FALSE(library.Load(name));
+    EXPECT_EQ(library.LoadError(), 87u);  // ERROR_INVALID_PARAMETER
+  }
+  platform::SetCurrentDirectory(wasCurrent);
+  EXPECT_EQ(Calls(), "");
+}
+
 #ifdef _WIN32
-// A dependency that only a search along PATH finds: the altered search order
-// finds it there, a confined load never does.
-TEST(ConfinedLibraryTest, DependenciesComeOnlyFromTheLibrarysFolderAndTheSystem) {
+// A dependency that a search along PATH or in the current folder would find is
+// never taken from there; one in the library's own folder is.
+TEST(LibraryDependenciesTest, ComeOnlyFromTheLibrarysFolderAndTheSystem) {
   testing_support::ScratchDir scratch;
-  const std::string own = scratch.Path() + "own\\", path = scratch.Path() + "path\\";
-  ASSERT_TRUE(platform::CreateDirectory(own) && platform::CreateDirectory(path));
+  const std::string own = scratch.Path() + "own\\", path = scratch.Path() + "path\\",
+                    current = scratch.Path() + "current\\";
+  for (const std::string& folder : {own, path, current})
+    ASSERT_TRUE(platform::CreateDirectory(folder));
   ASSERT_TRUE(
       platform::CopyFile(upgrade_tests::TestbedLibrary("dependent"), own + "dependent.dll", true));
-  ASSERT_TRUE(platform::CopyFile(upgrade_tests::TestbedLibrary("dependency"),
-                                 path + "dependency.dll", true));
+  for (const std::string& folder : {path, current})
+    ASSERT_TRUE(platform::CopyFile(upgrade_tests::TestbedLibrary("dependency"),
+                                   folder + "dependency.dll", true));
   const std::string before = platform::GetEnvironment("PATH");
+  const std::string wasCurrent = platform::CurrentDirectory();
   ASSERT_EQ(_putenv(("PATH=" + path + ";" + before).c_str()), 0);
+  ASSERT_TRUE(platform::SetCurrentDirectory(current));
   Library library;
-  // Confined first: a dependency loaded once would be taken from memory.
-  EXPECT_FALSE(library.LoadConfined(own + "dependent.dll"));
-  EXPECT_FALSE(library.LoadConfined("dependent.dll"));  // no full path
+  EXPECT_FALSE(library.Load(own + "dependent.dll"));
+  ASSERT_TRUE(platform::CopyFile(upgrade_tests::TestbedLibrary("dependency"),
+                                 own + "dependency.dll", true));
   EXPECT_TRUE(library.Load(own + "dependent.dll"));
   library.Unload();
+  platform::SetCurrentDirectory(wasCurrent);
   _putenv(("PATH=" + before).c_str());
 }
 #endif

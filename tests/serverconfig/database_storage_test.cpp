@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
+#include "platform/system.h"
 #include "serverconfig/config_fixture.h"
 #include "serverconfig/new_objects.h"
 
@@ -126,6 +127,25 @@ TEST_F(DatabaseStorageTest, WithoutTheLibraryNothingIsStoredAndTheErrorIsLogged)
   EXPECT_NE(line.find("function LoadLibrary('" + dir_.Path() + "db.dll') error 126 : "),
             std::string::npos)
       << line;
+}
+
+// The setup runs elevated: no word of its command line makes it load db.dll (or
+// read path.dat) from a folder of the caller's choice.
+TEST_F(DatabaseStorageTest, NoCommandLineOptionChoosesTheFolderTheLibraryComesFrom) {
+  InstallLibrary();
+  const std::vector<std::string> saved = platform::CommandLineArgs();
+  const std::string option = "/InstallDir=" + dir_.Path();
+  const char* argv[] = {"setup.exe", "/UNINSTALL", option.c_str()};
+  platform::SetCommandLineArgs(3, const_cast<char**>(argv));
+  serverconfig::TConfigStore store;
+  store.InitServerPaths();
+  store.LoadServerConfig(false, false);
+  store.Database.ReleaseDatabase();
+  std::vector<char*> restore{const_cast<char*>("program")};
+  for (const auto& a : saved) restore.push_back(const_cast<char*>(a.c_str()));
+  platform::SetCommandLineArgs(static_cast<int>(restore.size()), restore.data());
+  EXPECT_NE(store.Dirs.InstallDir, dir_.Path());
+  EXPECT_EQ(Calls(), "");
 }
 
 }  // namespace

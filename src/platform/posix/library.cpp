@@ -17,7 +17,7 @@ constexpr uint32_t kBadFormat = 193;
 }  // namespace
 
 // The dynamic loader searches no folder for a path with a "/".
-bool Library::Open(const std::string& path, bool) {
+bool Library::Open(const std::string& path) {
   Unload();
   load_error_ = kModuleNotFound;
   if (path.empty()) return false;
@@ -41,5 +41,8 @@ Library::Entry Library::Find(const std::string& name) const {
   if (!handle_) return nullptr;
   return reinterpret_cast<Entry>(dlsym(handle_, name.c_str()));
 }
+
+// The dynamic loader of this system searches no folder for a path with a "/".
+void LimitLibrarySearchToSystem() {}
 
 }  // namespace platform

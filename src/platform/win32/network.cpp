@@ -1,4 +1,5 @@
-// The network parameters through the IP helper API.
+// The network parameters through the IP helper API, from iphlpapi.dll of the
+// system folder.
 // clang-format off
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -9,6 +10,7 @@
 
 #include <cstring>
 
+#include "platform/win32/system_dll.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -50,8 +52,10 @@ std::string AddressText(const SOCKADDR* address) {
 std::vector<std::string> DnsServers() {
   std::vector<std::string> servers;
   // The buffer holds FIXED_INFO and the further list entries after it.
+  static auto* const query = ORVIK_SYSTEM_FUNCTION(L"iphlpapi.dll", GetNetworkParams);
+  if (!query) return servers;
   Buffer buffer = QueryGrowing(sizeof(FIXED_INFO), [](ULONGLONG* data, ULONG* size) {
-    return GetNetworkParams(reinterpret_cast<FIXED_INFO*>(data), size);
+    return query(reinterpret_cast<FIXED_INFO*>(data), size);
   });
   if (buffer.empty()) return servers;
   const auto* info = reinterpret_cast<const FIXED_INFO*>(buffer.data());
@@ -67,9 +71,10 @@ std::vector<std::string> DnsServers() {
 std::vector<std::string> LocalAddresses() {
   std::vector<std::string> addresses;
   const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+  static auto* const query = ORVIK_SYSTEM_FUNCTION(L"iphlpapi.dll", GetAdaptersAddresses);
+  if (!query) return addresses;
   Buffer buffer = QueryGrowing(16 * 1024, [flags](ULONGLONG* data, ULONG* size) {
-    return GetAdaptersAddresses(AF_UNSPEC, flags, nullptr,
-                                reinterpret_cast<IP_ADAPTER_ADDRESSES*>(data), size);
+    return query(AF_UNSPEC, flags, nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(data), size);
   });
   if (buffer.empty()) return addresses;
   for (const auto* adapter = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter;

@@ -3,6 +3,7 @@
 
 #include <mutex>
 
+#include "platform/win32/system_dll.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -104,11 +105,17 @@ bool ConnectNetworkShare(const std::string& remote, const std::string& user,
   resource.dwType = RESOURCETYPE_DISK;
   resource.lpLocalName = nullptr;
   resource.lpRemoteName = remoteName.data();
-  return WNetAddConnection2A(&resource, NullIfEmpty(password), NullIfEmpty(user), 0) == NO_ERROR;
+  static auto* const connect = ORVIK_SYSTEM_FUNCTION(L"mpr.dll", WNetAddConnection2A);
+  if (!connect) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return false;
+  }
+  return connect(&resource, NullIfEmpty(password), NullIfEmpty(user), 0) == NO_ERROR;
 }
 
 void ConnectNetworkDriveDialog() {
-  WNetConnectionDialog(GetActiveWindow(), RESOURCETYPE_DISK);
+  static auto* const dialog = ORVIK_SYSTEM_FUNCTION(L"mpr.dll", WNetConnectionDialog);
+  if (dialog) dialog(GetActiveWindow(), RESOURCETYPE_DISK);
 }
 
 bool StandardErrorIsTerminal() {

@@ -1,7 +1,9 @@
 // TLS through Schannel. Schannel is told to leave the certificate to us
 // (manual validation): the chain and host name are checked with the SSL chain
 // policy after the handshake, before any data is sent, so that the trust
-// anchor a test adds can be honoured beside the system's roots.
+// anchor a test adds can be honoured beside the system's roots. Schannel and
+// the certificate functions come from secur32.dll and crypt32.dll of the
+// system folder.
 #define SECURITY_WIN32
 // clang-format off
 #include "platform/win32/windows_api.h"
@@ -18,6 +20,8 @@
 #include <iterator>
 #include <mutex>
 
+#include "platform/win32/system_dll.h"
+
 namespace platform {
 namespace {
 
@@ -26,6 +30,51 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr size_t kRecordBytes = 16 * 1024 + 512;
 // SECURITY_FLAG_IGNORE_UNKNOWN_CA of the SSL policy (declared with WinINet's flags).
 constexpr DWORD kIgnoreUnknownCa = 0x00000100;
+
+constexpr wchar_t kCrypt32[] = L"crypt32.dll";
+
+// The certificate functions used, all found or none.
+struct Crypt32 {
+  decltype(&CertOpenStore) openStore = ORVIK_SYSTEM_FUNCTION(kCrypt32, CertOpenStore);
+  decltype(&CertCloseStore) closeStore = ORVIK_SYSTEM_FUNCTION(kCrypt32, CertCloseStore);
+  decltype(&CryptStringToBinaryA) stringToBinary =
+      ORVIK_SYSTEM_FUNCTION(kCrypt32, CryptStringToBinaryA);
+  decltype(&CertAddEncodedCertificateToStore) addEncoded =
+      ORVIK_SYSTEM_FUNCTION(kCrypt32, CertAddEncodedCertificateToStore);
+  decltype(&CertFindCertificateInStore) findCertificate =
+      ORVIK_SYSTEM_FUNCTION(kCrypt32, CertFindCertificateInStore);
+  decltype(&CertFreeCertificateContext) freeCertificate =
+      ORVIK_SYSTEM_FUNCTION(kCrypt32, CertFreeCertificateContext);
+  decltype(&CertAddStoreToCollection) addToCollection =
+      ORVIK_SYSTEM_FUNCTION(kCrypt32, CertAddStoreToCollection);
+  decltype(&CertGetCertificateChain) getChain =
+      ORVIK_SYSTEM_FUNCTION(kCrypt32, CertGetCertificateChain);
+  decltype(&CertVerifyCertificateChainPolicy) verifyPolicy =
+      ORVIK_SYSTEM_FUNCTION(kCrypt32, CertVerifyCertificateChainPolicy);
+  decltype(&CertFreeCertificateChain) freeChain =
+      ORVIK_SYSTEM_FUNCTION(kCrypt32, CertFreeCertificateChain);
+
+  bool Complete() const {
+    return openStore && closeStore && stringToBinary && addEncoded && findCertificate &&
+           freeCertificate && addToCollection && getChain && verifyPolicy && freeChain;
+  }
+};
+
+const Crypt32* Certificates() {
+  static const Crypt32 crypt32;
+  static const bool complete = crypt32.Complete();
+  return complete ? &crypt32 : nullptr;
+}
+
+// Schannel's functions, through the table of the security support provider
+// interface; none when secur32.dll cannot be loaded.
+const SecurityFunctionTableA* Sspi() {
+  static const SecurityFunctionTableA* const table = [] {
+    auto* init = ORVIK_SYSTEM_FUNCTION(L"secur32.dll", InitSecurityInterfaceA);
+    return init ? init() : nullptr;
+  }();
+  return table;
+}
 
 std::mutex anchorMutex;
 HCERTSTORE anchorStore = nullptr;  // the extra roots, or none
@@ -36,8 +85,8 @@ uint32_t MillisecondsLeft(SteadyClock::time_point deadline) {
 }
 
 // Every certificate of a PEM text into a new memory store; none when there is none.
-HCERTSTORE LoadPem(const std::string& text) {
-  HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
+HCERTSTORE LoadPem(const Crypt32& crypt, const std::string& text) {
+  HCERTSTORE store = crypt.openStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
   if (!store) return nullptr;
   const std::string begin = "-----BEGIN CERTIFICATE-----", end = "-----END CERTIFICATE-----";
   int added = 0;
@@ -47,43 +96,42 @@ HCERTSTORE LoadPem(const std::string& text) {
     to += end.size();
     DWORD size = 0;
     std::string block = text.substr(from, to - from);
-    if (CryptStringToBinaryA(block.c_str(), static_cast<DWORD>(block.size()),
+    if (crypt.stringToBinary(block.c_str(), static_cast<DWORD>(block.size()),
                              CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr)) {
       std::string der(size, '\0');
-      if (CryptStringToBinaryA(block.c_str(), static_cast<DWORD>(block.size()),
+      if (crypt.stringToBinary(block.c_str(), static_cast<DWORD>(block.size()),
                                CRYPT_STRING_BASE64HEADER, reinterpret_cast<BYTE*>(der.data()),
                                &size, nullptr, nullptr) &&
-          CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING,
-                                           reinterpret_cast<const BYTE*>(der.data()), size,
-                                           CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
+          crypt.addEncoded(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                           size, CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
         ++added;
     }
     from = to;
   }
   if (added > 0) return store;
-  CertCloseStore(store, 0);
+  crypt.closeStore(store, 0);
   return nullptr;
 }
 
-bool IsAnchor(PCCERT_CONTEXT certificate) {
+bool IsAnchor(const Crypt32& crypt, PCCERT_CONTEXT certificate) {
   std::lock_guard<std::mutex> lock(anchorMutex);
   if (!anchorStore) return false;
-  PCCERT_CONTEXT found = CertFindCertificateInStore(anchorStore, X509_ASN_ENCODING, 0,
-                                                    CERT_FIND_EXISTING, certificate, nullptr);
-  if (found) CertFreeCertificateContext(found);
+  PCCERT_CONTEXT found = crypt.findCertificate(anchorStore, X509_ASN_ENCODING, 0,
+                                               CERT_FIND_EXISTING, certificate, nullptr);
+  if (found) crypt.freeCertificate(found);
   return found != nullptr;
 }
 
 // The server's chain (its own certificates, the system's and the anchors) must
 // satisfy the SSL policy for the host. A root that only the anchor store knows
 // is accepted as known; every other check stays.
-bool VerifyServer(PCCERT_CONTEXT server, const std::string& host) {
-  HCERTSTORE extra = CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr);
+bool VerifyServer(const Crypt32& crypt, PCCERT_CONTEXT server, const std::string& host) {
+  HCERTSTORE extra = crypt.openStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr);
   if (!extra) return false;
-  CertAddStoreToCollection(extra, server->hCertStore, 0, 0);
+  crypt.addToCollection(extra, server->hCertStore, 0, 0);
   {
     std::lock_guard<std::mutex> lock(anchorMutex);
-    if (anchorStore) CertAddStoreToCollection(extra, anchorStore, 0, 0);
+    if (anchorStore) crypt.addToCollection(extra, anchorStore, 0, 0);
   }
   char serverAuth[] = szOID_PKIX_KP_SERVER_AUTH;
   LPSTR usages[] = {serverAuth};
@@ -93,13 +141,12 @@ bool VerifyServer(PCCERT_CONTEXT server, const std::string& host) {
   chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
   chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
   PCCERT_CHAIN_CONTEXT chain = nullptr;
-  bool built =
-      CertGetCertificateChain(nullptr, server, nullptr, extra, &chainPara, 0, nullptr, &chain) &&
-      chain && chain->cChain > 0 && chain->rgpChain[0]->cElement > 0;
+  bool built = crypt.getChain(nullptr, server, nullptr, extra, &chainPara, 0, nullptr, &chain) &&
+               chain && chain->cChain > 0 && chain->rgpChain[0]->cElement > 0;
   bool verified = false;
   if (built) {
     const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
-    bool anchored = IsAnchor(simple->rgpElement[simple->cElement - 1]->pCertContext);
+    bool anchored = IsAnchor(crypt, simple->rgpElement[simple->cElement - 1]->pCertContext);
     std::wstring name(host.begin(), host.end());  // host names and addresses are ASCII
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
@@ -116,29 +163,31 @@ bool VerifyServer(PCCERT_CONTEXT server, const std::string& host) {
     // status is checked as well.
     const DWORD allowed = anchored ? CERT_TRUST_IS_UNTRUSTED_ROOT : 0;
     verified = (chain->TrustStatus.dwErrorStatus & ~allowed) == 0 &&
-               CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) &&
+               crypt.verifyPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) &&
                status.dwError == 0;
   }
-  if (chain) CertFreeCertificateChain(chain);
-  CertCloseStore(extra, 0);
+  if (chain) crypt.freeChain(chain);
+  crypt.closeStore(extra, 0);
   return verified;
 }
 
 }  // namespace
 
 bool SetTrustAnchor(const std::string& pemFile) {
+  const Crypt32* crypt = Certificates();
   HCERTSTORE store = nullptr;
-  if (!pemFile.empty()) {
+  if (!pemFile.empty() && crypt) {
     std::ifstream in(pemFile, std::ios::binary);
-    store = LoadPem(std::string(std::istreambuf_iterator<char>(in), {}));
+    store = LoadPem(*crypt, std::string(std::istreambuf_iterator<char>(in), {}));
   }
   std::lock_guard<std::mutex> lock(anchorMutex);
-  if (anchorStore) CertCloseStore(anchorStore, 0);
+  if (anchorStore) crypt->closeStore(anchorStore, 0);  // made with crypt32
   anchorStore = store;
   return pemFile.empty() || store != nullptr;
 }
 
 struct TlsClient::State {
+  const SecurityFunctionTableA* sspi = Sspi();
   CredHandle credentials{};
   CtxtHandle context{};
   bool haveCredentials = false;
@@ -156,8 +205,8 @@ struct TlsClient::State {
   bool emptyRecord = false;
 
   ~State() {
-    if (haveContext) DeleteSecurityContext(&context);
-    if (haveCredentials) FreeCredentialsHandle(&credentials);
+    if (haveContext) sspi->DeleteSecurityContext(&context);
+    if (haveCredentials) sspi->FreeCredentialsHandle(&credentials);
   }
 
   // Reads more records; false on a time-out, failure or close.
@@ -182,7 +231,7 @@ struct TlsClient::State {
       SecBufferDesc outDesc{SECBUFFER_VERSION, 1, out};
       ULONG attributes = 0;
       const bool first = !haveContext;
-      SECURITY_STATUS status = InitializeSecurityContextA(
+      SECURITY_STATUS status = sspi->InitializeSecurityContextA(
           &credentials, first ? nullptr : &context, host.data(), flags, 0, 0,
           first ? nullptr : &inDesc, 0, &context, &outDesc, &attributes, nullptr);
       if (first && (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK)) haveContext = true;
@@ -191,7 +240,7 @@ struct TlsClient::State {
             out[0].cbBuffer == 0 ||
             socket.Send(std::string(static_cast<const char*>(out[0].pvBuffer), out[0].cbBuffer),
                         MillisecondsLeft(deadline));
-        FreeContextBuffer(out[0].pvBuffer);
+        sspi->FreeContextBuffer(out[0].pvBuffer);
         if (!sent) return false;
       }
       if (status == SEC_E_INCOMPLETE_MESSAGE) {
@@ -223,29 +272,33 @@ TlsClient::~TlsClient() = default;
 
 bool TlsClient::Handshake(const std::string& host, uint32_t timeoutMs) {
   State& s = *state_;
-  if (s.haveCredentials) return false;
+  const Crypt32* crypt = Certificates();
+  if (s.haveCredentials || !s.sspi || !crypt) return false;
   auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
   SCHANNEL_CRED credentials{};
   credentials.dwVersion = SCHANNEL_CRED_VERSION;
   credentials.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
   credentials.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
   char package[] = UNISP_NAME_A;
-  if (AcquireCredentialsHandleA(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, &credentials,
-                                nullptr, nullptr, &s.credentials, nullptr) != SEC_E_OK)
+  if (s.sspi->AcquireCredentialsHandleA(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr,
+                                        &credentials, nullptr, nullptr, &s.credentials,
+                                        nullptr) != SEC_E_OK)
     return false;
   s.haveCredentials = true;
   s.host = host;
   if (!s.Negotiate(socket_, deadline)) return false;
 
   PCCERT_CONTEXT server = nullptr;
-  if (QueryContextAttributesA(&s.context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &server) != SEC_E_OK ||
+  if (s.sspi->QueryContextAttributesA(&s.context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &server) !=
+          SEC_E_OK ||
       !server)
     return false;
-  bool verified = VerifyServer(server, host);
-  CertFreeCertificateContext(server);
-  s.ready = verified &&
-            QueryContextAttributesA(&s.context, SECPKG_ATTR_STREAM_SIZES, &s.sizes) == SEC_E_OK &&
-            s.sizes.cbMaximumMessage > 0;
+  bool verified = VerifyServer(*crypt, server, host);
+  crypt->freeCertificate(server);
+  s.ready =
+      verified &&
+      s.sspi->QueryContextAttributesA(&s.context, SECPKG_ATTR_STREAM_SIZES, &s.sizes) == SEC_E_OK &&
+      s.sizes.cbMaximumMessage > 0;
   return s.ready;
 }
 
@@ -263,7 +316,7 @@ bool TlsClient::Send(const std::string& data, uint32_t timeoutMs) {
                             {trailer, SECBUFFER_STREAM_TRAILER, record.data() + header + size},
                             {0, SECBUFFER_EMPTY, nullptr}};
     SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-    if (EncryptMessage(&s.context, 0, &desc, 0) != SEC_E_OK) return false;
+    if (s.sspi->EncryptMessage(&s.context, 0, &desc, 0) != SEC_E_OK) return false;
     record.resize(buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer);
     if (!socket_.Send(record, MillisecondsLeft(deadline))) return false;
     sent += size;
@@ -289,7 +342,7 @@ std::string TlsClient::Receive(size_t maxBytes, uint32_t timeoutMs) {
           {0, SECBUFFER_EMPTY, nullptr},
           {0, SECBUFFER_EMPTY, nullptr}};
       SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-      SECURITY_STATUS status = DecryptMessage(&s.context, &desc, 0, nullptr);
+      SECURITY_STATUS status = s.sspi->DecryptMessage(&s.context, &desc, 0, nullptr);
       if (status == SEC_E_OK || status == SEC_I_RENEGOTIATE || status == SEC_I_CONTEXT_EXPIRED) {
         std::string extra;
         for (const SecBuffer& b : buffers) {
