@@ -20,6 +20,8 @@ constexpr char kPublisher[] = "Kestrun";
 constexpr char kMakerAddress[] = "https://www.kestrun.example/";
 constexpr int kUninstallIcon = 1;
 constexpr int kWebLogOnIcon = 2;
+// The program group and the links lie outside the installation folder.
+constexpr TInstallJournal::Scope kOutside = TInstallJournal::Scope::Outside;
 
 }  // namespace
 
@@ -85,13 +87,13 @@ void TSystemRegistration::CreateProgramGroup() {
   support::TAdvancedRegistry shellFolders(support::hkCURRENT_USER, kExplorerKey, "Shell Folders");
   std::string programs = shellFolders.ReadString("Programs");
   if (!programs.empty() &&
-      journal_.Replacing(programs + "\\" + name + "\\"))  // an older per-user group
+      journal_.Replacing(programs + "\\" + name + "\\", kOutside))  // an older per-user group
     DeleteProgramGroup(programs, programs + "\\" + name + "\\");
 
   const std::string common = CommonProgramsFolder();
   if (common.empty()) return;
   const std::string group = common + "\\" + name + "\\";
-  journal_.Replacing(group);
+  journal_.Replacing(group, kOutside);
   DeleteProgramGroup(common, group);  // one group, whatever earlier runs left
   support::CreateDirectoryPath(group);
 
@@ -167,7 +169,7 @@ Outcome TSystemRegistration::RegisterSystem(uint64_t installedBytes) {
   const std::string firstLink = setup::SafeFileName(LinkDescLine(0));
   if (!firstLink.empty()) {
     auto link = [&](const std::string& folder) {
-      journal_.Replacing(folder + firstLink + ".lnk");
+      journal_.Replacing(folder + firstLink + ".lnk", kOutside);
       platform::CreateShellLink(dir + "config.exe", folder + firstLink + ".lnk", "", 0);
       ui_.ProcessMessages();
     };
