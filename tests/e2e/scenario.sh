@@ -370,7 +370,8 @@ scenario_command_line() {
     grep -qF -- "$word" "$E2E_OUTPUT" || printf ' %s' "$word"
   done)"
   # A first argument that is no mode ends at once; an unattended line that cannot be followed
-  # ends with 2. Neither touches the machine.
+  # ends with 2 (also one with a character the code page cannot hold: a best-fit conversion
+  # made the full-width quote a real one). Neither touches the machine.
   while read -r code arguments; do
     eval "set -- $arguments"
     e2e_setup "$@"
@@ -386,6 +387,7 @@ scenario_command_line() {
 2 /VERYSILENT /DIR=
 2 /VERYSILENT /LOG=
 2 /VERYSILENT /FROBNICATE
+2 /VERYSILENT '/DIR=C:\Orvik＂' /NOICONS
 EOF
   # Without a display no question can be seen: what would ask ends with 4 and one line on
   # standard error that says to use /VERYSILENT.
