@@ -1,6 +1,5 @@
 #include "archive/extract.h"
 
-#include <algorithm>
 #include <thread>
 #include <unordered_set>
 #include <vector>
@@ -18,8 +17,6 @@ namespace detail {
 
 ExtractPlan::ExtractPlan(const ExtractOptions& options, uint32_t version)
     : options_(options), version_(version) {
-  // Only a trailing empty name is left out, and an empty name never reaches Selected.
-  support::SplitToList(support::LowerCase(options.FilterList), ';', filter_names_);
   // No entry needs the cipher before it is keyed, and keying is cheap: done here, once, so
   // that decoding threads only ever read it.
   if (!options.Password.empty()) {
@@ -35,9 +32,7 @@ ExtractPlan::Check ExtractPlan::Inspect(const EntryHeader& entry) const {
 }
 
 bool ExtractPlan::Selected(const std::string& name) const {
-  if (filter_names_.empty()) return true;
-  return std::find(filter_names_.begin(), filter_names_.end(), support::LowerCase(name)) !=
-         filter_names_.end();
+  return options_.FilterList.empty() || ListHolds(options_.FilterList, name);
 }
 
 namespace {
@@ -140,11 +135,7 @@ class FolderMaker {
 class Extraction {
  public:
   Extraction(const ExtractOptions& options, const ExtractPlan& plan, const std::string& dest)
-      : options_(options),
-        plan_(plan),
-        dest_(dest),
-        keep_list_(support::LowerCase(options.KeepList)),
-        folders_(dest) {}
+      : options_(options), plan_(plan), dest_(dest), folders_(dest) {}
 
   void Run(EntrySource& source, ExtractResult& result, uint64_t total) {
     for (;;) {
@@ -196,11 +187,8 @@ class Extraction {
     if (!plan_.Selected(entry.Name)) return false;
     if (!options_.Overwrite &&
         platform::GetFileAttributes(target) != platform::kInvalidAttributes) {
-      if (keep_list_.empty()) return false;
-      std::string needle(1, ';');
-      needle += support::LowerCase(entry.Name);
-      needle += ';';
-      if (keep_list_.find(needle) != std::string::npos) return false;
+      // Compared as Windows finds the file: "slapd.conf." would replace a kept "slapd.conf".
+      if (options_.KeepList.empty() || ListHolds(options_.KeepList, entry.Name)) return false;
     }
     return true;
   }
@@ -254,7 +242,6 @@ class Extraction {
   const ExtractOptions& options_;
   const ExtractPlan& plan_;
   const std::string dest_;
-  const std::string keep_list_;
   FolderMaker folders_;
 };
 

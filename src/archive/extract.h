@@ -26,10 +26,12 @@ enum ArchiveStatus : int {
 
 struct ExtractOptions {
   // True writes every selected entry over an existing file. When false, an existing file is
-  // kept if KeepList is empty or names the entry (";name;" in it, whole name, any case).
+  // kept if KeepList is empty or names the entry (";name;" in it, whole name, compared as
+  // Windows finds the file: any case, trailing dots and blanks dropped; see ListHolds).
   bool Overwrite = true;
   std::string KeepList;
-  // ";"-separated entry names; when not empty, only the entries named in it are written.
+  // ";"-separated entry names; when not empty, only the entries named in it (compared as the
+  // keep list) are written.
   std::string FilterList;
   std::string Password;  // empty: none
   // True: an entry whose file cannot be created ends the extraction with WriteError, as a

@@ -40,7 +40,6 @@ class ExtractPlan {
  private:
   const ExtractOptions& options_;
   const uint32_t version_;
-  std::vector<std::string> filter_names_;
   // Keyed once; decoders only read it, so that threads can share it.
   std::unique_ptr<crypto::TCipher_Cast256> cipher_;
 };

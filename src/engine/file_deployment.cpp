@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/entry_names.h"
 #include "archive/extract.h"
 #include "engine/antivirus_setup.h"
 #include "engine/folder_swap.h"
@@ -296,38 +297,45 @@ void TFileDeployment::SetAsideLink(const std::string& folder) {
                                             : platform::DeleteFile(bare);
 }
 
-void TFileDeployment::MakeFolder(const std::string& folder) {
+void TFileDeployment::MakeFolder(const std::string& folder, TInstallJournal::Scope scope) {
   if (support::DirExists(folder)) return;
-  journal_.Replacing(folder);
-  support::CreateDirectoryPath(folder);
+  if (journal_.Replacing(folder, scope)) support::CreateDirectoryPath(folder);
 }
 
-void TFileDeployment::JournalArchive(const std::string& archive, const std::string& destination,
+bool TFileDeployment::JournalArchive(const std::string& archive, const std::string& destination,
                                      bool overwrite, const std::string& keepList) {
   uint32_t version = 0;
   std::vector<archive::EntryHeader> entries;
   archive::ExtractEnd end;
   archive::ListArchive(archive, version, entries, end);
-  const std::string keep = support::LowerCase(keepList);
   for (const archive::EntryHeader& entry : entries) {
-    std::string name = entry.Name;
-    std::replace(name.begin(), name.end(), '/', '\\');
+    const std::string name = archive::EntryPath(entry.Name);
+    if (!archive::IsSafeEntryName(name)) {
+      support::SetupLog("Error: \"" + archive + "\" names \"" + name +
+                        "\", which is not a file below \"" + destination + "\"");
+      return false;
+    }
     const std::string target = destination + name;
-    std::string listed = ";";
-    listed.append(support::LowerCase(name)).push_back(';');
+    // The extraction keeps what the list names as Windows finds the file.
     const bool kept = !overwrite && platform::FileExists(target) &&
-                      (keep.empty() || keep.find(listed) != std::string::npos);
-    if (!kept) journal_.Replacing(target);
+                      (keepList.empty() || archive::ListHolds(keepList, name));
+    if (!kept && !journal_.Replacing(target)) return false;
   }
+  return true;
 }
 
-void TFileDeployment::UnpackInPlace(const std::string& archive, const std::string& destination,
-                                    bool overwrite, const std::string& keepList) {
+Outcome TFileDeployment::UnpackInPlace(const std::string& archive, const std::string& destination,
+                                       bool overwrite, const std::string& keepList) {
   const std::string path = setupFolder_ + archive;
-  if (!platform::FileExists(path)) return;
-  JournalArchive(path, destination, overwrite, keepList);
+  if (!platform::FileExists(path)) return Outcome::Done;
+  if (!JournalArchive(path, destination, overwrite, keepList)) {
+    ui_.MessageBox(setup::cErrorDataFile, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
+    support::SetupLog("Error: Setup aborted - " + setup::cErrorDataFile + " " + archive + "\r\n");
+    return Outcome::Fatal;
+  }
   archive::ArchiveStatus status;
   archive::ExtractArchive(path, destination, status, overwrite, keepList, "", "");
+  return Outcome::Done;
 }
 
 Outcome TFileDeployment::MoveTrees(std::initializer_list<const char*> subs) {
@@ -335,10 +343,11 @@ Outcome TFileDeployment::MoveTrees(std::initializer_list<const char*> subs) {
   return Outcome::Done;
 }
 
-void TFileDeployment::WriteWithPaths(const std::string& sourceFile, const std::string& targetDir) {
-  MakeFolder(targetDir);
+void TFileDeployment::WriteWithPaths(const std::string& sourceFile, const std::string& targetDir,
+                                     TInstallJournal::Scope scope) {
+  MakeFolder(targetDir, scope);
   std::string tempPath = support::GetWindowsDirectoryPath() + "temp\\";
-  MakeFolder(tempPath + "cache\\");
+  MakeFolder(tempPath + "cache\\", TInstallJournal::Scope::Outside);
   std::string source =
       support::IsRootedPath(sourceFile) ? sourceFile : state_.ExtractDir + sourceFile;
   std::string text;
@@ -351,8 +360,7 @@ void TFileDeployment::WriteWithPaths(const std::string& sourceFile, const std::s
   }
   // Written beside the target and renamed over it: never left half written.
   const std::string target = targetDir + support::NameOfPath(source);
-  journal_.Replacing(target);
-  support::ReplaceFileContent(target, out);
+  if (journal_.Replacing(target, scope)) support::ReplaceFileContent(target, out);
 }
 
 bool TFileDeployment::AntivirusChosen() const {
@@ -444,10 +452,11 @@ Outcome TFileDeployment::DeployFiles() {
   // The uninstall runs this copy.
   ORVIK_TRY(CopyOneFile(support::NameOfPath(setupProgram_), setupFolder_, dir));
 
-  UnpackInPlace("setupldap.dat", dir + "ldap\\", false, kLdapKeepList);
+  ORVIK_TRY(UnpackInPlace("setupldap.dat", dir + "ldap\\", false, kLdapKeepList));
   if (platform::FileExists(setupFolder_ + "setupphp.dat")) {
-    UnpackInPlace("setupphp.dat", dir + "php\\", true);
-    WriteWithPaths(dir + "php\\wmi.ini", support::GetWindowsDirectoryPath());
+    ORVIK_TRY(UnpackInPlace("setupphp.dat", dir + "php\\", true));
+    WriteWithPaths(dir + "php\\wmi.ini", support::GetWindowsDirectoryPath(),
+                   TInstallJournal::Scope::Outside);
     platform::DeleteFile(dir + "php\\wmi.ini");
   }
 
@@ -470,8 +479,7 @@ Outcome TFileDeployment::DeployFiles() {
   ORVIK_TRY(MoveTree(extracted, "webmail\\", dir));
   archive::DeleteExtracted(webmail);
 
-  UnpackInPlace("other.dat", dir, true);
-  return Outcome::Done;
+  return UnpackInPlace("other.dat", dir, true);
 }
 
 Outcome TFileDeployment::DeployComponentData() {

@@ -89,8 +89,10 @@ class TFileDeployment {
                    const std::string& targetRoot);
   // Copies a text file into targetDir line by line, each line's first
   // "%%installpath%%" and first "%%temppath%%" replaced. A relative source is
-  // taken from ExtractDir. Silent when the source cannot be read.
-  void WriteWithPaths(const std::string& sourceFile, const std::string& targetDir);
+  // taken from ExtractDir. Silent when the source cannot be read. scope tells
+  // the journal where targetDir lies.
+  void WriteWithPaths(const std::string& sourceFile, const std::string& targetDir,
+                      TInstallJournal::Scope scope = TInstallJournal::Scope::Installation);
   Outcome DeployComponentData();
 
  private:
@@ -106,17 +108,22 @@ class TFileDeployment {
   // place; false when the source is not there or the rename failed.
   bool MoveFolder(const std::string& source, const std::string& target);
   // Creates a folder the installation lacks, noted in the journal.
-  void MakeFolder(const std::string& folder);
+  void MakeFolder(const std::string& folder,
+                  TInstallJournal::Scope scope = TInstallJournal::Scope::Installation);
   // A link where the installation has a folder leads out of it: the link goes
   // aside (noted, so a rollback puts it back) and is never walked.
   void SetAsideLink(const std::string& folder);
   // Before an archive is unpacked straight into destination: each file it will
-  // write over is moved aside, each it adds is noted.
-  void JournalArchive(const std::string& archive, const std::string& destination, bool overwrite,
+  // write over is moved aside, each it adds is noted. The archive was verified
+  // before the run began, but it lies in the setup folder and may have been
+  // changed since: each name is checked again before its note. False when a
+  // name is refused or the journal cannot keep the file.
+  bool JournalArchive(const std::string& archive, const std::string& destination, bool overwrite,
                       const std::string& keepList);
-  // Unpacks one of the archives that go straight into the installation.
-  void UnpackInPlace(const std::string& archive, const std::string& destination, bool overwrite,
-                     const std::string& keepList = "");
+  // Unpacks one of the archives that go straight into the installation; fatal
+  // when the journal refuses one of its entries.
+  Outcome UnpackInPlace(const std::string& archive, const std::string& destination, bool overwrite,
+                        const std::string& keepList = "");
   Outcome MoveTrees(std::initializer_list<const char*> subs);
   // progress: the archive bytes read so far and the archive's size.
   Outcome Unpack(const std::string& archive, const std::string& destination,

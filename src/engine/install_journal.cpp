@@ -1,5 +1,6 @@
 #include "engine/install_journal.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -7,6 +8,7 @@
 #include <set>
 
 #include "archive/crc32.h"
+#include "archive/entry_names.h"
 #include "platform/clock.h"
 #include "platform/folder_handle.h"
 #include "platform/services.h"
@@ -182,8 +184,23 @@ bool SaveCopy(const std::string& from, const std::string& to) {
   return Rename(part, to);
 }
 
+// Whether path lies strictly below folder (ending in "\"): it begins with the
+// folder, in any case, and what follows is a relative name by the entry-name
+// rule (a trailing "\" aside). A prefix alone would take "C:\Orvik\..\x" as
+// below "C:\Orvik\".
 bool Inside(const std::string& path, const std::string& folder) {
-  return support::LowerCase(path).rfind(support::LowerCase(folder), 0) == 0;
+  return !folder.empty() && path.size() > folder.size() &&
+         support::SameText(std::string_view(path).substr(0, folder.size()), folder) &&
+         archive::IsSafeEntryName(support::NormalizeDir(path.substr(folder.size()), false));
+}
+
+// Whether path is a full path: "X:\" or "\\" (a share) and then names by the
+// entry-name rule.
+bool IsFullPath(const std::string& path) {
+  const bool drive = path.size() > 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                     path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+  if (!drive && path.rfind("\\\\", 0) != 0) return false;
+  return archive::IsSafeEntryName(support::NormalizeDir(path.substr(drive ? 3 : 2), false));
 }
 
 std::string KeyName(platform::RegRoot root, const std::string& path) {
@@ -673,9 +690,21 @@ bool TInstallJournal::Inside(const std::string& path) const {
   return engine::Inside(path, installDir_);
 }
 
+bool TInstallJournal::Admit(const std::string& path, Scope scope) {
+  const bool installation = scope == Scope::Installation;
+  if (installation ? Inside(path) : IsFullPath(path)) return true;
+  if (refused_.empty()) refused_ = path;
+  support::SetupLog(
+      "Error: Setup refused to change \"" + path + "\": " +
+      (installation ? "it does not lie below \"" + installDir_ + "\"" : "it is not a full path"));
+  return false;
+}
+
 bool TInstallJournal::NoteCreated(const std::string& path) {
   // The run's own folders go whole: what lies in them needs no note.
-  if (engine::Inside(path, StagingDir()) || engine::Inside(path, BackupDir())) return true;
+  const std::string folder = support::NormalizeDir(path);
+  for (const std::string& own : {StagingDir(), BackupDir()})
+    if (support::SameText(folder, own) || engine::Inside(path, own)) return true;
   std::string outermost = support::NormalizeDir(path, false);
   for (std::string parent = Parent(outermost);
        !parent.empty() && parent.size() < outermost.size() && !Exists(parent);
@@ -694,16 +723,18 @@ std::string TInstallJournal::NextBackup() {
 
 bool TInstallJournal::Move(const std::string& from, const std::string& to) {
   if (!Active()) return Rename(from, to);
+  if (!Admit(from, Scope::Installation) || !Admit(to, Scope::Installation)) return false;
   const std::string parent = Parent(to);
   if (!parent.empty() && !Exists(parent)) NoteCreated(parent);
   return Append({kMove, {support::NormalizeDir(from, false), support::NormalizeDir(to, false)}}) &&
          Rename(from, to);
 }
 
-bool TInstallJournal::Replacing(const std::string& path) {
+bool TInstallJournal::Replacing(const std::string& path, Scope scope) {
   if (!Active()) return true;
+  if (!Admit(path, scope)) return false;
   if (!Exists(path)) return NoteCreated(path);
-  if (!Removing(path)) return false;
+  if (!Removing(path, scope)) return false;
   if (!Inside(path)) return true;  // its copy is put back over what the run writes
   // What the run puts there is its own: it goes before the original comes back.
   const std::string bare = support::NormalizeDir(path, false);
@@ -711,15 +742,18 @@ bool TInstallJournal::Replacing(const std::string& path) {
   return Append({kCreate, {bare}});
 }
 
-bool TInstallJournal::Removing(const std::string& path) {
-  if (!Active() || !Exists(path)) return true;
+bool TInstallJournal::Removing(const std::string& path, Scope scope) {
+  if (!Active()) return true;
+  if (!Admit(path, scope)) return false;
+  if (!Exists(path)) return true;
   const std::string backup = NextBackup();
   if (Inside(path)) return Move(path, backup);
   return Append({kCopy, {support::NormalizeDir(path, false), backup}}) && SaveCopy(path, backup);
 }
 
-bool TInstallJournal::Preserving(const std::string& path) {
-  if (!Active() || !Exists(path) || IsFolder(path)) return Replacing(path);
+bool TInstallJournal::Preserving(const std::string& path, Scope scope) {
+  if (Active() && !Admit(path, scope)) return false;
+  if (!Active() || !Exists(path) || IsFolder(path)) return Replacing(path, scope);
   const std::string backup = NextBackup();
   return Append({kCopy, {support::NormalizeDir(path, false), backup}}) && SaveCopy(path, backup);
 }
@@ -752,7 +786,8 @@ void TInstallJournal::Running(const std::vector<int>& modules) {
 }
 
 void TInstallJournal::RegisteringComServer(const std::string& library, bool registeredBefore) {
-  if (Active()) Append({kComServer, {library, registeredBefore ? "1" : "0"}});
+  if (Active() && Admit(library, Scope::Installation))
+    Append({kComServer, {library, registeredBefore ? "1" : "0"}});
 }
 
 bool TInstallJournal::Saved(const std::string& name) const {
@@ -818,13 +853,15 @@ void TInstallJournal::Finish() {
 }
 
 void TInstallJournal::Swapped(const std::string& aside, const std::string& target) {
-  if (Active()) Append({kRetire, {aside, target}});
+  if (Active() && Admit(aside, Scope::Installation) && Admit(target, Scope::Installation))
+    Append({kRetire, {aside, target}});
 }
 
 bool TInstallJournal::Retire(const std::string& aside, const std::string& target) {
   if (!file_.IsOpen()) return MergeReplaced(aside, target, nullptr);
   return MergeReplaced(aside, target, [this](const std::string& from, const std::string& to) {
-    return Append({kMove, {from, to}});
+    return Admit(from, Scope::Installation) && Admit(to, Scope::Installation) &&
+           Append({kMove, {from, to}});
   });
 }
 

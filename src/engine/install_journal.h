@@ -105,23 +105,36 @@ class TInstallJournal {
   std::string StagingDir() const { return header_.StagingDir(); }
   std::string BackupDir() const { return header_.BackupDir(); }
 
+  // Where a path the run changes lies. Every path is checked before its note:
+  // one of the installation must lie strictly below the installation folder
+  // by the entry-name rule (archive::IsSafeEntryName on what follows the
+  // folder: no "." or ".." name, no empty name, no device, no ":"), so that
+  // neither "C:\Orvik\..\Windows\x" nor "C:\OrvikOther\x" passes; one
+  // Outside (the run's links, what it leaves in the Windows folder: fixed
+  // places the run names itself, never a name it read) must be a full path by
+  // the same rule. A refused path fails the call, is logged, and stays in
+  // Refused() for the run to abort on.
+  enum class Scope { Installation, Outside };
+
   // Renames from (a file or a folder) to to, never replacing, making to's
-  // parents.
+  // parents; both lie in the installation.
   bool Move(const std::string& from, const std::string& to);
   // Before the run puts something of its own at path (a file or a folder it
   // writes, moves there or deletes): an existing one goes into the backup
   // folder (renamed there, or copied when it lies outside the installation
   // folder) and path is noted as the run's. False when the existing one could
   // not be kept.
-  bool Replacing(const std::string& path);
+  bool Replacing(const std::string& path, Scope scope = Scope::Installation);
   // Before the run deletes path (a file or a folder) without putting anything
   // there: it goes into the backup folder instead (copied there when it lies
   // outside the installation folder).
-  bool Removing(const std::string& path);
+  bool Removing(const std::string& path, Scope scope = Scope::Installation);
   // Before a file is changed in place: a copy goes into the backup folder and
   // is checked against the file, which stays where it is. False when the copy
   // could not be made whole (a full disk): the file must not be changed then.
-  bool Preserving(const std::string& path);
+  bool Preserving(const std::string& path, Scope scope = Scope::Installation);
+  // The first path refused by Scope's rule; "" when none was.
+  const std::string& Refused() const { return refused_; }
   // A new name in the backup folder.
   std::string NextBackup();
   // Before a service is created, reconfigured or deleted: what it has now.
@@ -177,6 +190,8 @@ class TInstallJournal {
   // folder on its way, once.
   bool NoteCreated(const std::string& path);
   bool Inside(const std::string& path) const;
+  // Whether path may be noted, by Scope's rule; a refused one is logged and kept.
+  bool Admit(const std::string& path, Scope scope);
   // Whether the key ("root:path", lower case) lies at or below one already saved.
   bool Saved(const std::string& name) const;
   // Notes what a registry change is about to change.
@@ -188,6 +203,7 @@ class TInstallJournal {
   platform::File file_;
   JournalHeader header_;
   std::string installDir_;
+  std::string refused_;
   bool finished_ = false;
   unsigned records_ = 0, backups_ = 0;
   std::set<std::string> topLevel_;  // what the installation folder held at Begin, lower case

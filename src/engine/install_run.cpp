@@ -268,6 +268,10 @@ Outcome TInstallRun::Steps() {
       Outcome::Done)
     return Abort(Outcome::Fatal);
 
+  // What the journal refused was never changed: the installation would be incomplete.
+  if (!journal_.Refused().empty())
+    return Abort(Refuse("Setup refused to change \"" + journal_.Refused() +
+                        "\", which lies outside the installation folder"));
   support::SetupLog("Installing services");
   services_.InstallServices();
   // The point of no return: the new modules have been started.

@@ -20,6 +20,8 @@ constexpr char kPublisher[] = "Kestrun";
 constexpr char kMakerAddress[] = "https://www.kestrun.example/";
 constexpr int kUninstallIcon = 1;
 constexpr int kWebLogOnIcon = 2;
+// The program group and the links lie outside the installation folder.
+constexpr TInstallJournal::Scope kOutside = TInstallJournal::Scope::Outside;
 
 }  // namespace
 
@@ -172,12 +174,12 @@ std::vector<std::string> DeleteProgramGroup(const std::string& programs, const s
   for (const std::string& name : links) {
     const std::string file = folder + name;
     if (!platform::FileExists(file)) continue;
-    if ((journal && !journal->Removing(file)) ||
+    if ((journal && !journal->Removing(file, kOutside)) ||
         (!platform::DeleteFile(file) && platform::FileExists(file)))
       stayed.push_back(file);
   }
   // Whatever else is there is someone else's: the folder stays with it.
-  if (IsEmptyFolder(folder) && (!journal || journal->Removing(folder)))
+  if (IsEmptyFolder(folder) && (!journal || journal->Removing(folder, kOutside)))
     platform::RemoveDirectory(folder);
   return stayed;
 }
@@ -217,14 +219,14 @@ void TSystemRegistration::CreateProgramGroup() {
   if (!group.empty()) {
     // A folder that is there already is not copied whole: only the links go
     // through the journal.
-    if (!platform::DirectoryExists(group)) journal_.Replacing(group);
+    if (!platform::DirectoryExists(group)) journal_.Replacing(group, kOutside);
     support::CreateDirectoryPath(group);
     const std::string& dir = state_.InstallDir;
     for (const GroupLink& link :
          GroupLinks(dir, dir + setupFile_, state_.WebMailDeployed, support::ServiceMode)) {
       const std::string file = setup::SafeFileName(link.text);
       if (file.empty()) continue;
-      journal_.Replacing(group + file + kLinkExtension);
+      journal_.Replacing(group + file + kLinkExtension, kOutside);
       platform::CreateShellLink(link.target, group + file + kLinkExtension, link.arguments,
                                 link.icon);
       if (!Contains(group_.links, file + kLinkExtension))
@@ -301,7 +303,7 @@ Outcome TSystemRegistration::RegisterSystem(uint64_t installedBytes) {
   const std::string firstLink = setup::SafeFileName(LinkDescLine(0));
   if (!firstLink.empty()) {
     auto link = [&](const std::string& folder) {
-      journal_.Replacing(folder + firstLink + ".lnk");
+      journal_.Replacing(folder + firstLink + ".lnk", kOutside);
       platform::CreateShellLink(dir + "config.exe", folder + firstLink + ".lnk", "", 0);
       ui_.ProcessMessages();
     };

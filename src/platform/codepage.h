@@ -16,5 +16,8 @@ std::u16string AnsiToWide(std::string_view text);
 // as a full-width "<" never turns into markup or a path separator). Each half
 // of a surrogate pair is a "?" of its own, as the Windows conversion gives it.
 std::string WideToAnsi(std::u16string_view text);
+// As WideToAnsi; false when a character had no place in the code page (it is
+// "?" in ansi then), so that the text is not what was given.
+bool WideToAnsiExact(std::u16string_view text, std::string& ansi);
 
 }  // namespace platform

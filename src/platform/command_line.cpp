@@ -1,11 +1,18 @@
 // Splitting a command line into words; shared by both sides.
+#include <type_traits>
+
+#include "platform/codepage.h"
 #include "platform/system.h"
 
 namespace platform {
+namespace {
 
-std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
-  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  std::vector<std::string> words;
+// One rule for the bytes of the code page and for the UTF-16 code units that
+// Windows keeps the command line in.
+template <typename Char>
+std::vector<std::basic_string<Char>> SplitWords(std::basic_string_view<Char> commandLine) {
+  auto blank = [](Char c) { return static_cast<std::make_unsigned_t<Char>>(c) <= ' '; };
+  std::vector<std::basic_string<Char>> words;
   size_t i = 0, n = commandLine.size();
   for (;;) {
     for (;;) {
@@ -17,7 +24,7 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
       }
     }
     if (i >= n) return words;
-    std::string word;
+    std::basic_string<Char> word;
     for (bool quoted = false; i < n && (quoted || !blank(commandLine[i])); ++i) {
       if (commandLine[i] == '"') {
         quoted = !quoted;
@@ -27,6 +34,22 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
     }
     words.push_back(std::move(word));
   }
+}
+
+}  // namespace
+
+std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
+  return SplitWords(std::string_view(commandLine));
+}
+
+std::vector<CommandLineWord> SplitWideCommandLine(std::u16string_view commandLine) {
+  std::vector<CommandLineWord> words;
+  for (const std::u16string& wide : SplitWords(commandLine)) {
+    CommandLineWord word;
+    word.exact = WideToAnsiExact(wide, word.text);
+    words.push_back(std::move(word));
+  }
+  return words;
 }
 
 }  // namespace platform

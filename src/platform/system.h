@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -13,9 +14,13 @@ int PlatformId();
 // Full path of the running executable.
 std::string ProgramPath();
 // The arguments after the program name, as the program received them. The
-// win32 side splits the process command line (SplitCommandLine) unless
-// SetCommandLineArgs has set others.
+// win32 side splits the process command line as Windows keeps it, in UTF-16
+// (SplitWideCommandLine), unless SetCommandLineArgs has set others.
 std::vector<std::string> CommandLineArgs();
+// The arguments of CommandLineArgs that held a character the code page cannot
+// hold ("?" in them): they are not what was typed, and a command line that has
+// one must not be followed. None after SetCommandLineArgs.
+std::vector<std::string> UnconvertibleArgs();
 // Sets what CommandLineArgs returns (argv[0] being the program): the native
 // entry hands its arguments over here; on Windows it overrides the process
 // command line, for tests.
@@ -25,6 +30,19 @@ void SetCommandLineArgs(int argc, char** argv);
 // quotes group blanks into a word and are removed; a pair of quotes that opens
 // a word is skipped, so "" makes no word.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+
+// A word of a command line in the code page; not exact when a character of it
+// had no place there (it is "?" in text then).
+struct CommandLineWord {
+  std::string text;
+  bool exact = true;
+  bool operator==(const CommandLineWord&) const = default;
+};
+// The words of a UTF-16 command line by SplitCommandLine's rules, split before
+// they are converted and converted without best-fit lookalikes: a full-width
+// quote (U+FF02) stays a character of its word, never a quote that groups or
+// splits switches.
+std::vector<CommandLineWord> SplitWideCommandLine(std::u16string_view commandLine);
 
 std::string GetEnvironment(const std::string& name);
 

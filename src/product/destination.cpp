@@ -8,6 +8,7 @@
 #include "platform/shell.h"
 #include "product/product.h"
 #include "support/advanced_registry.h"
+#include "support/file_names.h"
 #include "support/file_utils.h"
 #include "support/text_fields.h"
 
@@ -24,15 +25,6 @@ bool IsDriveLetter(char c) {
 bool IsReservedCharacter(char c) {
   return static_cast<unsigned char>(c) < 0x20 ||
          std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos;
-}
-
-bool IsDeviceName(const std::string& name) {
-  // The device is meant whatever follows a dot, and blanks before it are dropped.
-  std::string stem = support::LowerCase(name.substr(0, name.find('.')));
-  stem.erase(stem.find_last_not_of(' ') + 1);
-  if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul") return true;
-  return stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) &&
-         stem[3] >= '1' && stem[3] <= '9';
 }
 
 std::string WithBackslashes(std::string path) {
@@ -103,7 +95,7 @@ bool IsSafeName(const std::string& name) {
   if (name.back() == '.' || name.back() == ' ') return false;
   for (char c : name)
     if (IsReservedCharacter(c)) return false;
-  return !IsDeviceName(name);
+  return !support::IsDeviceName(name);
 }
 
 std::string SafeFileName(const std::string& name) {

@@ -44,8 +44,8 @@ std::string DestinationRefusal(const std::string& dir, DestinationFault fault);
 
 // Whether a name may become one file or folder name and stay what it says:
 // not only dots and blanks, no trailing dot or blank, none of < > : " / \ | ? *
-// or a control character, and no device name (CON, PRN, AUX, NUL, COM1-9,
-// LPT1-9, also with an extension), which Windows reads as the device.
+// or a control character, and no device name (support::IsDeviceName: CON,
+// CONIN$, COM1-9, ... also with an extension), which Windows reads as the device.
 bool IsSafeName(const std::string& name);
 // The name with each character IsSafeName refuses replaced by "-"; "" when the
 // name is refused all the same.

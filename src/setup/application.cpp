@@ -80,7 +80,7 @@ int TSetupApplication::Run(const std::vector<std::string>& args, ui::UserInterfa
     windows.emplace(*MainForm, *renderer);
   }
   ui::UserInterface& ui = renderer ? static_cast<ui::UserInterface&>(*windows) : boxes;
-  const CommandLine commandLine = ParseCommandLine(args);
+  const CommandLine commandLine = ParseCommandLine(args, platform::UnconvertibleArgs());
   support::CopySetupLogTo(commandLine.Unattended.LogFile);
   if (commandLine.Mode == RunMode::BadCommandLine) return RefuseCommandLine(commandLine.Error);
   // The answers are checked before anything is installed: a refused value must

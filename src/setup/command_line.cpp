@@ -98,11 +98,13 @@ const char kCommandLineHelp[] =
     "5 cancelled at a copy error; 6 installed, but a selected module is not running;\r\n"
     "7 installed, but the /CONFIG answers could not be applied.\r\n";
 
-CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+CommandLine ParseCommandLine(const std::vector<std::string>& args,
+                             const std::vector<std::string>& unconvertible) {
   CommandLine line;
   std::vector<std::string> others;
   for (const std::string& arg : args) {
-    if (support::SameText(arg, "/exportlanguage") || support::SameText(arg, "-exportlanguage")) {
+    if (unconvertible.empty() &&
+        (support::SameText(arg, "/exportlanguage") || support::SameText(arg, "-exportlanguage"))) {
       line.Mode = RunMode::ExportLanguage;
       return line;
     }
@@ -136,6 +138,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     else if (line.Mode != RunMode::Wizard && line.Mode != RunMode::Silent)
       line.Error = "/CONFIG= belongs to an installation";
   }
+  // Such a word is not what was typed: a "?" stands in it for the character.
+  if (!unconvertible.empty())
+    line.Error = "a character of " + unconvertible.front() + " has no place in the code page";
   if (!line.Error.empty()) line.Mode = RunMode::BadCommandLine;
   return line;
 }

@@ -38,8 +38,11 @@ struct CommandLine {
   std::string Error;  // why the command line is bad
 };
 
-// args are the arguments after the program's name, quotes removed.
-CommandLine ParseCommandLine(const std::vector<std::string>& args);
+// args are the arguments after the program's name, quotes removed;
+// unconvertible those of them that held a character the code page cannot hold
+// (platform::UnconvertibleArgs): any makes the command line bad, whatever it asks.
+CommandLine ParseCommandLine(const std::vector<std::string>& args,
+                             const std::vector<std::string>& unconvertible = {});
 
 // The text "/?" shows: the switches and the exit codes.
 extern const char kCommandLineHelp[];

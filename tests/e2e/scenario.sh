@@ -417,6 +417,13 @@ scenario_command_line() {
 2 /VERYSILENT /LOG=
 2 /VERYSILENT /FROBNICATE
 EOF
+  # Wine reads the arguments in the locale's character set: in UTF-8 the full-width quote
+  # arrives as itself, which the ANSI code page cannot hold. A best-fit conversion made it a
+  # real quote, joining "/NOICONS" to the folder.
+  code=$(export LC_ALL=C.UTF-8; e2e_setup /VERYSILENT '/DIR=C:\Orvik＂' /NOICONS; echo "$E2E_EXIT")
+  e2e_expect "exit code of a switch with a full-width quote" 2 "$code"
+  e2e_expect "line of a switch with a full-width quote" 1 "$(grep -c 'no place in the code page' "$E2E_OUTPUT")"
+  e2e_expect_files "installation after a switch with a full-width quote" ABSENT 'C:\' Orvik
   # Without a display no question can be seen: what would ask ends with 4 and one line on
   # standard error that says to use /VERYSILENT.
   display=$DISPLAY

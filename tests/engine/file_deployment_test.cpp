@@ -326,6 +326,32 @@ TEST_F(FileDeploymentTest, LdapKeepsItsConfigurationAndDatabase) {
   EXPECT_EQ(Installed("ldap\\schema\\extra.schema"), "new extra");
 }
 
+// Windows drops a name's trailing dots and blanks: these entries are the kept
+// files, and neither the journal nor the unpacking may replace them.
+TEST_F(FileDeploymentTest, AnEntryNamingAKeptFileAsWindowsFindsItDoesNotReplaceIt) {
+  Write(state_.InstallDir,
+        {{"ldap\\slapd.conf", "my slapd"}, {"ldap\\ldbm\\id2entry.dbb", "my db"}});
+  Write(setupFolder_, {{"setupldap.dat", Archive({{"slapd.conf.", "package slapd"},
+                                                  {"SLAPD.CONF ", "package SLAPD"},
+                                                  {"ldbm.\\id2entry.dbb. .", "package db"}})}});
+  ASSERT_TRUE(journal_.Begin(state_.InstallDir));
+  EXPECT_EQ(Deploy(ui_), engine::Outcome::Done);
+  EXPECT_EQ(Installed("ldap\\slapd.conf"), "my slapd");
+  EXPECT_EQ(Installed("ldap\\ldbm\\id2entry.dbb"), "my db");
+}
+
+// An archive unpacked in place was verified before the run, but lies in the
+// setup folder: an entry changed since to leave the installation folder ends
+// the deployment before its journal note moves anything aside.
+TEST_F(FileDeploymentTest, AnInPlaceEntryOutsideTheInstallationEndsTheRunAndMovesNothing) {
+  const std::string victim = scratch_.Path() + "victim.txt";
+  Write(scratch_.Path(), {{"victim.txt", "not the installation's"}});
+  Write(setupFolder_, {{"other.dat", Archive({{"..\\..\\victim.txt", "hostile"}})}});
+  ASSERT_TRUE(journal_.Begin(state_.InstallDir));
+  EXPECT_EQ(Deploy(ui_), engine::Outcome::Fatal);
+  EXPECT_EQ(ReadFile(victim), "not the installation's");
+}
+
 TEST_F(FileDeploymentTest, WriteWithPathsReplacesTheFirstPlaceholderOfEachLine) {
   Write(state_.ExtractDir, {{"paths.txt",
                              "a=%%installpath%% b=%%installpath%%\n"

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/file_faults.h"
@@ -95,7 +96,7 @@ class InstallJournalTest : public testing::Test {
     Put(dir_ + "sub\\new.txt", "new file");
     ASSERT_TRUE(journal.Preserving(dir_ + "sub\\b.txt"));
     Put(dir_ + "sub\\b.txt", "b changed in place");
-    ASSERT_TRUE(journal.Replacing(outside_ + "o.ini"));
+    ASSERT_TRUE(journal.Replacing(outside_ + "o.ini", engine::TInstallJournal::Scope::Outside));
     Put(outside_ + "o.ini", "new o");
     ASSERT_TRUE(journal.Replacing(dir_ + "config\\settings.cfg"));
     Put(dir_ + "config\\settings.cfg", "a folder the run added");
@@ -148,6 +149,44 @@ TEST_F(InstallJournalTest, NotesSurviveEscapingAndATornOrDamagedEndIsIgnored) {
     EXPECT_EQ(engine::ReadJournal(journalPath_),
               std::vector<engine::JournalRecord>(records.begin(), records.end() - 1));
   }
+}
+
+// A path is noted only when it lies below the installation folder as Windows
+// finds it; a prefix of the folder's name is not enough, and a fixed place
+// outside it must be a plain full path too. A refused path changes nothing.
+TEST_F(InstallJournalTest, APathNotBelowTheInstallationFolderIsRefusedBeforeAnyNote) {
+  using Scope = engine::TInstallJournal::Scope;
+  engine::TInstallJournal journal(journalPath_);
+  ASSERT_TRUE(journal.Begin(dir_));
+  const std::string sibling = scratch_.Path() + "OrvikOther\\";
+  Put(sibling + "x.txt", "the sibling's");
+  const Tree begun = Snapshot();
+  const size_t notes = engine::ReadJournal(journalPath_).size();
+  const std::pair<std::string, Scope> refused[] = {
+      {dir_ + "..\\Windows\\o.ini", Scope::Installation},
+      {dir_ + "sub\\..\\..\\Windows\\o.ini", Scope::Installation},
+      {dir_ + "sub/../../Windows/o.ini", Scope::Installation},
+      {sibling + "x.txt", Scope::Installation},
+      {outside_ + "o.ini", Scope::Installation},
+      {dir_ + ".\\a.txt", Scope::Installation},
+      {dir_ + "a.txt:stream", Scope::Installation},
+      {dir_ + "sub\\CON", Scope::Installation},
+      {dir_, Scope::Installation},
+      {outside_ + "..\\Orvik\\a.txt", Scope::Outside},
+      {"Windows\\o.ini", Scope::Outside},
+  };
+  for (const auto& [path, scope] : refused) {
+    SCOPED_TRACE(path);
+    EXPECT_FALSE(journal.Replacing(path, scope));
+    EXPECT_FALSE(journal.Removing(path, scope));
+    EXPECT_FALSE(journal.Preserving(path, scope));
+    if (scope == Scope::Outside) continue;
+    EXPECT_FALSE(journal.Move(path, dir_ + "moved.txt"));
+    EXPECT_FALSE(journal.Move(dir_ + "a.txt", path));
+  }
+  EXPECT_EQ(journal.Refused(), refused[0].first);
+  EXPECT_EQ(engine::ReadJournal(journalPath_).size(), notes);
+  EXPECT_EQ(Snapshot(), begun);
 }
 
 TEST_F(InstallJournalTest, ARollbackPutsBackFilesRegistryAndServices) {

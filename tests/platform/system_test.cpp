@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/clock.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/hash.h"
 #include "platform/shell.h"
@@ -207,6 +208,33 @@ TEST(CommandLine, BlanksSeparateAndQuotesGroup) {
   EXPECT_EQ(platform::SplitCommandLine("x C:\\dir\\\" y"), (Words{"x", "C:\\dir\\ y"}));
   EXPECT_TRUE(platform::SplitCommandLine("").empty());
   EXPECT_TRUE(platform::SplitCommandLine(" \t ").empty());
+}
+
+// Windows keeps the command line in UTF-16; a best-fit conversion of it made
+// a full-width quote a real one, which groups blanks and so joins switches.
+TEST(CommandLine, WideWordsAreSplitFirstAndConvertedWithoutLookalikes) {
+  using Word = platform::CommandLineWord;
+  struct WideCase {
+    std::u16string line;
+    std::vector<Word> words;
+  };
+  const WideCase cases[] = {
+      {u"setup.exe /VERYSILENT \"/DIR=C:\\Orvik Mail\\\"",
+       {{"setup.exe", true}, {"/VERYSILENT", true}, {"/DIR=C:\\Orvik Mail\\", true}}},
+      {u"setup.exe /DIR=C:\\x\uFF02 /VERYSILENT \uFF02/LOG=y",
+       {{"setup.exe", true}, {"/DIR=C:\\x?", false}, {"/VERYSILENT", true}, {"?/LOG=y", false}}},
+      {u"s /DIR=C:\\a\uFF3C..\uFF3CWindows /LOG=\uFF0Fx",  // full-width \ and /
+       {{"s", true}, {"/DIR=C:\\a?..?Windows", false}, {"/LOG=?x", false}}},
+      {u"s /DIR=C:\\\u00C9t\u00E9 \u20AC /X=?",  // Windows-1252 holds these
+       {{"s", true}, {"/DIR=C:\\\xC9t\xE9", true}, {"\x80", true}, {"/X=?", true}}},
+      {u"s a\u3000b \u0100 \U0001F600",  // an ideographic blank is no blank
+       {{"s", true}, {"a?b", false}, {"?", false}, {"??", false}}},
+      {u"", {}},
+  };
+  for (const WideCase& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(platform::WideToAnsi(c.line)));
+    EXPECT_EQ(platform::SplitWideCommandLine(c.line), c.words);
+  }
 }
 
 TEST(CommandLine, ArgumentsSetByTheEntryDropTheProgram) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/entry_names.h"
 #include "common/directory_link.h"
 #include "common/scratch_dir.h"
 #include "platform/files.h"
@@ -201,6 +202,32 @@ TEST(NameTest, OnlyNamesThatStayOneNameAreSafe) {
   for (const NameCase& c : cases) {
     EXPECT_EQ(setup::IsSafeName(c.name), c.safe) << "\"" << c.name << "\"";
     EXPECT_EQ(setup::SafeFileName(c.name), c.fileName) << "\"" << c.name << "\"";
+  }
+}
+
+// One device rule for the folders and links setup names and for the entries
+// it unpacks: each name below is a device to Windows, or is not, for both.
+TEST_F(DestinationTest, DeviceNamesAreOneRuleForFoldersAndArchiveEntries) {
+  struct DeviceCase {
+    std::string name;
+    bool device;
+  };
+  const DeviceCase cases[] = {
+      {"CON", true},     {"nul.txt", true},   {"Com3", true},       {"LPT9.lnk", true},
+      {"aux .x", true},  {"prn.a.b", true},   {"CONIN$", true},     {"conout$.log", true},
+      {"COM\xB9", true}, {"lpt\xB2.", true},  {"COM\xB3 .x", true}, {"CONIN$ .txt", true},
+      {"COM0", false},   {"COM10", false},    {"LPT", false},       {"connect", false},
+      {"CONIN", false},  {"CONOUT$x", false}, {"COM\xB4", false},   {"nul2", false},
+  };
+  for (const DeviceCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(setup::IsSafeName(c.name), !c.device);
+    EXPECT_EQ(archive::IsSafeEntryName("sub\\" + c.name), !c.device);
+    const DestinationFault fault = setup::CheckDestination("C:\\Orvik\\" + c.name + "\\");
+    if (c.device)
+      EXPECT_EQ(fault, DestinationFault::BadName);
+    else
+      EXPECT_NE(fault, DestinationFault::BadName);
   }
 }
 

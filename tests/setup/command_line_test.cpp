@@ -52,6 +52,18 @@ TEST(CommandLineTest, TheFirstArgumentThatIsNoUnattendedSwitchSelectsTheMode) {
   }
 }
 
+// A word that held a character the code page cannot hold is not what was
+// typed ("?" stands for it): the command line is bad, whatever it asks.
+TEST(CommandLineTest, AnUnconvertibleArgumentMakesAnyCommandLineBad) {
+  const std::vector<std::string> lines[] = {
+      {"/VERYSILENT", "/DIR=C:\\x?"}, {"/SILENT", "/LOG=?"}, {"/x?"}, {"/exportlanguage", "?"}};
+  for (const std::vector<std::string>& args : lines) {
+    const setup::CommandLine line = setup::ParseCommandLine(args, {args.back()});
+    EXPECT_EQ(line.Mode, RunMode::BadCommandLine) << args.back();
+    EXPECT_NE(line.Error.find(args.back()), std::string::npos) << line.Error;
+  }
+}
+
 TEST(CommandLineTest, UnattendedSwitchesCarryTheirValues) {
   setup::CommandLine line = setup::ParseCommandLine(
       {"/verysilent", "/Dir=C:\\Mail Server\\", "/COMPONENTS=Mail, im,antispam", "/NOICONS",

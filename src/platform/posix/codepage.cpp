@@ -37,9 +37,19 @@ std::u16string AnsiToWide(std::string_view text) {
 
 std::string WideToAnsi(std::u16string_view text) {
   std::string ansi;
-  ansi.reserve(text.size());
-  for (char16_t c : text) ansi.push_back(ToByte(c));
+  WideToAnsiExact(text, ansi);
   return ansi;
+}
+
+bool WideToAnsiExact(std::u16string_view text, std::string& ansi) {
+  ansi.clear();
+  ansi.reserve(text.size());
+  bool exact = true;
+  for (char16_t c : text) {
+    ansi.push_back(ToByte(c));
+    if (ansi.back() == '?' && c != u'?') exact = false;
+  }
+  return exact;
 }
 
 }  // namespace platform

@@ -33,6 +33,10 @@ std::vector<std::string> CommandLineArgs() {
   return arguments;
 }
 
+std::vector<std::string> UnconvertibleArgs() {
+  return {};  // the entry's bytes are taken as they are
+}
+
 void SetCommandLineArgs(int argc, char** argv) {
   std::lock_guard<std::mutex> lock(stateMutex);
   arguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);

@@ -63,4 +63,26 @@ std::string WideToAnsi(std::u16string_view text) {
   return ansi;
 }
 
+bool WideToAnsiExact(std::u16string_view text, std::string& ansi) {
+  ansi.clear();
+  if (text.empty()) return true;
+  if (text.size() > kPiece) return false;
+  const auto* source = reinterpret_cast<const wchar_t*>(text.data());
+  const int in = static_cast<int>(text.size());
+  // A UTF-8 code page holds every character but a lone surrogate, and takes
+  // neither the best-fit flag nor the question whether the default was used.
+  const bool utf8 = GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  BOOL* used = utf8 ? nullptr : &usedDefault;
+  const int needed = WideCharToMultiByte(CP_ACP, flags, source, in, nullptr, 0, nullptr, used);
+  if (needed <= 0) {
+    ansi = WideToAnsi(text);
+    return false;
+  }
+  ansi.resize(static_cast<std::size_t>(needed));
+  WideCharToMultiByte(CP_ACP, flags, source, in, ansi.data(), needed, nullptr, used);
+  return !usedDefault;
+}
+
 }  // namespace platform

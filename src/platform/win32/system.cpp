@@ -13,6 +13,16 @@ std::mutex argumentsMutex;
 bool argumentsSet = false;
 std::vector<std::string> arguments;
 
+// The arguments of the process as Windows keeps them, in UTF-16: the ANSI
+// command line would have been converted with best-fit lookalikes, a full-width
+// quote becoming a real one.
+std::vector<CommandLineWord> ProcessCommandLine() {
+  std::vector<CommandLineWord> words =
+      SplitWideCommandLine(reinterpret_cast<const char16_t*>(GetCommandLineW()));
+  if (!words.empty()) words.erase(words.begin());  // the program
+  return words;
+}
+
 }  // namespace
 
 int PlatformId() {
@@ -39,8 +49,19 @@ std::vector<std::string> CommandLineArgs() {
     std::lock_guard<std::mutex> lock(argumentsMutex);
     if (argumentsSet) return arguments;
   }
-  std::vector<std::string> words = SplitCommandLine(GetCommandLineA());
-  if (!words.empty()) words.erase(words.begin());  // the program
+  std::vector<std::string> words;
+  for (const CommandLineWord& word : ProcessCommandLine()) words.push_back(word.text);
+  return words;
+}
+
+std::vector<std::string> UnconvertibleArgs() {
+  {
+    std::lock_guard<std::mutex> lock(argumentsMutex);
+    if (argumentsSet) return {};
+  }
+  std::vector<std::string> words;
+  for (const CommandLineWord& word : ProcessCommandLine())
+    if (!word.exact) words.push_back(word.text);
   return words;
 }
 
