@@ -1,6 +1,7 @@
 #include "engine/antivirus_setup.h"
 
 #include "platform/files.h"
+#include "platform/folder_handle.h"
 #include "platform/system.h"
 #include "support/log_writer.h"
 
@@ -8,6 +9,14 @@ namespace engine {
 
 bool LoadAntivirusSetup(const std::string& folder, const char* entry, platform::Library& library) {
   std::string path = folder + "setiface.dll";
+  // Held while the library loads: a link on the way would load whatever it
+  // points to, as the administrator.
+  platform::FolderHandle held;
+  if (!held.Open(folder)) {
+    support::SetupLog("Warning: \"" + path + "\" could not be loaded - \"" + folder +
+                      "\" is not a plain folder, reached without a link");
+    return false;
+  }
   std::string previous = platform::CurrentDirectory();
   platform::SetCurrentDirectory(folder);
   bool loaded = library.Load(path);

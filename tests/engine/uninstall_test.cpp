@@ -272,6 +272,20 @@ TEST(AntivirusSetupTest, TheEngineUninstallsItselfFromItsOwnFolder) {
   EXPECT_EQ(log.rfind("setifaceUninstallProgram\tKestrun\t\t2\t", 0), 0u) << log;
 }
 
+// An avast\ that is a link leads to a library no administrator put there.
+TEST(AntivirusSetupTest, ALibraryBehindALinkIsNotLoaded) {
+  testing_support::ScratchDir scratch;
+  const std::string elsewhere = scratch.Path() + "elsewhere\\";
+  ASSERT_TRUE(support::CreateDirectoryPath(elsewhere + "setup") &&
+              support::CreateDirectoryPath(scratch.Path() + "Orvik"));
+  ASSERT_TRUE(WriteFile(elsewhere + "setup\\setiface.dll",
+                        ReadFile(testing_support::TestbedLibrary("setiface"))));
+  ASSERT_TRUE(testing_support::MakeDirectoryLink(scratch.Path() + "Orvik\\avast",
+                                                 scratch.Path() + "elsewhere"));
+  engine::UninstallAntivirusEngine(scratch.Path() + "Orvik\\");
+  EXPECT_FALSE(platform::FileExists(elsewhere + "setup\\setiface.log"));
+}
+
 TEST(AntivirusSetupTest, ALibraryThatCannotServeIsLoggedAndNeverSearchedFor) {
   testing_support::ScratchDir scratch;
   const std::string good = scratch.Path() + "good\\", bad = scratch.Path() + "bad\\";
