@@ -20,7 +20,8 @@
 #   BASELINE    another build's setup.exe: every round also runs the demo and large packages and
 #               the upgrade with it (in turns, first or second), and the ratios of ours to it
 #               are printed pair by pair: what a change costs
-# NSIS installers are 32-bit programs: without Wine's 32-bit part (wine32) that row is left out.
+# NSIS installers are 32-bit programs: without Wine's 32-bit part (wine32), or on a kernel that
+# cannot run 32-bit programs, that row is left out.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 WORK=${1:-${TMPDIR:-/tmp}/install-bench}
@@ -87,6 +88,9 @@ fi
 nsis=1
 if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
   echo "wine32 is not installed: the NSIS installer cannot run, its row is left out"
+  nsis=
+elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  echo "this machine cannot run 32-bit programs: the NSIS installer's row is left out"
   nsis=
 fi
 

@@ -25,15 +25,15 @@ std::vector<platform::DirEntry> List(const std::string& folder) {
 }  // namespace
 
 void TFolderSwap::Survey(const std::string& folder) {
-  std::vector<std::string> pending{folder};
-  while (!pending.empty()) {
-    const std::string current = pending.back();
-    pending.pop_back();
-    std::vector<platform::DirEntry> entries = List(current);
-    for (const platform::DirEntry& entry : entries)
-      if (IsFolder(entry.attributes)) pending.push_back(current + entry.name + "\\");
-    survey_[support::LowerCase(current)] = std::move(entries);
-  }
+  support::WalkTree(
+      folder, "*.*",
+      [this](const platform::FolderHandle& held, const std::vector<platform::DirEntry>& entries) {
+        std::vector<std::string> subfolders;
+        for (const platform::DirEntry& entry : entries)
+          if (IsFolder(entry.attributes)) subfolders.push_back(entry.name);
+        survey_[support::LowerCase(held.Path())] = entries;
+        return subfolders;
+      });
 }
 
 std::vector<platform::DirEntry> TFolderSwap::Entries(const std::string& folder,

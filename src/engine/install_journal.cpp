@@ -466,37 +466,38 @@ bool Undo(const JournalRecord& record, UndoContext& context) {
 
 // Moves what the replaced folder aside holds and its successor lacks into the
 // successor: what arrived after the folders were read. What the successor has
-// stays aside, for the backup folder's deletion. A list, not recursion,
-// whatever the tree's depth. Each move is first told to noting, when given.
+// stays aside, for the backup folder's deletion. No recursion, whatever the
+// tree's depth; no link entered. Each move is first told to noting, when given.
 // False when something could not be moved.
 bool MergeReplaced(const std::string& aside, const std::string& target,
                    const std::function<bool(const std::string&, const std::string&)>& noting) {
   bool merged = true;
-  std::vector<std::pair<std::string, std::string>> pending{{aside, target}};
-  while (!pending.empty()) {
-    const auto [from, to] = pending.back();
-    pending.pop_back();
-    // Both held while the entries move: a link, or one planted in the place
-    // of either, is neither merged from nor into.
-    platform::FolderHandle source, successor;
-    std::vector<platform::DirEntry> entries;
-    if (!source.Open(from) || !successor.Open(to) || !source.List(entries)) continue;
-    for (const platform::DirEntry& entry : entries) {
-      const uint32_t there = platform::GetFileAttributes(to + entry.name);
-      const bool folder = (entry.attributes & platform::kAttrDirectory) &&
-                          !(entry.attributes & platform::kAttrReparsePoint);
-      if (there == platform::kInvalidAttributes) {
-        if ((!noting || noting(from + entry.name, to + entry.name)) &&
-            platform::MoveFile(from + entry.name, to + entry.name))
-          continue;
-        merged = false;
-        support::SetupLog("Error: \"" + from + entry.name + "\" could not be moved to \"" + to +
-                          entry.name + "\" - " + platform::SystemErrorText(platform::LastError()));
-      } else if (folder && IsFolder(to + entry.name)) {
-        pending.emplace_back(from + entry.name + "\\", to + entry.name + "\\");
-      }
-    }
-  }
+  std::string top;  // the aside folder as the walk opened it
+  support::WalkTree(
+      aside, "*.*",
+      [&](const platform::FolderHandle& held, const std::vector<platform::DirEntry>& entries) {
+        if (top.empty()) top = held.Path();
+        const std::string& from = held.Path();
+        const std::string to = target + from.substr(top.size());
+        std::vector<std::string> subfolders;
+        for (const platform::DirEntry& entry : entries) {
+          const uint32_t there = platform::GetFileAttributes(to + entry.name);
+          const bool folder = (entry.attributes & platform::kAttrDirectory) &&
+                              !(entry.attributes & platform::kAttrReparsePoint);
+          if (there == platform::kInvalidAttributes) {
+            if ((!noting || noting(from + entry.name, to + entry.name)) &&
+                platform::MoveFile(from + entry.name, to + entry.name))
+              continue;
+            merged = false;
+            support::SetupLog("Error: \"" + from + entry.name + "\" could not be moved to \"" + to +
+                              entry.name + "\" - " +
+                              platform::SystemErrorText(platform::LastError()));
+          } else if (folder && IsFolder(to + entry.name)) {
+            subfolders.push_back(entry.name);
+          }
+        }
+        return subfolders;
+      });
   return merged;
 }
 
@@ -921,26 +922,25 @@ namespace {
 // Has what is left of a folder deleted when Windows next starts: files first,
 // then the folders, the deepest first. False when something cannot be.
 bool DeleteAtRestart(const std::string& folder) {
-  std::vector<std::string> folders{support::NormalizeDir(folder)}, pending = folders;
+  std::vector<std::string> folders;
   bool scheduled = true;
-  while (!pending.empty()) {
-    const std::string current = pending.back();
-    pending.pop_back();
-    std::vector<platform::DirEntry> entries;
-    platform::ListFolder(current, entries);
-    for (const platform::DirEntry& entry : entries) {
-      if ((entry.attributes & platform::kAttrDirectory) &&
-          !(entry.attributes & platform::kAttrReparsePoint)) {
-        folders.push_back(current + entry.name + "\\");
-        pending.push_back(folders.back());
-      } else {
-        scheduled &= platform::DeleteAtRestart(current + entry.name);
-      }
-    }
-  }
+  support::WalkTree(
+      folder, "*.*",
+      [&](const platform::FolderHandle& held, const std::vector<platform::DirEntry>& entries) {
+        folders.push_back(held.Path());
+        std::vector<std::string> subfolders;
+        for (const platform::DirEntry& entry : entries) {
+          if ((entry.attributes & platform::kAttrDirectory) &&
+              !(entry.attributes & platform::kAttrReparsePoint))
+            subfolders.push_back(entry.name);
+          else
+            scheduled &= platform::DeleteAtRestart(held.Path() + entry.name);
+        }
+        return subfolders;
+      });
   for (auto it = folders.rbegin(); it != folders.rend(); ++it)
     scheduled &= platform::DeleteAtRestart(support::NormalizeDir(*it, false));
-  return scheduled;
+  return !folders.empty() && scheduled;
 }
 
 }  // namespace

@@ -27,10 +27,10 @@ class FolderHandle {
   FolderHandle(FolderHandle&& other) noexcept;
   FolderHandle& operator=(FolderHandle&& other) noexcept;
 
-  // Opens the folder at an absolute path (with or without its trailing "\").
-  // False when nothing is there, when it is not a folder, when it is itself a
-  // link, or when the folder the handle reached is not at the path given (a
-  // link above it).
+  // Opens the folder at an absolute path (with or without its trailing "\"),
+  // each folder below the drive's root through the one above it. False when
+  // nothing is there, when it is not a folder, or when it or any folder on the
+  // way below the root is a link.
   bool Open(const std::string& path);
   // Opens a folder inside this one; false when the entry is a link (the link
   // itself is never entered) or not a folder.

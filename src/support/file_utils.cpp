@@ -164,49 +164,62 @@ bool DeleteDirectory(const std::string& path, const std::string& mask, bool recu
       (topAttributes & platform::kAttrReparsePoint))
     return platform::RemoveDirectory(bare);
 
+  const auto visit = [&](const platform::FolderHandle& folder,
+                         const std::vector<platform::DirEntry>& entries) {
+    std::vector<std::string> subfolders;
+    for (const auto& entry : entries) {
+      if (!(entry.attributes & platform::kAttrDirectory))
+        folder.Remove(entry.name);
+      else if (!recursive)
+        continue;
+      else if (entry.attributes & platform::kAttrReparsePoint)
+        folder.Remove(entry.name);  // the link only, never its target
+      else
+        subfolders.push_back(entry.name);
+    }
+    return subfolders;
+  };
+  // A subfolder swapped for a link after the listing goes as the link.
+  const auto leave = [](const platform::FolderHandle& parent, const std::string& name) {
+    parent.Remove(name);
+  };
+  return WalkTree(top, pattern, visit, leave) && platform::RemoveDirectory(top);
+}
+
+bool WalkTree(const std::string& path, const std::string& mask, const FolderVisit& visit,
+              const FolderLeave& leave) {
   // Depth-first with an explicit stack: a deep tree must not exhaust the stack.
-  // Each folder is entered through its parent's handle, so a subfolder swapped
-  // for a link after the listing is removed as the link, never walked.
   struct Frame {
     platform::FolderHandle folder;
     std::vector<std::string> subfolders;
     std::size_t next = 0;
   };
-  const auto fill = [&](Frame& frame) {
+  const auto enter = [&](Frame& frame) {
     std::vector<platform::DirEntry> entries;
-    frame.folder.List(entries, pattern);
-    for (const auto& entry : entries) {
-      if (!(entry.attributes & platform::kAttrDirectory))
-        frame.folder.Remove(entry.name);
-      else if (!recursive)
-        continue;
-      else if (entry.attributes & platform::kAttrReparsePoint)
-        frame.folder.Remove(entry.name);  // the link only, never its target
-      else
-        frame.subfolders.push_back(entry.name);
-    }
+    frame.folder.List(entries, mask);
+    frame.subfolders = visit(frame.folder, entries);
   };
   std::vector<Frame> stack(1);
-  if (!stack[0].folder.Open(top)) return false;
-  fill(stack[0]);
-  for (;;) {
+  if (!stack[0].folder.Open(path)) return false;
+  enter(stack[0]);
+  while (!stack.empty()) {
     Frame& frame = stack.back();
     if (frame.next < frame.subfolders.size()) {
-      const std::string& name = frame.subfolders[frame.next++];
+      const std::string name = frame.subfolders[frame.next++];
       Frame child;
-      if (!frame.folder.OpenChild(name, child.folder)) {
-        frame.folder.Remove(name);  // a link now, or gone
-        continue;
+      if (frame.folder.OpenChild(name, child.folder)) {
+        enter(child);
+        stack.push_back(std::move(child));
+      } else if (leave) {
+        leave(frame.folder, name);  // a link now, or gone
       }
-      fill(child);
-      stack.push_back(std::move(child));
       continue;
     }
     const std::string name = NameOfPath(NormalizeDir(frame.folder.Path(), false));
     stack.pop_back();  // closes the folder, which can only then be removed
-    if (stack.empty()) return platform::RemoveDirectory(top);
-    stack.back().folder.Remove(name);
+    if (!stack.empty() && leave) leave(stack.back().folder, name);
   }
+  return true;
 }
 
 int64_t FileSizeOf(const std::string& fileName) {

@@ -3,7 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
+
+#include "platform/folder_handle.h"
 
 namespace support {
 
@@ -44,6 +48,21 @@ bool CreateFileDirectory(const std::string& fileName);
 // subdirectories when recursive, then the directory itself; true when that
 // last removal succeeded. A link or junction is removed, never followed.
 bool DeleteDirectory(const std::string& path, const std::string& mask = "", bool recursive = true);
+
+// What WalkTree does in a folder, held open: given the entries that match the
+// mask, it returns the names of the subfolders to enter.
+using FolderVisit = std::function<std::vector<std::string>(
+    const platform::FolderHandle& folder, const std::vector<platform::DirEntry>& entries)>;
+// Told when a subfolder is done (closed again) or could not be entered (a link
+// now, or gone), with its parent held: where a walk removes what it left.
+using FolderLeave =
+    std::function<void(const platform::FolderHandle& parent, const std::string& name)>;
+// Walks the tree at path depth first, each folder entered through the one
+// above it and held while its subfolders are walked, so that no link is ever
+// entered, also one swapped in after a listing. False when path itself is not
+// a plain folder reached without a link.
+bool WalkTree(const std::string& path, const std::string& mask, const FolderVisit& visit,
+              const FolderLeave& leave = nullptr);
 
 // Size of the first file matching the name (masks allowed); -1 when none.
 int64_t FileSizeOf(const std::string& fileName);

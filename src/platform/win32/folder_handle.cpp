@@ -1,8 +1,10 @@
 // A folder held open without delete sharing: while the handle lives the folder
 // can be neither renamed nor deleted, so the path it was opened by keeps
-// naming it. Each folder is opened without following a reparse point and its
-// final path is compared with the one expected.
+// naming it. Each folder is opened through the one above it, held meanwhile,
+// without following a reparse point.
 #include "platform/folder_handle.h"
+
+#include <algorithm>
 
 #include "platform/win32/windows_api.h"
 
@@ -13,48 +15,36 @@ HANDLE AsHandle(intptr_t h) {
   return reinterpret_cast<HANDLE>(h);
 }
 
-// The path as GetFinalPathNameByHandle gives it ("\\?\C:\x", "\\?\UNC\s\x"),
-// without the prefix; "" when it cannot be read.
-std::string FinalPath(HANDLE h) {
-  std::string buffer(MAX_PATH, '\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD n = GetFinalPathNameByHandleA(h, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (n == 0) return "";
-    if (n < buffer.size()) {
-      buffer.resize(n);
-      if (buffer.rfind("\\\\?\\UNC\\", 0) == 0) return "\\\\" + buffer.substr(8);
-      if (buffer.rfind("\\\\?\\", 0) == 0) return buffer.substr(4);
-      return buffer;
-    }
-    buffer.assign(n, '\0');
-  }
-  return "";
-}
+constexpr DWORD kAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+// No FILE_SHARE_DELETE: nobody renames or deletes it while it is held.
+constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
-bool SamePath(std::string a, std::string b) {
-  while (!a.empty() && a.back() == '\\') a.pop_back();
-  while (!b.empty() && b.back() == '\\') b.pop_back();
-  return !a.empty() && lstrcmpiA(a.c_str(), b.c_str()) == 0;
-}
-
-// A plain folder at the path, opened without following a reparse point, that
-// is where expected says; INVALID_HANDLE_VALUE otherwise.
-HANDLE OpenPlainFolder(const std::string& path, const std::string& expected, std::string& final) {
-  // No FILE_SHARE_DELETE: nobody renames or deletes it while it is held.
-  HANDLE h = CreateFileA(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+// A plain folder at the path, opened without following a reparse point;
+// INVALID_HANDLE_VALUE when it is a link or no folder.
+HANDLE OpenPlainFolder(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), kAccess, kShare, nullptr, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return h;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileInformationByHandle(h, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-      !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    final = FinalPath(h);
-    if (SamePath(final, expected)) return h;
-  }
+  // The attributes alone: the whole file information also asks the volume
+  // for its serial number, a slow call on some systems.
+  FILE_BASIC_INFO info;
+  if (GetFileInformationByHandleEx(h, FileBasicInfo, &info, sizeof info) &&
+      (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+      !(info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return h;
   CloseHandle(h);
   SetLastError(ERROR_CANT_ACCESS_FILE);
   return INVALID_HANDLE_VALUE;
+}
+
+// The length of a full path's root: "C:\" or "\\server\share\"; 0 for none.
+size_t RootLength(const std::string& full) {
+  if (full.size() >= 3 && full[1] == ':' && full[2] == '\\') return 3;
+  if (full.rfind("\\\\", 0) != 0 || full.rfind("\\\\?\\", 0) == 0 || full.rfind("\\\\.\\", 0) == 0)
+    return 0;
+  const size_t server = full.find('\\', 2);
+  const size_t share = server == std::string::npos ? server : full.find('\\', server + 1);
+  return share == std::string::npos ? 0 : share + 1;
 }
 
 bool PlainName(const std::string& name) {
@@ -72,18 +62,33 @@ bool FolderHandle::Open(const std::string& path) {
       GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
   if (n == 0 || n >= full.size()) return false;
   full.resize(n);
-  HANDLE h = OpenPlainFolder(full, LongPathName(full), native_);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  handle_ = reinterpret_cast<intptr_t>(h);
-  path_ = full;
-  if (path_.back() != '\\') path_ += '\\';
+  const size_t root = RootLength(full);
+  if (root == 0) return false;
+  // The drive's root (or the share) is the caller's to trust; below it no
+  // folder on the way may be a link.
+  std::string reached = full.substr(0, root);
+  HANDLE held = CreateFileA(reached.c_str(), kAccess, kShare, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  for (size_t pos = root; held != INVALID_HANDLE_VALUE && pos < full.size();) {
+    const size_t end = std::min(full.find('\\', pos), full.size());
+    const std::string name = full.substr(pos, end - pos);
+    pos = end + 1;
+    if (name.empty()) continue;
+    HANDLE next = PlainName(name) ? OpenPlainFolder(reached + name) : INVALID_HANDLE_VALUE;
+    CloseHandle(held);
+    held = next;
+    reached += name + "\\";
+  }
+  if (held == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<intptr_t>(held);
+  path_ = reached;
   return true;
 }
 
 bool FolderHandle::OpenChild(const std::string& name, FolderHandle& child) const {
   child.Close();
   if (handle_ == -1 || !PlainName(name)) return false;
-  HANDLE h = OpenPlainFolder(path_ + name, native_ + "\\" + name, child.native_);
+  HANDLE h = OpenPlainFolder(path_ + name);
   if (h == INVALID_HANDLE_VALUE) return false;
   child.handle_ = reinterpret_cast<intptr_t>(h);
   child.path_ = path_ + name + "\\";
