@@ -224,7 +224,7 @@ Outcome TFileDeployment::MoveTree(const std::string& sourceRoot, const std::stri
                                   const std::string& targetRoot) {
   // A folder the installation has is swapped for the staged one in a few
   // renames when it can be; otherwise each file moves over its namesake.
-  SetAsideLink(targetRoot + sub);
+  ORVIK_TRY(SetAsideLink(targetRoot + sub));
   if (support::DirExists(targetRoot + sub) && support::DirExists(sourceRoot + sub)) {
     bool swapped = false;
     ORVIK_TRY(swap_.Swap(sourceRoot + sub, targetRoot + sub, swapped));
@@ -237,7 +237,7 @@ Outcome TFileDeployment::MoveTree(const std::string& sourceRoot, const std::stri
     std::string folder = pending.back();
     pending.pop_back();
     const std::string target = targetRoot + folder;
-    SetAsideLink(target);
+    ORVIK_TRY(SetAsideLink(target));
     // A folder the installation does not have yet arrives whole, in one rename.
     if (!support::DirExists(target) && MoveFolder(sourceRoot + folder, target)) continue;
     // Held while its files move out of it.
@@ -285,16 +285,23 @@ bool TFileDeployment::MoveFolder(const std::string& source, const std::string& t
   return true;
 }
 
-void TFileDeployment::SetAsideLink(const std::string& folder) {
+Outcome TFileDeployment::SetAsideLink(const std::string& folder) {
   const std::string bare = support::NormalizeDir(folder, false);
   const uint32_t attributes = platform::GetFileAttributes(bare);
   if (attributes == platform::kInvalidAttributes || !(attributes & platform::kAttrReparsePoint))
-    return;
+    return Outcome::Done;
   support::SetupLog("\"" + bare + "\" is a link, not a folder of the installation: set aside");
   journal_.Removing(bare);  // moved aside as the link itself
   if (platform::GetFileAttributes(bare) != platform::kInvalidAttributes)
     (attributes & platform::kAttrDirectory) ? platform::RemoveDirectory(bare)
                                             : platform::DeleteFile(bare);
+  if (platform::GetFileAttributes(bare) == platform::kInvalidAttributes) return Outcome::Done;
+  // Files moved into place would land wherever the link leads.
+  const std::string text = "Setup cannot set aside the link \"" + bare +
+                           "\": " + platform::SystemErrorText(platform::LastError());
+  ui_.MessageBox(text, setup::cError, ui::kOk | ui::kIconError | ui::kTaskModal);
+  support::SetupLog("Error: Setup aborted - " + text + "\r\n");
+  return Outcome::Fatal;
 }
 
 void TFileDeployment::MakeFolder(const std::string& folder, TInstallJournal::Scope scope) {

@@ -111,8 +111,9 @@ class TFileDeployment {
   void MakeFolder(const std::string& folder,
                   TInstallJournal::Scope scope = TInstallJournal::Scope::Installation);
   // A link where the installation has a folder leads out of it: the link goes
-  // aside (noted, so a rollback puts it back) and is never walked.
-  void SetAsideLink(const std::string& folder);
+  // aside (noted, so a rollback puts it back) and is never walked; Fatal when
+  // it stays.
+  Outcome SetAsideLink(const std::string& folder);
   // Before an archive is unpacked straight into destination: each file it will
   // write over is moved aside, each it adds is noted. The archive was verified
   // before the run began, but it lies in the setup folder and may have been

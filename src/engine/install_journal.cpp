@@ -137,26 +137,8 @@ bool Rename(const std::string& from, const std::string& to) {
   return platform::MoveFile(support::NormalizeDir(from, false), target);
 }
 
-// Copies what a held folder holds into target. A link is not copied: what it
-// points to is not the folder's.
-bool CopyFolder(const platform::FolderHandle& folder, const std::string& target) {
-  if (!support::CreateDirectoryPath(target)) return false;
-  std::vector<platform::DirEntry> entries;
-  if (!folder.List(entries)) return false;
-  bool copied = true;
-  for (const platform::DirEntry& entry : entries) {
-    if (entry.attributes & platform::kAttrReparsePoint) continue;
-    const std::string to = target + "\\" + entry.name;
-    platform::FolderHandle child;
-    if (entry.attributes & platform::kAttrDirectory)
-      copied &= folder.OpenChild(entry.name, child) && CopyFolder(child, to);
-    else
-      copied &= platform::CopyFile(folder.Path() + entry.name, to, false);
-  }
-  return copied;
-}
-
-// Copies a file or a folder with everything in it.
+// Copies a file or a folder with everything in it. A link is not copied: what
+// it points to is not the folder's.
 bool CopyPath(const std::string& from, const std::string& to) {
   const std::string source = support::NormalizeDir(from, false),
                     target = support::NormalizeDir(to, false);
@@ -164,8 +146,28 @@ bool CopyPath(const std::string& from, const std::string& to) {
     support::CreateDirectoryPath(Parent(target));
     return platform::CopyFile(source, target, false);
   }
-  platform::FolderHandle folder;
-  return folder.Open(source) && CopyFolder(folder, target);
+  bool copied = true;
+  std::string top;  // the source as the walk opened it
+  const bool walked = support::WalkTree(
+      source, "*.*",
+      [&](const platform::FolderHandle& held, const std::vector<platform::DirEntry>& entries) {
+        if (top.empty()) top = held.Path();
+        const std::string into = support::NormalizeDir(target) + held.Path().substr(top.size());
+        std::vector<std::string> subfolders;
+        if (!support::CreateDirectoryPath(into)) {
+          copied = false;
+          return subfolders;
+        }
+        for (const platform::DirEntry& entry : entries) {
+          if (entry.attributes & platform::kAttrReparsePoint) continue;
+          if (entry.attributes & platform::kAttrDirectory)
+            subfolders.push_back(entry.name);
+          else
+            copied &= platform::CopyFile(held.Path() + entry.name, into + entry.name, false);
+        }
+        return subfolders;
+      });
+  return walked && copied;
 }
 
 // A copy of a file or a folder at to, whole or not at all: made under a
